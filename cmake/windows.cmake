@@ -1,0 +1,31 @@
+# Windows preset: the product, its Win32 layer and the tests that run under Wine.
+set(VELKO_HARNESS_DIR "${CMAKE_BINARY_DIR}/harness")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/harness/wine-run-in" "${VELKO_HARNESS_DIR}")
+
+enable_language(RC)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# Only DLLs that Windows always takes from its KnownDLLs list may be imported by the product;
+# every other system DLL is loaded at run time from System32 (see src/win/system_library.h).
+set(VELKO_KNOWN_DLL_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 shlwapi uuid)
+
+add_library(velko_win STATIC ${VELKO_WIN_SOURCES})
+target_link_libraries(velko_win PUBLIC velko_core ${VELKO_KNOWN_DLL_LIBS})
+
+add_executable(VelkoTarnOnlineInstaller WIN32 src/app/main_win.cpp src/app/resources.rc)
+target_link_libraries(VelkoTarnOnlineInstaller PRIVATE velko_win)
+target_link_options(VelkoTarnOnlineInstaller PRIVATE -municode)
+set_source_files_properties(src/app/resources.rc PROPERTIES
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/app/velko.manifest;${CMAKE_SOURCE_DIR}/src/app/velko.ico")
+
+# Stand-ins for the outside programs, and tools the tests use.
+file(GLOB _tool_cmake CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt")
+foreach(_file IN LISTS _tool_cmake)
+  get_filename_component(_dir "${_file}" DIRECTORY)
+  add_subdirectory("${_dir}")
+endforeach()
+
+include(cmake/windows_tests.cmake)

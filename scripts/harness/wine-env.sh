@@ -1,0 +1,84 @@
+# Sourced by the harness scripts. Needs VELKO_HARNESS_DIR (a folder inside the build tree).
+# Sets up, on first use and under a lock, the private Wine prefix, a private Xvfb display
+# and one persistent wineserver for the run.
+
+VELKO_WINE=${VELKO_WINE:-/usr/lib/wine/wine64}
+VELKO_WINESERVER=${VELKO_WINESERVER:-/usr/lib/wine/wineserver}
+export WINEPREFIX="$VELKO_HARNESS_DIR/wine-prefix"
+export WINEARCH=win64
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINESERVER="$VELKO_WINESERVER"
+
+velko_harness_display() {
+  # One display number per harness folder, so two checkouts never share one.
+  local sum
+  sum=$(printf '%s' "$VELKO_HARNESS_DIR" | cksum | cut -d' ' -f1)
+  echo $(( 100 + sum % 800 ))
+}
+
+velko_start_xvfb() {
+  local n=$1
+  if [ -e "/tmp/.X11-unix/X$n" ] && [ -f "$VELKO_HARNESS_DIR/xvfb.pid" ] \
+     && kill -0 "$(cat "$VELKO_HARNESS_DIR/xvfb.pid")" 2>/dev/null; then
+    return 0
+  fi
+  rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
+  setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -ac >"$VELKO_HARNESS_DIR/xvfb.log" 2>&1 < /dev/null &
+  echo $! > "$VELKO_HARNESS_DIR/xvfb.pid"
+  for _ in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.05
+  done
+  echo "wine-env: Xvfb :$n did not start" >&2
+  return 1
+}
+
+velko_make_prefix() {
+  local log="$VELKO_HARNESS_DIR/prefix.log"
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  "$VELKO_WINE" wineboot -i >"$log" 2>&1
+  "$VELKO_WINESERVER" -w
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >>"$log" 2>&1
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei UI' \
+      /t REG_SZ /d 'WenQuanYi Micro Hei' /f >>"$log" 2>&1
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
+  "$VELKO_WINESERVER" -w
+  # The new prefix links the user folders to $HOME; make them real folders of the prefix.
+  local user_dir
+  for user_dir in "$WINEPREFIX"/drive_c/users/*/; do
+    local f
+    for f in "$user_dir"*; do
+      if [ -L "$f" ]; then
+        rm -f "$f"
+        mkdir -p "$f"
+      fi
+    done
+  done
+  touch "$WINEPREFIX/.velko-ready"
+}
+
+velko_harness_up() {
+  mkdir -p "$VELKO_HARNESS_DIR"
+  local n
+  n=$(velko_harness_display)
+  export DISPLAY=":$n"
+  (
+    flock 9
+    velko_start_xvfb "$n"
+    if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
+      velko_make_prefix
+    fi
+    # A persistent server keeps every later wine start fast; -p is a no-op when one runs.
+    "$VELKO_WINESERVER" -p >/dev/null 2>&1 || true
+  ) 9>"$VELKO_HARNESS_DIR/.lock"
+}
+
+velko_harness_down() {
+  "$VELKO_WINESERVER" -k >/dev/null 2>&1 || true
+  if [ -f "$VELKO_HARNESS_DIR/xvfb.pid" ]; then
+    kill "$(cat "$VELKO_HARNESS_DIR/xvfb.pid")" 2>/dev/null || true
+    rm -f "$VELKO_HARNESS_DIR/xvfb.pid"
+  fi
+}

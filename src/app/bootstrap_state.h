@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+
+#include "app/component_kind.h"
+#include "app/event_channel.h"
+#include "app/locked_slot.h"
+#include "detect/environment_report.h"
+#include "policy/release_policy.h"
+
+namespace velko {
+
+enum class UiPhase : std::int32_t {
+  Checking = 0,
+  Ready = 1,
+  Downloading = 2,
+  Installing = 3,
+  Completed = 4,
+  Failed = 5,
+  WaitingForWorkbenchExit = 6,
+};
+
+inline bool is_busy(UiPhase phase) { return phase == UiPhase::Downloading || phase == UiPhase::Installing; }
+
+enum class ButtonId : std::uint8_t { Close = 0, Browse = 1, Recheck = 2, Primary = 3, None = 4 };
+
+struct HoverState {
+  std::array<float, 4> levels{};
+  ButtonId hovered = ButtonId::None;
+  bool tracking = false;
+};
+
+using StepClockValue = std::optional<std::chrono::steady_clock::time_point>;
+
+// The one process-wide state shared by the window and the workers. Plain fields belong to
+// the window thread; workers reach the rest only through the atomics and the locked slots.
+struct BootstrapState {
+  UiPhase phase = UiPhase::Checking;
+  std::int32_t progressPercent = 0;
+  ComponentKind currentComponent = ComponentKind::Generic;
+  std::optional<std::string> statusText;
+  std::optional<std::string> installDirectory;  // UTF-8 path
+  std::optional<EnvironmentReport> environment;
+  bool updateMode = false;
+  WorkbenchInstallState workbenchState = WorkbenchInstallState::None;
+  bool policyReady = false;
+  std::int32_t revealStep = -1;
+
+  std::atomic<bool> launchMode{false};
+  std::atomic<bool> installerMode{false};
+  std::atomic<bool> autoContinue{false};
+  std::atomic<std::uint32_t> launchTicks{0};
+  std::atomic<std::uint32_t> waitTicks{0};
+  std::atomic<std::uint32_t> busyTicks{0};
+
+  LockedSlot<std::optional<EventReceiver>> receiverSlot;
+  LockedSlot<StepClockValue> stepClock;
+  LockedSlot<std::optional<ReleasePolicy>> policySlot;
+  LockedSlot<HoverState> hoverState;
+};
+
+// The process-wide instance, created on first use and never destroyed before exit.
+BootstrapState& bootstrap_state();
+
+// Creates a channel, puts its receiver into the slot (dropping the old one) and returns the sender.
+EventSender open_event_channel(BootstrapState& state);
+void clear_event_receiver(BootstrapState& state);
+
+// A copy of the stored policy, or the user text for an abandoned lock or a missing policy.
+std::expected<ReleasePolicy, std::string> current_policy(BootstrapState& state);
+std::expected<ReleasePolicy, std::string> current_policy();
+// Stores a policy; fails with the abandoned-lock text when the slot's lock was abandoned.
+std::expected<void, std::string> store_policy(BootstrapState& state, ReleasePolicy policy);
+
+std::string latest_version_text();
+std::string workbench_display_name();
+
+// "{m}分{s}秒", or "{h}小时{m}分{s}秒" from one hour on.
+std::string format_elapsed(std::chrono::seconds elapsed);
+std::string elapsed_text(BootstrapState& state, std::chrono::steady_clock::time_point now);
+std::string elapsed_text();
+
+int count_missing_components(const EnvironmentReport& report);
+void mark_component_installed(EnvironmentReport& report, ComponentKind kind);
+
+std::string step_started_text(ComponentKind kind);
+void report_step_started(const EventSender& sender, ComponentKind kind);
+
+inline constexpr char kPolicyStateUnavailable[] = "更新策略状态不可用，请重新打开助手。";
+inline constexpr char kPolicyNotYetKnown[] = "尚未取得正式版本策略，请重新检测。";
+
+}  // namespace velko

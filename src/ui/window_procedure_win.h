@@ -1,0 +1,13 @@
+#pragma once
+
+#include <windows.h>
+
+namespace velko {
+
+// The window procedure of the one top-level window (both roles).
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+inline constexpr UINT_PTR kMainTimerId = 1;
+inline constexpr UINT kMainTimerMilliseconds = 45;
+
+}  // namespace velko

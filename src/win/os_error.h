@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velko::win {
+
+// "{system description} (os error {code})" for a Windows error code.
+std::string os_error_text(std::uint32_t code);
+// The same for the calling thread's last error.
+std::string last_error_text();
+// COM and shell result codes: "0x" and eight upper-case hexadecimal digits.
+std::string hresult_text(std::int32_t hr);
+
+}  // namespace velko::win
