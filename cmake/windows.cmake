@@ -1,5 +1,9 @@
 # Windows preset: the product, its Win32 layer and the tests that run under Wine.
 set(VELKO_HARNESS_DIR "${CMAKE_BINARY_DIR}/harness")
+# What the harness hooks (scripts/harness/up.d) need to know about this build.
+file(MAKE_DIRECTORY "${VELKO_HARNESS_DIR}")
+file(WRITE "${VELKO_HARNESS_DIR}/build.env"
+  "VELKO_DOWNLOAD_HOST=${VELKO_DOWNLOAD_HOST}\nVELKO_BUILD_DIR=${CMAKE_BINARY_DIR}\nVELKO_SOURCE_DIR=${CMAKE_SOURCE_DIR}\n")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/harness/wine-run-in" "${VELKO_HARNESS_DIR}")
 
 enable_language(RC)

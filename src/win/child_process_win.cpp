@@ -1,0 +1,42 @@
+#include "win/child_process.h"
+
+#include "common/command_line.h"
+#include "win/wide.h"
+
+namespace velko::win {
+
+std::expected<ChildProcess, std::uint32_t> start_process(const ProcessLaunch& launch) {
+  const std::wstring program = wide(launch.program);
+  std::wstring commandLine = wide(build_command_line(launch.program, launch.arguments));
+  const std::wstring directory = launch.workingDirectory ? wide(*launch.workingDirectory) : std::wstring();
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        launch.creationFlags | CREATE_UNICODE_ENVIRONMENT, nullptr,
+                        launch.workingDirectory ? directory.c_str() : nullptr, &startup, &info)) {
+    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  }
+  unique_handle thread(info.hThread);
+  ChildProcess child;
+  child.process.reset(info.hProcess);
+  child.id = info.dwProcessId;
+  return child;
+}
+
+std::expected<std::uint32_t, std::uint32_t> wait_for_exit(const ChildProcess& child) {
+  if (::WaitForSingleObject(child.process.get(), INFINITE) == WAIT_FAILED) {
+    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  }
+  DWORD exitCode = 0;
+  if (!::GetExitCodeProcess(child.process.get(), &exitCode)) {
+    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  }
+  return exitCode;
+}
+
+std::string signed_exit_code_text(std::uint32_t exitCode) {
+  return std::to_string(static_cast<std::int32_t>(exitCode));
+}
+
+}  // namespace velko::win
