@@ -20,7 +20,9 @@ foreach(_file IN LISTS _windows_tests)
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
     PROPERTIES ENVIRONMENT "VELKO_BUILD_DIR=${CMAKE_BINARY_DIR};VELKO_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-               FIXTURES_REQUIRED "velko_harness")
+               FIXTURES_REQUIRED "velko_harness"
+               # One prefix, one display and one download service per build: run them one at a time.
+               RESOURCE_LOCK "velko_prefix")
 endforeach()
 
 add_test(NAME harness_setup COMMAND "${CMAKE_SOURCE_DIR}/scripts/harness/harness-ctl" up "${VELKO_HARNESS_DIR}")

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velko::test {
+
+struct RecordedRequest {
+  std::string method;     // "GET", "HEAD"
+  std::string target;     // path and query as sent
+  std::string range;      // the Range header, empty when none was sent
+  std::string userAgent;
+};
+
+// Client for the loopback download service that the harness runs for the Windows tests
+// (HTTPS on the compiled-in download host, port 443; plain HTTP on http_port()).
+// Every call fails the current test when the service cannot be reached.
+class TestService {
+ public:
+  static std::string host();
+  static std::uint16_t http_port();
+  // Windows path of the folder served under "/v1/downloads/".
+  static std::string release_dir();
+
+  // Forgets faults, the policy answer and recorded requests, and empties the release folder.
+  static void reset();
+  // The answer to the policy request: status and body as given.
+  static void set_policy(const std::string& body, int status = 200);
+  // Puts a file into the release folder, served at "/v1/downloads/" + percent-encoded name.
+  static void put_file(const std::string& name, const std::string& bytes);
+  // A fault for requests whose path (without query) equals `path`. `faultJson` is an object with
+  // any of: "status" (int), "body" (string), "bodyBytes" (int: answer exactly this many bytes),
+  // "cutAfter" (int: close the connection after this many body bytes), "ignoreRange" (bool: 200
+  // with the whole file), "unrequested206" (bool: 206 even without Range), "rangeStartsAt" (int:
+  // a 206 whose Content-Range starts there), "headNoLength" (bool), "headLength" (int),
+  // "extraBytes" (int: send this many bytes more than the file has), "delayMs" (int per chunk),
+  // "times" (int: applies to this many requests, then clears; absent = always).
+  static void set_fault(const std::string& path, const std::string& faultJson);
+  static std::vector<RecordedRequest> requests();
+};
+
+}  // namespace velko::test
