@@ -62,13 +62,19 @@ velko_make_prefix() {
 velko_harness_up() {
   mkdir -p "$VELKO_HARNESS_DIR"
   local n
-  n=$(velko_harness_display)
-  export DISPLAY=":$n"
+  if [ -n "${VELKO_SHOW_ON_DISPLAY:-}" ]; then
+    # The demo shows the program on the user's own display; no Xvfb then.
+    export DISPLAY="$VELKO_SHOW_ON_DISPLAY"
+    n=""
+  else
+    n=$(velko_harness_display)
+    export DISPLAY=":$n"
+  fi
   # Everything started under the lock gets fd 9 closed (9>&-): a long-lived child that kept
   # it open would hold the lock for ever and block every later caller.
   (
     flock 9
-    velko_start_xvfb "$n" 9>&-
+    if [ -n "$n" ]; then velko_start_xvfb "$n" 9>&-; fi
     if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
       velko_make_prefix 9>&-
     fi
