@@ -32,4 +32,6 @@ foreach(_file IN LISTS _tool_cmake)
   add_subdirectory("${_dir}")
 endforeach()
 
+include(cmake/webview2_bootstrapper.cmake)
+
 include(cmake/windows_tests.cmake)

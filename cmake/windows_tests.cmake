@@ -10,7 +10,7 @@ set(VELKO_WINDOWS_TEST_TARGETS "")
 file(GLOB _windows_tests CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp")
 foreach(_file IN LISTS _windows_tests)
   get_filename_component(_name "${_file}" NAME_WE)
-  add_executable(${_name} "${_file}")
+  add_executable(${_name} "${_file}" "${VELKO_CARRIED_BOOTSTRAPPER_RC}")
   target_link_libraries(${_name} PRIVATE velko_test_support GTest::gtest_main)
   # The product and the stand-ins must be built before the tests that run them.
   add_dependencies(${_name} VelkoTarnOnlineInstaller)
