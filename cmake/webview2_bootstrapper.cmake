@@ -24,8 +24,9 @@ else()
     message(FATAL_ERROR "A release build carries Microsoft's WebView2 Evergreen bootstrapper: "
                         "set VELKO_WEBVIEW2_BOOTSTRAPPER to the pinned file.")
   endif()
-  set(_bootstrapper "$<TARGET_FILE:webview2_standin>")
-  set(_bootstrapper_depends webview2_standin "$<TARGET_FILE:webview2_standin>")
+  # tools/webview2-standin puts it there; a plain path, since OBJECT_DEPENDS takes no generator expressions.
+  set(_bootstrapper "${CMAKE_BINARY_DIR}/VelkoWebView2Standin.exe")
+  set(_bootstrapper_depends webview2_standin "${_bootstrapper}")
 endif()
 
 add_custom_command(

@@ -1,9 +1,134 @@
 #include "install/installation.h"
 
-namespace velko {
+#include <windows.h>
 
-void run_installation(InstallRequest, EventSender events) {
-  publish_event(events, WorkerEvent::install_failed("安装流程尚未实现。"));
+#include <chrono>
+#include <thread>
+
+#include "app/bootstrap_state.h"
+#include "common/win_path.h"
+#include "detect/component_detection.h"
+#include "detect/running_workbench.h"
+#include "install/install_manifest.h"
+#include "install/installation_plan.h"
+#include "install/installer_run.h"
+#include "install/launcher_deployment.h"
+#include "install/pending_interfaces.h"
+#include "install/webview2_bootstrapper.h"
+#include "install/workbench_installer.h"
+#include "webview2_pin.h"
+
+namespace velko {
+namespace {
+
+using Result = std::expected<void, std::string>;
+
+std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
+
+// An update must not replace the program of a workbench that is still running.
+Result ensure_workbench_stopped(const std::string& installDirectory) {
+  if (!has_valid_installation(installDirectory)) return {};
+  auto running = find_running_process(path_join(installDirectory, kWorkbenchExecutableName));
+  if (!running) return fail(running.error());
+  if (*running) return fail(kWorkbenchStillRunningText);
+  return {};
+}
+
+Result stage_webview2(StagedFiles& staged, const EventSender& events) {
+  auto path = write_out_webview2_bootstrapper();
+  if (!path) return fail(path.error());
+  staged[ComponentKind::WebView2Runtime] = {*path};
+  publish_event(events, WorkerEvent::download_progress(ComponentKind::WebView2Runtime, 100, kBootstrapperReadyText));
+  publish_event(events, WorkerEvent::component_ready(ComponentKind::WebView2Runtime));
+  return {};
+}
+
+Result stage_workbench(StagedFiles& staged, const EventSender& events) {
+  auto policy = current_policy();
+  if (!policy) return fail(policy.error());
+  PackageDescriptor package;
+  package.fileName = workbench_installer_file_name(policy->latestVersion);
+  package.downloadAddress = policy->downloadUrl;
+  package.sha256 = policy->updateSha256;
+  package.size = policy->installerBytes;
+  return stage_packages(ComponentKind::Workbench, {package}, staged, events);
+}
+
+// Takes a kind's staged files out of the run's map; the installation phase uses each once.
+std::expected<std::vector<std::string>, std::string> take_staged(StagedFiles& staged, ComponentKind kind) {
+  auto entry = staged.find(kind);
+  if (entry == staged.end() || entry->second.empty()) return fail(missing_staged_files_text(kind));
+  std::vector<std::string> paths = std::move(entry->second);
+  staged.erase(entry);
+  return paths;
+}
+
+// The bootstrapper may hand the actual installation to a service that finishes after it has
+// exited: look at once, then every two seconds, until the limit has passed.
+Result wait_for_webview2() {
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    if (detect_webview2()) return {};
+    if (webview2_wait_expired(std::chrono::steady_clock::now() - start)) return fail(kWebView2NotDetectedText);
+    std::this_thread::sleep_for(kWebView2DetectionPeriod);
+  }
+}
+
+Result install_webview2(StagedFiles& staged, const EventSender& events) {
+  auto paths = take_staged(staged, ComponentKind::WebView2Runtime);
+  if (!paths) return fail(paths.error());
+  publish_event(events, WorkerEvent::step_started(ComponentKind::WebView2Runtime, kWebView2StepText));
+  if (auto ran = run_installer(paths->front(), {"/silent", "/install"}, std::string(build::kWebView2BootstrapperSha256));
+      !ran) {
+    return ran;
+  }
+  if (auto detected = wait_for_webview2(); !detected) return detected;
+  publish_event(events, WorkerEvent::component_installed(ComponentKind::WebView2Runtime));
+  return {};
+}
+
+Result install_workbench(StagedFiles& staged, const std::string& installDirectory, const EventSender& events) {
+  auto paths = take_staged(staged, ComponentKind::Workbench);
+  if (!paths) return fail(paths.error());
+  // The user may have started the workbench while we were downloading.
+  if (auto stopped = ensure_workbench_stopped(installDirectory); !stopped) return stopped;
+  const bool update = has_valid_installation(installDirectory);
+  publish_event(events, WorkerEvent::step_started(ComponentKind::Workbench, workbench_step_text(update, installDirectory)));
+  if (auto ran = run_workbench_installer(paths->front(), installDirectory); !ran) return ran;
+  publish_event(events, WorkerEvent::component_installed(ComponentKind::Workbench));
+  return {};
+}
+
+Result perform_installation(const InstallRequest& request, const EventSender& events) {
+  const std::string& directory = request.installDirectory;
+  if (auto stopped = ensure_workbench_stopped(directory); !stopped) return stopped;
+  const std::vector<ComponentKind> plan = plan_installation(request.webView2Present, request.workbenchCurrent);
+
+  // Everything is on disk and verified before the first installer runs.
+  StagedFiles staged;
+  for (ComponentKind kind : plan) {
+    const Result result =
+        kind == ComponentKind::WebView2Runtime ? stage_webview2(staged, events) : stage_workbench(staged, events);
+    if (!result) return result;
+  }
+  for (ComponentKind kind : plan) {
+    const Result result = kind == ComponentKind::WebView2Runtime ? install_webview2(staged, events)
+                                                                 : install_workbench(staged, directory, events);
+    if (!result) return result;
+  }
+  if (has_valid_installation(directory)) {
+    if (auto deployed = deploy_launcher(directory); !deployed) return fail(deployed.error());
+  }
+  publish_event(events, WorkerEvent::install_completed());
+  return {};
+}
+
+}  // namespace
+
+void run_installation(InstallRequest request, EventSender events) {
+  if (auto result = perform_installation(request, events); !result) {
+    publish_event(events, WorkerEvent::install_failed(std::move(result.error())));
+  }
 }
 
 }  // namespace velko

@@ -1,14 +1,125 @@
 #include "launch/launch_handoff.h"
 
-namespace velko {
+#include <windows.h>
 
-void run_launch_handoff(std::string, EventSender events) {
-  publish_event(events, WorkerEvent::launch_failed("工作台安装清单或主程序不完整，无法安全启动。"));
+#include <chrono>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "build_config.h"
+#include "detect/running_workbench.h"
+#include "install/launcher_deployment.h"
+#include "install/launcher_files.h"
+#include "install/workbench_installer.h"
+#include "launch/launch_rules.h"
+#include "win/child_process.h"
+#include "win/os_error.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+// What EnumWindows looks for: a visible top-level window of one process.
+struct WindowSearch {
+  HWND found = nullptr;
+  DWORD processId = 0;
+};
+
+BOOL CALLBACK find_visible_window(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<WindowSearch*>(parameter);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && ::IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND visible_window_of(std::uint32_t processId) {
+  WindowSearch search;
+  search.processId = processId;
+  ::EnumWindows(find_visible_window, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::optional<std::string> environment_value(const wchar_t* name) {
+  const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::vector<wchar_t> buffer(needed);
+  const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), needed);
+  if (length == 0 || length >= needed) return std::nullopt;
+  return win::narrow(std::wstring_view(buffer.data(), length));
+}
+
+std::chrono::milliseconds startup_limit() {
+  if constexpr (!build::kTestBuild) return kLaunchTimeLimit;
+  const auto value = environment_value(win::wide(kLaunchLimitOverrideVariable).c_str());
+  return launch_time_limit(build::kTestBuild, value ? std::optional<std::string_view>(*value) : std::nullopt);
+}
+
+// Waits until the started workbench shows a visible window, ends, or runs out of time.
+WorkerEvent wait_for_first_window(const win::ChildProcess& workbench) {
+  const auto limit = startup_limit();
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    // Any visible window of the process counts, a splash window too.
+    if (visible_window_of(workbench.id) != nullptr) return WorkerEvent::launch_succeeded();
+    const DWORD waited = ::WaitForSingleObject(workbench.process.get(), 0);
+    if (waited == WAIT_OBJECT_0) {
+      DWORD exitCode = 0;
+      if (!::GetExitCodeProcess(workbench.process.get(), &exitCode)) {
+        return WorkerEvent::launch_failed("检查工作台启动状态失败：" + win::last_error_text());
+      }
+      return WorkerEvent::launch_failed(early_exit_text(exitCode));
+    }
+    if (waited != WAIT_TIMEOUT) return WorkerEvent::launch_failed("检查工作台启动状态失败：" + win::last_error_text());
+    // Left running: it may still come up, and it is the user's program.
+    if (std::chrono::steady_clock::now() - start >= limit) return WorkerEvent::launch_failed(kLaunchTimeoutText);
+    std::this_thread::sleep_for(kLaunchPollPeriod);
+  }
+}
+
+WorkerEvent launch_workbench(const std::string& installDirectory) {
+  auto executable = workbench_executable(installDirectory);
+  if (!executable) return WorkerEvent::launch_failed(kIncompleteInstallationText);
+  auto running = find_running_process(*executable);
+  if (!running) return WorkerEvent::launch_failed(running.error());
+  if (*running) {
+    if (HWND window = visible_window_of(**running)) ::SetForegroundWindow(window);
+    return WorkerEvent::launch_succeeded();
+  }
+  win::ProcessLaunch launch;
+  launch.program = *executable;
+  launch.arguments = {kWorkbenchMainArgument};
+  launch.workingDirectory = installDirectory;
+  launch.creationFlags = 0;
+  auto workbench = win::start_process(launch);
+  if (!workbench) return WorkerEvent::launch_failed("启动VelkoTarn工作台失败：" + win::os_error_text(workbench.error()));
+  return wait_for_first_window(*workbench);
+}
+
+}  // namespace
+
+void run_launch_handoff(std::string installDirectory, EventSender events) {
+  publish_event(events, launch_workbench(installDirectory));
 }
 
 std::expected<void, std::string> relaunch_after_update(const std::expected<std::string, std::string>& installDirectory) {
   if (!installDirectory) return std::unexpected(installDirectory.error());
-  return std::unexpected(std::string("工作台安装清单或主程序不完整，无法安全启动。"));
+  if (!has_valid_installation(*installDirectory)) return std::unexpected(std::string(kNoInstallResultText));
+  auto launcher = deploy_launcher(*installDirectory);
+  if (!launcher) return std::unexpected(launcher.error());
+  win::ProcessLaunch launch;
+  launch.program = *launcher;
+  launch.arguments = {"--wait-for-process", std::to_string(::GetCurrentProcessId()), kLaunchMainArgument};
+  launch.workingDirectory = *installDirectory;
+  launch.creationFlags = 0;
+  auto started = win::start_process(launch);
+  if (!started) return std::unexpected("准备打开 IDE 失败：" + win::os_error_text(started.error()));
+  return {};
 }
 
 }  // namespace velko

@@ -1,0 +1,233 @@
+#include "install/launcher_deployment.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "common/win_path.h"
+#include "download/download_store.h"
+#include "install/launcher_files.h"
+#include "install/workbench_installer.h"
+#include "win/child_process.h"
+#include "win/directories.h"
+#include "win/file_identity.h"
+#include "win/module_path.h"
+#include "win/os_error.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+using Result = std::expected<void, std::string>;
+
+std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
+
+bool path_exists(const std::string& path) {
+  return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string system_program(const wchar_t* name) {
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return win::narrow(std::wstring(L"C:\\Windows\\System32\\") + name);
+  return win::narrow(std::wstring(system, length) + L"\\" + name);
+}
+
+bool rename_path(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(win::wide(from).c_str(), win::wide(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// One COM apartment for the shortcut work; every successful initialisation (also the one
+// that finds COM already running on the thread) is balanced.
+class ComApartment {
+ public:
+  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_;
+};
+
+std::string com_failure(const char* prefix, HRESULT hr) {
+  return std::string(prefix) + "，错误码 " + win::hresult_text(hr) + "。";
+}
+
+using LinkSetter = HRESULT (STDMETHODCALLTYPE IShellLinkW::*)(LPCWSTR);
+
+Result set_link_text(IShellLinkW* link, LinkSetter setter, const std::string& text, const char* label) {
+  const std::wstring value = win::wide(text);
+  const HRESULT hr = (link->*setter)(value.c_str());
+  if (FAILED(hr)) return fail(std::string(label) + "失败，错误码 " + win::hresult_text(hr) + "。");
+  return {};
+}
+
+std::expected<std::string, std::string> desktop_folder() {
+  PWSTR raw = nullptr;
+  const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &raw);
+  std::string path;
+  if (raw != nullptr) {
+    path = win::narrow(raw);
+    ::CoTaskMemFree(raw);
+  }
+  if (FAILED(hr) || raw == nullptr) return fail(com_failure("没有找到当前用户桌面目录", hr));
+  const auto directory = win::is_plain_directory(path);
+  if (!directory || !*directory) return fail(kDesktopUnusableText);
+  return path;
+}
+
+Result save_shortcut(const std::string& shortcut, const std::string& launcher, const std::string& installDirectory,
+                     const std::string& workbench) {
+  ComApartment apartment;
+  if (FAILED(apartment.result())) return fail(com_failure("Windows 快捷方式服务初始化失败", apartment.result()));
+  // Released before the apartment goes away.
+  win::com_ptr<IShellLinkW> link;
+  HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
+  if (FAILED(hr) || !link) return fail(com_failure("Windows 快捷方式对象创建失败", hr));
+  if (auto set = set_link_text(link.get(), &IShellLinkW::SetPath, launcher, "设置启动程序"); !set) return set;
+  if (auto set = set_link_text(link.get(), &IShellLinkW::SetArguments, kLaunchMainArgument, "设置启动参数"); !set) {
+    return set;
+  }
+  if (auto set = set_link_text(link.get(), &IShellLinkW::SetWorkingDirectory, installDirectory, "设置工作目录"); !set) {
+    return set;
+  }
+  hr = link->SetIconLocation(win::wide(workbench).c_str(), 0);
+  if (FAILED(hr)) return fail(com_failure("设置快捷方式图标失败", hr));
+  win::com_ptr<IPersistFile> persist;
+  hr = link.query(persist);
+  if (FAILED(hr) || !persist) return fail(com_failure("快捷方式保存接口获取失败", hr));
+  hr = persist->Save(win::wide(shortcut).c_str(), TRUE);
+  if (FAILED(hr)) return fail(com_failure("保存桌面快捷方式失败", hr));
+  return {};
+}
+
+// The shell writes the link without the flag; it is set in the saved bytes afterwards. The
+// new content goes to a sibling first so that a failed write never leaves half a shortcut.
+Result mark_shortcut_elevated(const std::string& shortcut) {
+  auto bytes = win::read_whole_file(shortcut);
+  if (!bytes) return fail("读取桌面启动入口失败：" + win::os_error_text(bytes.error()));
+  if (auto marked = mark_run_as_user(*bytes); !marked) return marked;
+  const std::string temporary = shortcut + ".part";
+  const std::wstring wideTemporary = win::wide(temporary);
+  {
+    win::unique_file file(::CreateFileW(wideTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return fail("设置桌面启动入口权限失败：" + win::last_error_text());
+    DWORD written = 0;
+    const BOOL wrote = ::WriteFile(file.get(), bytes->data(), static_cast<DWORD>(bytes->size()), &written, nullptr);
+    if (!wrote || written != bytes->size() || !::FlushFileBuffers(file.get())) {
+      if (wrote && written != bytes->size()) ::SetLastError(ERROR_WRITE_FAULT);
+      const std::string error = win::last_error_text();
+      file.reset();
+      ::DeleteFileW(wideTemporary.c_str());
+      return fail("设置桌面启动入口权限失败：" + error);
+    }
+  }
+  if (!::MoveFileExW(wideTemporary.c_str(), win::wide(shortcut).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const std::string error = win::last_error_text();
+    ::DeleteFileW(wideTemporary.c_str());
+    return fail("设置桌面启动入口权限失败：" + error);
+  }
+  return {};
+}
+
+// Puts a verified copy of the running program at paths.launcher. An old launcher is kept as
+// the backup until the new one has its name, and put back when that fails.
+Result replace_launcher(const std::string& program, const LauncherPaths& paths) {
+  const auto parent = path_parent(paths.launcher);
+  if (!parent) return fail("工作台启动器目标目录无效。");
+  if (auto created = win::create_directories(*parent); !created) {
+    return fail("创建工作台启动器目录失败：" + win::os_error_text(created.error()));
+  }
+  // A backup means an earlier replacement stopped half-way; the user has to look at it.
+  if (path_exists(paths.backup)) return fail(kLeftoverBackupText);
+  const std::wstring temporary = win::wide(paths.temporary);
+  if (path_exists(paths.temporary) && !::DeleteFileW(temporary.c_str())) {
+    return fail("清理启动器临时文件失败：" + win::last_error_text());
+  }
+  if (!::CopyFileW(win::wide(program).c_str(), temporary.c_str(), FALSE)) {
+    return fail("复制工作台启动器失败：" + win::last_error_text());
+  }
+  {
+    win::unique_file copy(::CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy || !::FlushFileBuffers(copy.get())) return fail("保存工作台启动器失败：" + win::last_error_text());
+  }
+  auto programDigest = sha256_of_file(program);
+  if (!programDigest) return fail(programDigest.error());
+  auto copyDigest = sha256_of_file(paths.temporary);
+  if (!copyDigest) return fail(copyDigest.error());
+  if (*programDigest != *copyDigest) {
+    ::DeleteFileW(temporary.c_str());
+    return fail(kLauncherCopyMismatchText);
+  }
+
+  if (!path_exists(paths.launcher)) {
+    if (!rename_path(paths.temporary, paths.launcher)) return fail("更新工作台启动器失败：" + win::last_error_text());
+    return {};
+  }
+  if (!rename_path(paths.launcher, paths.backup)) return fail("备份旧工作台启动器失败：" + win::last_error_text());
+  if (!rename_path(paths.temporary, paths.launcher)) {
+    const std::string error = win::last_error_text();
+    if (rename_path(paths.backup, paths.launcher)) return fail(launcher_replace_failure_text(error, nullptr));
+    const std::string restoreError = win::last_error_text();
+    return fail(launcher_replace_failure_text(error, &restoreError));
+  }
+  if (!::DeleteFileW(win::wide(paths.backup).c_str())) return fail("清理旧启动器备份失败：" + win::last_error_text());
+  return {};
+}
+
+}  // namespace
+
+std::expected<void, std::string> hide_path(const std::string& path) {
+  win::ProcessLaunch launch;
+  launch.program = system_program(L"attrib.exe");
+  launch.arguments = {"+H", path};
+  auto child = win::start_process(launch);
+  if (!child) return fail("隐藏工作台运行组件失败：" + win::os_error_text(child.error()));
+  auto exitCode = win::wait_for_exit(*child);
+  if (!exitCode) return fail("隐藏工作台运行组件失败：" + win::os_error_text(exitCode.error()));
+  if (*exitCode != 0) return fail(attrib_exit_text(*exitCode));
+  return {};
+}
+
+std::expected<std::string, std::string> deploy_launcher(const std::string& installDirectory) {
+  auto workbench = workbench_executable(installDirectory);
+  if (!workbench) return fail(workbench.error());
+  const LauncherPaths paths = launcher_paths(installDirectory);
+
+  if (auto created = win::create_directories(paths.folder); !created) {
+    return fail("创建工作台运行组件目录失败：" + win::os_error_text(created.error()));
+  }
+  if (auto hidden = hide_path(paths.folder); !hidden) return fail(hidden.error());
+
+  const auto program = win::own_executable_path();
+  if (!program) return fail("读取启动器路径失败：" + win::last_error_text());
+  // Started as the deployed launcher itself: it cannot replace its own file, and needs not.
+  if (!same_path(*program, paths.launcher)) {
+    if (auto replaced = replace_launcher(*program, paths); !replaced) return fail(replaced.error());
+  }
+
+  if (path_exists(paths.olderLauncher)) {
+    if (!is_plain_file(paths.olderLauncher)) return fail(kOlderLauncherNotPlainText);
+    if (auto hidden = hide_path(paths.olderLauncher); !hidden) return fail(hidden.error());
+  }
+
+  auto desktop = desktop_folder();
+  if (!desktop) return fail(desktop.error());
+  const std::string shortcut = path_join(*desktop, kDesktopShortcutName);
+  if (auto saved = save_shortcut(shortcut, paths.launcher, installDirectory, *workbench); !saved) {
+    return fail(saved.error());
+  }
+  if (auto marked = mark_shortcut_elevated(shortcut); !marked) return fail(marked.error());
+  return paths.launcher;
+}
+
+}  // namespace velko

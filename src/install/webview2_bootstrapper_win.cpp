@@ -1,0 +1,81 @@
+#include "install/webview2_bootstrapper.h"
+
+#include <windows.h>
+
+#include "common/path_extension.h"
+#include "common/win_path.h"
+#include "download/download_store.h"
+#include "install/installation_plan.h"
+#include "install/pending_interfaces.h"
+#include "webview2_pin.h"
+#include "win/os_error.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+constexpr WORD kCarriedBootstrapperResource = 301;
+
+std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
+
+bool path_exists(const std::string& path) {
+  return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+std::expected<std::span<const unsigned char>, std::string> carried_webview2_bootstrapper() {
+  HMODULE module = ::GetModuleHandleW(nullptr);
+  HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(kCarriedBootstrapperResource), MAKEINTRESOURCEW(10));
+  if (resource == nullptr) return fail(kCarriedBootstrapperCorruptText);
+  const DWORD size = ::SizeofResource(module, resource);
+  HGLOBAL loaded = ::LoadResource(module, resource);
+  const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
+  if (bytes == nullptr || size != build::kWebView2BootstrapperBytes) return fail(kCarriedBootstrapperCorruptText);
+  return std::span<const unsigned char>(static_cast<const unsigned char*>(bytes), size);
+}
+
+std::expected<std::string, std::string> write_out_webview2_bootstrapper() {
+  const auto carried = carried_webview2_bootstrapper();
+  if (!carried) return fail(carried.error());
+  // Hashed where it lies in the mapped image: a damaged program never writes its bootstrapper out.
+  if (sha256_of_memory(carried->data(), carried->size()) != build::kWebView2BootstrapperSha256) {
+    return fail(kCarriedBootstrapperCorruptText);
+  }
+
+  auto folder = downloads_folder();
+  if (!folder) return fail(folder.error());
+  const std::string finalPath = path_join(*folder, kStagedBootstrapperName);
+  const std::string partPath = replace_extension(finalPath, kBootstrapperPartExtension);
+  const std::wstring widePart = win::wide(partPath);
+
+  if (path_exists(partPath) && !::DeleteFileW(widePart.c_str())) {
+    return fail("清理 WebView2 临时文件失败：" + win::last_error_text());
+  }
+  {
+    win::unique_file file(::CreateFileW(widePart.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return fail("创建 WebView2 引导器缓存失败：" + win::last_error_text());
+    DWORD written = 0;
+    // One piece, straight from the image.
+    const BOOL wrote = ::WriteFile(file.get(), carried->data(), static_cast<DWORD>(carried->size()), &written, nullptr);
+    if (!wrote || written != carried->size()) {
+      if (wrote) ::SetLastError(ERROR_WRITE_FAULT);
+      return fail("写入 WebView2 引导器失败：" + win::last_error_text());
+    }
+    if (!::FlushFileBuffers(file.get())) return fail("保存 WebView2 引导器失败：" + win::last_error_text());
+  }
+
+  auto digest = sha256_of_file(partPath);
+  if (!digest) return fail(digest.error());
+  if (digest->size() != 64 || *digest != build::kWebView2BootstrapperSha256) {
+    ::DeleteFileW(widePart.c_str());
+    return fail(kWrittenBootstrapperMismatchText);
+  }
+  if (auto moved = move_into_place(partPath, finalPath); !moved) return fail(moved.error());
+  return finalPath;
+}
+
+}  // namespace velko
