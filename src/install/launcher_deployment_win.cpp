@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "build_config.h"
 #include "common/win_path.h"
 #include "download/download_store.h"
 #include "install/launcher_files.h"
@@ -33,6 +34,17 @@ std::string system_program(const wchar_t* name) {
   const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return win::narrow(std::wstring(L"C:\\Windows\\System32\\") + name);
   return win::narrow(std::wstring(system, length) + L"\\" + name);
+}
+
+// The system's attrib.exe. Test builds let a test name another program, since Wine's attrib
+// never reports a failure.
+std::string attrib_program() {
+  if constexpr (build::kTestBuild) {
+    wchar_t buffer[32768];
+    const DWORD length = ::GetEnvironmentVariableW(L"VELKO_TEST_ATTRIB_PROGRAM", buffer, 32768);
+    if (length > 0 && length < 32768) return win::narrow(std::wstring_view(buffer, length));
+  }
+  return system_program(L"attrib.exe");
 }
 
 bool rename_path(const std::string& from, const std::string& to) {
@@ -188,7 +200,7 @@ Result replace_launcher(const std::string& program, const LauncherPaths& paths) 
 
 std::expected<void, std::string> hide_path(const std::string& path) {
   win::ProcessLaunch launch;
-  launch.program = system_program(L"attrib.exe");
+  launch.program = attrib_program();
   launch.arguments = {"+H", path};
   auto child = win::start_process(launch);
   if (!child) return fail("隐藏工作台运行组件失败：" + win::os_error_text(child.error()));

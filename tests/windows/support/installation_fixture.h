@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/event_channel.h"
+#include "app/worker_event.h"
+
+namespace velko::test {
+
+// Writes a valid workbench installation into `directory`: "install-manifest.json" naming this
+// directory and version, and `program` as "VelkoTarn工作台.exe".
+void write_valid_installation(const std::string& directory, const std::string& version = "1.0.0",
+                              const std::string& program = "stand-in workbench");
+
+// Every event queued so far, oldest first.
+std::vector<WorkerEvent> drain_events(EventReceiver& receiver);
+std::vector<WorkerEventTag> tags_of(const std::vector<WorkerEvent>& events);
+
+// This test program's own path and bytes.
+std::string own_program_path();
+
+// The current user's desktop folder and the shortcut the deployment writes there.
+std::string desktop_folder();
+std::string desktop_shortcut_path();
+
+// Forgets every WebView2 runtime registration the stand-in can make (both client keys).
+void remove_webview2_registration();
+
+struct ShortcutFields {
+  std::string target;
+  std::string arguments;
+  std::string workingDirectory;
+  std::string iconPath;
+  int iconIndex = -1;
+};
+// Reads a saved shell link back through the shell.
+ShortcutFields read_shortcut(const std::string& path);
+
+bool is_hidden(const std::string& path);
+// Volume serial and file index: changes when a file is replaced by another one.
+std::string file_identity(const std::string& path);
+
+}  // namespace velko::test
