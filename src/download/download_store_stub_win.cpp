@@ -1,6 +1,7 @@
 // THROW-AWAY local stub until the download store lands.
 #include <windows.h>
 #include <bcrypt.h>
+#include <shlobj.h>
 #include <vector>
 #include "download/download_store.h"
 #include "download/sha256_handle.h"
@@ -17,7 +18,11 @@ std::string program_data_folder() {
   return win::narrow(std::wstring_view(buffer, n));
 }
 std::string installer_data_folder() { return path_join(program_data_folder(), "VelkoInstaller"); }
-std::expected<std::string, std::string> downloads_folder() { return path_join(installer_data_folder(), "downloads"); }
+std::expected<std::string, std::string> downloads_folder() {
+  const std::string folder = path_join(installer_data_folder(), "downloads");
+  ::SHCreateDirectoryExW(nullptr, win::wide(folder).c_str(), nullptr);
+  return folder;
+}
 std::expected<std::string, std::string> sha256_of_open_file(HANDLE file) {
   using Open = NTSTATUS WINAPI(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
   using Create = NTSTATUS WINAPI(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG);

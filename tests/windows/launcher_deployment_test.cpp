@@ -41,7 +41,7 @@ TEST_F(LauncherDeployment, FirstDeploymentCopiesTheRunningProgramAndWritesTheSho
   auto deployed = deploy_launcher(directory);
   ASSERT_TRUE(deployed) << deployed.error();
   EXPECT_EQ(*deployed, launcher());
-  EXPECT_EQ(read_file(launcher()), read_file(own_program_path()));
+  EXPECT_TRUE(read_file(launcher()) == read_file(own_program_path()));
   EXPECT_TRUE(is_hidden(directory + "\\运行组件"));
   EXPECT_FALSE(file_exists(backup()));
   EXPECT_FALSE(file_exists(temporary()));
@@ -63,7 +63,7 @@ TEST_F(LauncherDeployment, ReplacesAnOlderLauncherWithoutLeavingABackup) {
   write_file(temporary(), "left over from an interrupted run");
   auto deployed = deploy_launcher(directory);
   ASSERT_TRUE(deployed) << deployed.error();
-  EXPECT_EQ(read_file(launcher()), read_file(own_program_path()));
+  EXPECT_TRUE(read_file(launcher()) == read_file(own_program_path()));
   EXPECT_FALSE(file_exists(backup()));
   EXPECT_FALSE(file_exists(temporary()));
 }

@@ -6,6 +6,14 @@
 #include "app/event_channel.h"
 #include "app/worker_event.h"
 
+#include <ostream>
+
+namespace velko {
+// Readable test failures.
+void PrintTo(const WorkerEvent& event, std::ostream* out);
+void PrintTo(WorkerEventTag tag, std::ostream* out);
+}  // namespace velko
+
 namespace velko::test {
 
 // Writes a valid workbench installation into `directory`: "install-manifest.json" naming this

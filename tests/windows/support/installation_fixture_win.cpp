@@ -12,6 +12,25 @@
 #include "win/unique_any.h"
 #include "win/wide.h"
 
+namespace velko {
+
+void PrintTo(WorkerEventTag tag, std::ostream* out) {
+  static const char* const names[] = {"PolicyReady",    "PolicyFailed",     "DownloadProgress", "StepStarted",
+                                      "ComponentInstalled", "ComponentReady", "InstallCompleted", "InstallFailed",
+                                      "LaunchSucceeded", "LaunchFailed"};
+  const auto index = static_cast<std::size_t>(tag);
+  *out << (index < std::size(names) ? names[index] : "?");
+}
+
+void PrintTo(const WorkerEvent& event, std::ostream* out) {
+  PrintTo(event.tag, out);
+  *out << "(" << static_cast<int>(event.component) << ", " << event.percent;
+  if (event.text) *out << ", \"" << *event.text << "\"";
+  *out << ")";
+}
+
+}  // namespace velko
+
 namespace velko::test {
 namespace {
 

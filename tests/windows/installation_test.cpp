@@ -1,0 +1,164 @@
+// The installation sequence in this process, with the carried WebView2 stand-in run as a
+// real child process and the real file system.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "app/bootstrap_state.h"
+#include "install/installation.h"
+#include "install/webview2_bootstrapper.h"
+#include "support/installation_fixture.h"
+#include "support/paths.h"
+#include "support/product_process.h"
+#include "support/scoped_temp_dir.h"
+#include "win/wide.h"
+
+namespace velko::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Tag = WorkerEventTag;
+
+constexpr char kBootstrapperReady[] = "微软 WebView2 Evergreen 引导器已准备完成。";
+constexpr char kWebView2Step[] = "正在联网安装微软 WebView2 Evergreen 运行环境，请勿关闭。";
+
+class Installation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+  }
+  void TearDown() override {
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+  }
+
+  std::vector<WorkerEvent> run(bool webView2Present, bool workbenchCurrent) {
+    auto [sender, receiver] = make_event_channel();
+    InstallRequest request;
+    request.webView2Present = webView2Present;
+    request.workbenchCurrent = workbenchCurrent;
+    request.installDirectory = directory;
+    run_installation(request, sender);
+    return drain_events(receiver);
+  }
+
+  std::string downloads() const { return temp.join("ProgramData") + "\\VelkoInstaller\\downloads"; }
+  std::string standin_log() const { return temp.join("standin.log"); }
+  std::string standin_bytes() const { return read_file(win::narrow(built_program(L"VelkoWebView2Standin.exe"))); }
+
+  ScopedTempDir temp;
+  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment localAppData{"LOCALAPPDATA", temp.join("LocalAppData")};
+  ScopedEnvironment programFiles{"ProgramFiles(x86)", temp.join("ProgramFiles86")};
+  ScopedEnvironment log{"VELKO_WEBVIEW2_STANDIN_LOG", standin_log()};
+  std::string directory = temp.join("VelkoTarn工作台");
+};
+
+TEST_F(Installation, TheCarriedBootstrapperIsTheBuiltStandIn) {
+  auto carried = carried_webview2_bootstrapper();
+  ASSERT_TRUE(carried) << carried.error();
+  EXPECT_TRUE(std::string(reinterpret_cast<const char*>(carried->data()), carried->size()) == standin_bytes());
+}
+
+TEST_F(Installation, NothingMissingDeploysTheLauncherOnly) {
+  write_valid_installation(directory);
+  const auto events = run(true, true);
+  EXPECT_EQ(events, std::vector<WorkerEvent>{WorkerEvent::install_completed()});
+  EXPECT_FALSE(file_exists(standin_log()));
+  EXPECT_FALSE(file_exists(downloads() + "\\MicrosoftEdgeWebview2Setup.exe"));
+  EXPECT_TRUE(read_file(directory + "\\运行组件\\VelkoTarn工作台启动器.exe") == read_file(own_program_path()));
+  EXPECT_TRUE(file_exists(desktop_shortcut_path()));
+}
+
+TEST_F(Installation, NothingMissingWithoutInstallationSkipsTheLauncher) {
+  make_directories(directory);
+  EXPECT_EQ(run(true, true), std::vector<WorkerEvent>{WorkerEvent::install_completed()});
+  EXPECT_FALSE(file_exists(directory + "\\运行组件"));
+  EXPECT_FALSE(file_exists(desktop_shortcut_path()));
+}
+
+TEST_F(Installation, OnlyWebView2Missing) {
+  write_valid_installation(directory);
+  const auto events = run(false, true);
+  const std::vector<WorkerEvent> expected{
+      WorkerEvent::download_progress(ComponentKind::WebView2Runtime, 100, kBootstrapperReady),
+      WorkerEvent::component_ready(ComponentKind::WebView2Runtime),
+      WorkerEvent::step_started(ComponentKind::WebView2Runtime, kWebView2Step),
+      WorkerEvent::component_installed(ComponentKind::WebView2Runtime),
+      WorkerEvent::install_completed(),
+  };
+  EXPECT_EQ(events, expected);
+  EXPECT_EQ(read_file(standin_log()), "/silent /install\n");
+  EXPECT_TRUE(read_file(downloads() + "\\MicrosoftEdgeWebview2Setup.exe") == standin_bytes());
+  EXPECT_FALSE(file_exists(downloads() + "\\MicrosoftEdgeWebview2Setup.exe.part"));
+  EXPECT_TRUE(file_exists(temp.join("LocalAppData") +
+                          "\\Microsoft\\EdgeWebView\\Application\\120.0.2210.91\\msedgewebview2.exe"));
+  EXPECT_TRUE(file_exists(directory + "\\运行组件\\VelkoTarn工作台启动器.exe"));
+}
+
+TEST_F(Installation, LeftoverBootstrapperFilesAreRewritten) {
+  make_directories(downloads());
+  write_file(downloads() + "\\MicrosoftEdgeWebview2Setup.exe", "an old, damaged bootstrapper");
+  write_file(downloads() + "\\MicrosoftEdgeWebview2Setup.exe.part", "half of an interrupted write");
+  make_directories(directory);
+  EXPECT_EQ(tags_of(run(false, true)).back(), Tag::InstallCompleted);
+  EXPECT_TRUE(read_file(downloads() + "\\MicrosoftEdgeWebview2Setup.exe") == standin_bytes());
+  EXPECT_FALSE(file_exists(downloads() + "\\MicrosoftEdgeWebview2Setup.exe.part"));
+}
+
+TEST_F(Installation, RestartRequiredExitCodeContinues) {
+  ScopedEnvironment exitCode{"VELKO_WEBVIEW2_STANDIN_EXIT_CODE", "3010"};
+  make_directories(directory);
+  const auto events = run(false, true);
+  EXPECT_EQ(tags_of(events), (std::vector<Tag>{Tag::DownloadProgress, Tag::ComponentReady, Tag::StepStarted,
+                                               Tag::ComponentInstalled, Tag::InstallCompleted}));
+}
+
+TEST_F(Installation, FailingBootstrapperEndsTheRun) {
+  ScopedEnvironment exitCode{"VELKO_WEBVIEW2_STANDIN_EXIT_CODE", "1"};
+  ScopedEnvironment never{"VELKO_WEBVIEW2_STANDIN_REGISTER", "never"};
+  write_valid_installation(directory);
+  const auto events = run(false, true);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), WorkerEvent::install_failed("安装程序执行失败，错误码 1。"));
+  EXPECT_EQ(tags_of(events), (std::vector<Tag>{Tag::DownloadProgress, Tag::ComponentReady, Tag::StepStarted,
+                                               Tag::InstallFailed}));
+  EXPECT_FALSE(file_exists(directory + "\\运行组件"));
+}
+
+TEST_F(Installation, NegativeExitCodeInSignedDecimal) {
+  ScopedEnvironment exitCode{"VELKO_WEBVIEW2_STANDIN_EXIT_CODE", "-1073741819"};
+  make_directories(directory);
+  const auto events = run(false, true);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), WorkerEvent::install_failed("安装程序执行失败，错误码 -1073741819。"));
+}
+
+TEST_F(Installation, RuntimeThatAppearsLaterIsFoundByThePolls) {
+  ScopedEnvironment later{"VELKO_WEBVIEW2_STANDIN_REGISTER", "5000"};
+  make_directories(directory);
+  const auto start = std::chrono::steady_clock::now();
+  const auto events = run(false, true);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), WorkerEvent::install_completed());
+  EXPECT_GE(elapsed, 5s);
+  EXPECT_LT(elapsed, 20s);
+}
+
+TEST_F(Installation, RunningWorkbenchStopsTheRunBeforeAnything) {
+  write_valid_installation(directory, "1.0.0", standin_bytes());
+  auto workbench = start_program(directory + "\\VelkoTarn工作台.exe", {}, CREATE_SUSPENDED | CREATE_NO_WINDOW);
+  const auto events = run(false, false);
+  ::TerminateProcess(workbench.process.get(), 0);
+  EXPECT_EQ(events, std::vector<WorkerEvent>{
+                        WorkerEvent::install_failed("VelkoTarn工作台仍在退出，请稍候重新检测后继续更新。")});
+  EXPECT_FALSE(file_exists(standin_log()));
+  EXPECT_FALSE(file_exists(downloads() + "\\MicrosoftEdgeWebview2Setup.exe"));
+}
+
+}  // namespace
+}  // namespace velko::test
