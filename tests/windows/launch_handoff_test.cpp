@@ -1,0 +1,204 @@
+// The launch hand-off with real processes: the workbench is a copy of this test program that
+// plays the part the environment gives it (see WorkbenchChild below).
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/event_channel.h"
+#include "common/command_line.h"
+#include "launch/launch_handoff.h"
+#include "support/installation_fixture.h"
+#include "support/paths.h"
+#include "support/product_process.h"
+#include "support/scoped_temp_dir.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kRoleVariable[] = "VELKO_TEST_WORKBENCH_ROLE";
+constexpr char kRecordVariable[] = "VELKO_TEST_WORKBENCH_RECORD";
+
+std::string environment(const char* name) {
+  wchar_t buffer[32768];
+  const DWORD length = ::GetEnvironmentVariableW(win::wide(name).c_str(), buffer, 32768);
+  if (length == 0 || length >= 32768) return {};
+  return win::narrow(std::wstring_view(buffer, length));
+}
+
+// Appends one line: the command line's arguments after the program, and the working directory.
+void record_start() {
+  const std::string record = environment(kRecordVariable);
+  if (record.empty()) return;
+  auto arguments = split_command_line(win::narrow(::GetCommandLineW()));
+  std::string line;
+  for (std::size_t i = 1; i < arguments.size(); ++i) line += arguments[i] + "|";
+  wchar_t directory[MAX_PATH * 4] = {};
+  ::GetCurrentDirectoryW(MAX_PATH * 4, directory);
+  line += "cwd=" + win::narrow(directory) + "\n";
+  win::unique_file file(::CreateFileW(win::wide(record).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+void run_window(bool visible) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = ::DefWindowProcW;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"VelkoWorkbenchStandInTest";
+  ::RegisterClassW(&windowClass);
+  HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"工作台", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+  if (visible) ::ShowWindow(window, SW_SHOW);
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+}
+
+// The workbench part, in a copy of this program started with GTEST_FILTER naming it.
+TEST(WorkbenchChild, Play) {
+  const std::string role = environment(kRoleVariable);
+  if (role.empty()) GTEST_SKIP() << "only run as a stand-in workbench";
+  record_start();
+  if (role == "window") run_window(true);
+  if (role == "hidden") run_window(false);
+  if (role == "exit3") {
+    std::this_thread::sleep_for(300ms);
+    ::ExitProcess(3);
+  }
+  if (role == "record") ::ExitProcess(0);
+}
+
+std::vector<std::uint32_t> processes_of(const std::string& fileName) {
+  std::vector<std::uint32_t> ids;
+  win::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (win::narrow(entry.szExeFile) == fileName) ids.push_back(entry.th32ProcessID);
+  }
+  return ids;
+}
+
+void end_processes_of(const std::string& fileName) {
+  for (std::uint32_t id : processes_of(fileName)) {
+    win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!process) continue;
+    ::TerminateProcess(process.get(), 0);
+    ::WaitForSingleObject(process.get(), 5000);
+  }
+}
+
+class LaunchHandoff : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_valid_installation(directory, "1.0.0", read_file(own_program_path()));
+  }
+  void TearDown() override {
+    end_processes_of("VelkoTarn工作台.exe");
+    end_processes_of("VelkoTarn工作台启动器.exe");
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+  }
+
+  WorkerEvent launch() {
+    auto [sender, receiver] = make_event_channel();
+    run_launch_handoff(directory, sender);
+    auto events = drain_events(receiver);
+    EXPECT_EQ(events.size(), 1u);
+    return events.empty() ? WorkerEvent{} : events.front();
+  }
+  std::vector<std::string> records() {
+    std::vector<std::string> lines;
+    if (!file_exists(record)) return lines;
+    const std::string text = read_file(record);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+  }
+
+  ScopedTempDir temp;
+  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment filter{"GTEST_FILTER", "WorkbenchChild.*"};
+  std::string record = temp.join("starts.txt");
+  ScopedEnvironment recordVariable{kRecordVariable, record};
+  std::string directory = temp.join("VelkoTarn工作台");
+};
+
+TEST_F(LaunchHandoff, StartsTheWorkbenchAndSucceedsOnItsWindow) {
+  ScopedEnvironment role{kRoleVariable, "window"};
+  EXPECT_EQ(launch(), WorkerEvent::launch_succeeded());
+  EXPECT_EQ(records(), std::vector<std::string>{"--main|cwd=" + directory});
+  EXPECT_EQ(processes_of("VelkoTarn工作台.exe").size(), 1u);
+}
+
+TEST_F(LaunchHandoff, AlreadyRunningIsBroughtToTheFrontWithoutASecondProcess) {
+  ScopedEnvironment role{kRoleVariable, "window"};
+  auto running = start_program(directory + "\\VelkoTarn工作台.exe", {"--main"});
+  ASSERT_TRUE(wait_for_window(running.id, nullptr, 30s));
+  EXPECT_EQ(launch(), WorkerEvent::launch_succeeded());
+  EXPECT_EQ(records().size(), 1u);
+  EXPECT_EQ(processes_of("VelkoTarn工作台.exe"), std::vector<std::uint32_t>{running.id});
+}
+
+TEST_F(LaunchHandoff, AlreadyRunningWithoutAWindowStillSucceeds) {
+  ScopedEnvironment role{kRoleVariable, "hidden"};
+  auto running = start_program(directory + "\\VelkoTarn工作台.exe", {"--main"});
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(launch(), WorkerEvent::launch_succeeded());
+  EXPECT_EQ(processes_of("VelkoTarn工作台.exe"), std::vector<std::uint32_t>{running.id});
+}
+
+TEST_F(LaunchHandoff, ExitBeforeAnyWindowIsReportedWithItsCode) {
+  ScopedEnvironment role{kRoleVariable, "exit3"};
+  EXPECT_EQ(launch(), WorkerEvent::launch_failed("VelkoTarn工作台尚未显示主窗口便已退出，错误码 3。"));
+}
+
+TEST_F(LaunchHandoff, HiddenWindowRunsIntoTheTimeLimitAndIsLeftRunning) {
+  ScopedEnvironment role{kRoleVariable, "hidden"};
+  ScopedEnvironment limit{"VELKO_TEST_LAUNCH_LIMIT_MS", "2000"};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(launch(), WorkerEvent::launch_failed("VelkoTarn工作台启动等待超时，请关闭此提示后重新尝试。"));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_EQ(processes_of("VelkoTarn工作台.exe").size(), 1u);
+}
+
+TEST_F(LaunchHandoff, MissingManifestStartsNothing) {
+  ScopedEnvironment role{kRoleVariable, "window"};
+  ::DeleteFileW(win::wide(directory + "\\install-manifest.json").c_str());
+  EXPECT_EQ(launch(), WorkerEvent::launch_failed("工作台安装清单或主程序不完整，无法安全启动。"));
+  EXPECT_TRUE(records().empty());
+  EXPECT_TRUE(processes_of("VelkoTarn工作台.exe").empty());
+}
+
+TEST_F(LaunchHandoff, RelaunchPassesAnErrorOn) {
+  EXPECT_EQ(relaunch_after_update(std::unexpected(std::string("没有找到工作台安装目录。"))).error(),
+            "没有找到工作台安装目录。");
+}
+
+TEST_F(LaunchHandoff, RelaunchNeedsAnInstallation) {
+  ::DeleteFileW(win::wide(directory + "\\install-manifest.json").c_str());
+  EXPECT_EQ(relaunch_after_update(directory).error(), "没有检测到完整的 IDE 安装结果，无法打开程序。");
+  EXPECT_FALSE(file_exists(directory + "\\运行组件"));
+}
+
+TEST_F(LaunchHandoff, RelaunchStartsTheDeployedLauncherWithThreeArguments) {
+  ScopedEnvironment role{kRoleVariable, "record"};
+  auto relaunched = relaunch_after_update(directory);
+  ASSERT_TRUE(relaunched) << relaunched.error();
+  const std::string launcher = directory + "\\运行组件\\VelkoTarn工作台启动器.exe";
+  EXPECT_TRUE(read_file(launcher) == read_file(own_program_path()));
+  for (int i = 0; i < 300 && records().empty(); ++i) std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(records(), std::vector<std::string>{"--wait-for-process|" + std::to_string(::GetCurrentProcessId()) +
+                                                "|--launch-main|cwd=" + directory});
+}
+
+}  // namespace
+}  // namespace velko::test
