@@ -52,3 +52,18 @@ set_source_files_properties("${VELKO_GENERATED_DIR}/webview2_bootstrapper.rc" PR
 if(NOT VELKO_WEBVIEW2_BOOTSTRAPPER)
   add_dependencies(VelkoTarnOnlineInstaller webview2_standin)
 endif()
+
+# A release configuration must refuse anything but the pinned file: the stand-in is refused by
+# the pin script, and a configuration without the option stops before it generates anything.
+add_test(NAME release_pin_refuses_stand_in_bootstrapper
+  COMMAND "${CMAKE_COMMAND}" "-DBOOTSTRAPPER=${CMAKE_BINARY_DIR}/VelkoWebView2Standin.exe"
+          "-DOUTPUT=${CMAKE_BINARY_DIR}/release-pin-check/webview2_pin.h" -DREQUIRE_PINNED=ON
+          -P "${CMAKE_SOURCE_DIR}/cmake/webview2_pin.cmake")
+set_tests_properties(release_pin_refuses_stand_in_bootstrapper PROPERTIES
+  PASS_REGULAR_EXPRESSION "A release build must carry the pinned WebView2 Evergreen bootstrapper")
+add_test(NAME release_configuration_needs_the_bootstrapper
+  COMMAND "${CMAKE_COMMAND}" -S "${CMAKE_SOURCE_DIR}" -B "${CMAKE_BINARY_DIR}/release-configure-check" -G Ninja
+          "-DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
+          -DVELKO_TEST_BUILD=OFF)
+set_tests_properties(release_configuration_needs_the_bootstrapper PROPERTIES
+  PASS_REGULAR_EXPRESSION "A release build carries Microsoft's WebView2 Evergreen bootstrapper")

@@ -200,5 +200,21 @@ TEST_F(LaunchHandoff, RelaunchStartsTheDeployedLauncherWithThreeArguments) {
                                                 "|--launch-main|cwd=" + directory});
 }
 
+// The product itself in the launch role, started from the deployed launcher's place: start-up
+// derives the install directory from there and its launch worker starts the workbench.
+TEST_F(LaunchHandoff, ProductInTheLaunchRoleStartsTheWorkbench) {
+  ScopedEnvironment role{kRoleVariable, "window"};
+  const std::string launcher = directory + "\\运行组件\\VelkoTarn工作台启动器.exe";
+  make_directories(directory + "\\运行组件");
+  write_file(launcher, read_file(win::narrow(built_program(L"VelkoTarnOnlineInstaller.exe"))));
+  auto product = start_program(launcher, {"--launch-main"});
+  for (int i = 0; i < 300 && records().empty(); ++i) std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(records(), std::vector<std::string>{"--main|cwd=" + directory});
+  const auto workbench = processes_of("VelkoTarn工作台.exe");
+  ASSERT_EQ(workbench.size(), 1u);
+  EXPECT_TRUE(wait_for_window(workbench.front(), nullptr, 30s));
+  ::TerminateProcess(product.process.get(), 0);
+}
+
 }  // namespace
 }  // namespace velko::test
