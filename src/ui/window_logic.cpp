@@ -200,6 +200,10 @@ void start_recheck(BootstrapState& state, WindowActions& actions) {
 void choose_folder(BootstrapState& state, WindowActions& actions) {
   auto folder = actions.browse_for_folder();
   if (!folder) return;
+  // The dialog runs its own message loop, so the main timer kept ticking while it was open and
+  // may have started an installation (automatic continuation). Switching folders under a
+  // running installation would offer a second, concurrent one: keep the running one.
+  if (is_busy(state.phase)) return;
   state.installDirectory = std::move(*folder);
   actions.classify_windows(state);
   state.phase = UiPhase::Ready;

@@ -159,6 +159,50 @@ TEST(OnClick, BrowseChoosesAFolderAndChecksItAgain) {
   EXPECT_EQ(state->revealStep, -1);
 }
 
+// The folder dialog is modal with its own message loop: the main timer may start an installation
+// while it is open. A folder chosen then must not reset the window to Ready under that installation.
+class TickingDialogActions final : public WindowActions {
+ public:
+  explicit TickingDialogActions(BootstrapState& state) : state_(state) {}
+  void classify_windows(BootstrapState&) override { ++classifications; }
+  std::expected<void, std::string> relaunch_after_update(const std::expected<std::string, std::string>&) override {
+    return {};
+  }
+  void post_quit() override {}
+  void destroy_window() override {}
+  void invalidate() override {}
+  void refresh_hover() override {}
+  void start_hover_timer() override {}
+  void stop_hover_timer() override {}
+  void start_policy_check(BootstrapState&) override {}
+  std::expected<bool, std::string> is_workbench_running(const std::expected<std::string, std::string>&) override {
+    return false;
+  }
+  void start_installation_worker(InstallRequest, EventSender) override { ++workers; }
+  std::optional<std::string> browse_for_folder() override {
+    on_main_tick(state_, *this);  // the check ends while the dialog is open; auto-continue starts
+    return "E:\\其他目录";
+  }
+  int classifications = 0;
+  int workers = 0;
+
+ private:
+  BootstrapState& state_;
+};
+
+TEST(OnClick, FolderChosenWhileAnInstallationStartedUnderTheDialogIsIgnored) {
+  auto state = supported_state(UiPhase::Checking, W::None);
+  state->autoContinue = true;
+  state->policyReady = true;
+  state->progressPercent = 97;
+  TickingDialogActions actions(*state);
+  on_click(*state, 600, 180, actions);
+  EXPECT_EQ(actions.workers, 1);
+  EXPECT_EQ(state->phase, UiPhase::Downloading);
+  EXPECT_EQ(state->installDirectory, "D:\\VelkoTarn工作台");
+  EXPECT_EQ(actions.classifications, 0);
+}
+
 TEST(OnClick, PrimaryInCompletedLaunchesTheWorkbenchAndCloses) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Completed, W::Current);
