@@ -232,6 +232,41 @@ TEST(Rows, WebView2Runtime) {
   EXPECT_EQ(row_value_text(*state, inputs, webView2), "已安装");
 }
 
+TEST(Rows, EveryPhaseAndWorkbenchStateForTheTwoInstallableRows) {
+  const SceneInputs inputs = sample_inputs();
+  struct Case {
+    UiPhase phase;
+    W workbench;
+    ComponentKind current;
+    const char* webView2;
+    const char* workbench_;
+  };
+  const Case cases[] = {
+      {UiPhase::Checking, W::Older, ComponentKind::Generic, "正在检测…", "正在检测…"},
+      {UiPhase::Ready, W::None, ComponentKind::WebView2Runtime, "未安装 · 下载 1.7 MB", "未安装 · v2.4.1 · 下载 123.5 MB"},
+      {UiPhase::Ready, W::Older, ComponentKind::Workbench, "未安装 · 下载 1.7 MB", "已安装 · 可更新 · 下载 123.5 MB"},
+      {UiPhase::Ready, W::Current, ComponentKind::Workbench, "未安装 · 下载 1.7 MB", "已是当前版本"},
+      {UiPhase::Downloading, W::Older, ComponentKind::WebView2Runtime, "正在下载 · 37% · 1.7 MB",
+       "已安装 · 可更新 · 下载 123.5 MB"},
+      {UiPhase::Downloading, W::Older, ComponentKind::Workbench, "未安装 · 下载 1.7 MB", "正在下载 · 37% · 123.5 MB"},
+      {UiPhase::Installing, W::None, ComponentKind::WebView2Runtime, "正在安装 · 已用时 01分15秒",
+       "未安装 · v2.4.1 · 下载 123.5 MB"},
+      {UiPhase::Completed, W::Current, ComponentKind::Workbench, "未安装 · 下载 1.7 MB", "已是当前版本"},
+      {UiPhase::Failed, W::None, ComponentKind::Workbench, "未安装 · 下载 1.7 MB", "未安装 · v2.4.1 · 下载 123.5 MB"},
+      {UiPhase::Failed, W::Older, ComponentKind::Workbench, "未安装 · 下载 1.7 MB", "已安装 · 可更新 · 下载 123.5 MB"},
+      {UiPhase::WaitingForWorkbenchExit, W::Older, ComponentKind::Workbench, "未安装 · 下载 1.7 MB",
+       "正在等待工作台正常退出"},
+  };
+  for (const Case& c : cases) {
+    auto state = supported_state(c.phase, c.workbench);
+    state->currentComponent = c.current;
+    state->progressPercent = 37;
+    SCOPED_TRACE(static_cast<int>(c.phase));
+    EXPECT_EQ(row_value_text(*state, inputs, ComponentKind::WebView2Runtime), c.webView2);
+    EXPECT_EQ(row_value_text(*state, inputs, ComponentKind::Workbench), c.workbench_);
+  }
+}
+
 TEST(LaunchTexts, SwitchOnThe42ndTickAndOnFailure) {
   BootstrapState state;
   state.launchMode = true;

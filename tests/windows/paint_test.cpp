@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "app/bootstrap_state.h"
 #include "ui/painting_win.h"
@@ -193,6 +195,29 @@ TEST(Paint, RevealGlowAndShine) {
   EXPECT_EQ(canvas.at(350, 5), (Colour{79, 96, 110}));
 }
 
+TEST(Paint, LongInstallPathEndsInsideItsField) {
+  auto state = installer_state(UiPhase::Ready);
+  state->installDirectory = "D:\\" + std::string(40, 'A') + "\\很长的安装目录名称很长的安装目录名称\\" + std::string(60, 'B');
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  int textPixels = 0;
+  for (int y = 166; y < 193; ++y) {
+    for (int x = 154; x < 554; ++x) textPixels += canvas.at(x, y) == Colour{30, 30, 30} ? 0 : 1;
+    for (int x = 554; x < 565; ++x) ASSERT_EQ(canvas.at(x, y), (Colour{30, 30, 30})) << x << "," << y;
+  }
+  EXPECT_GT(textPixels, 400);  // the path is drawn, up to its ellipsis
+}
+
+// The pixels of a rectangle, for comparing two renderings.
+std::vector<Colour> region(const Canvas& canvas, int left, int top, int right, int bottom) {
+  std::vector<Colour> pixels;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) pixels.push_back(canvas.at(x, y));
+  }
+  return pixels;
+}
+
 std::unique_ptr<BootstrapState> launch_state(UiPhase phase) {
   auto state = std::make_unique<BootstrapState>();
   state->launchMode = true;
@@ -227,6 +252,23 @@ TEST(Paint, LaunchWindowMovingSegmentAndFailure) {
   canvas.paint(*state);
   EXPECT_EQ(canvas.at(300, 181), (Colour{160, 66, 56}));
   EXPECT_EQ(canvas.at(153, 112), (Colour{218, 92, 75}));
+}
+
+TEST(Paint, LaunchStatusLineChangesWithThe42ndTick) {
+  auto state = launch_state(UiPhase::Checking);
+  Canvas canvas(620, 250);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  const auto first = region(canvas, 166, 96, 586, 129);
+  state->launchTicks = 41;
+  canvas.paint(*state);
+  const auto at41 = region(canvas, 166, 96, 586, 129);
+  state->launchTicks = 42;
+  canvas.paint(*state);
+  const auto at42 = region(canvas, 166, 96, 586, 129);
+  EXPECT_EQ(first, at41);
+  EXPECT_NE(at41, at42);
+  EXPECT_NE(std::count(at41.begin(), at41.end(), Colour{18, 24, 32}), static_cast<long>(at41.size()));
 }
 
 }  // namespace
