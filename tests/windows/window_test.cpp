@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
 #include "win/unique_any.h"
+#include "win/wide.h"
 
 namespace velko::test {
 namespace {
@@ -133,6 +137,133 @@ TEST_F(InstallerWindow, HoverFadesTheRecheckButtonInAndOut) {
 TEST_F(InstallerWindow, CloseBoxTurnsRedUnderTheMouse) {
   move_to(window_, 700, 30);
   EXPECT_EQ(wait_for_pixel(window_, 684, 4, {178, 45, 40}, 5s), (Colour{178, 45, 40}));
+}
+
+struct DialogSearch {
+  DWORD processId;
+  HWND owner;
+  HWND found = nullptr;
+};
+
+// The folder dialog: a visible dialog box of the product owned by its window.
+HWND folder_dialog(DWORD processId, HWND owner) {
+  DialogSearch search{processId, owner};
+  ::EnumWindows(
+      [](HWND window, LPARAM parameter) -> BOOL {
+        auto* search = reinterpret_cast<DialogSearch*>(parameter);
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        wchar_t name[64] = {};
+        ::GetClassNameW(window, name, 64);
+        if (pid == search->processId && ::IsWindowVisible(window) && std::wstring(name) == L"#32770" &&
+            ::GetWindow(window, GW_OWNER) == search->owner) {
+          search->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND wait_for_folder_dialog(DWORD processId, HWND owner) {
+  for (int i = 0; i < 200; ++i) {
+    if (HWND dialog = folder_dialog(processId, owner)) return dialog;
+    std::this_thread::sleep_for(50ms);
+  }
+  return nullptr;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> child_controls(HWND dialog) {
+  std::vector<std::pair<std::wstring, std::wstring>> controls;
+  ::EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM parameter) -> BOOL {
+        wchar_t name[64] = {};
+        wchar_t text[256] = {};
+        ::GetClassNameW(child, name, 64);
+        ::GetWindowTextW(child, text, 256);
+        reinterpret_cast<std::vector<std::pair<std::wstring, std::wstring>>*>(parameter)->emplace_back(name, text);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&controls));
+  return controls;
+}
+
+HWND edit_box_of(HWND dialog) {
+  HWND found = nullptr;
+  ::EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM parameter) -> BOOL {
+        wchar_t name[64] = {};
+        ::GetClassNameW(child, name, 64);
+        if (std::wstring(name) != L"Edit") return TRUE;
+        *reinterpret_cast<HWND*>(parameter) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::vector<Colour> screen_region(HWND window, int left, int top, int right, int bottom) {
+  std::vector<Colour> pixels;
+  for (int y = top; y < bottom; y += 2) {
+    for (int x = left; x < right; x += 2) pixels.push_back(screen_pixel(window, x, y));
+  }
+  return pixels;
+}
+
+// Polls until the path field shows `expected` again (the dialog above it has gone and the window repainted).
+bool wait_for_region(HWND window, const std::vector<Colour>& expected, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (screen_region(window, 154, 166, 554, 192) != expected) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(200ms);
+  }
+  return true;
+}
+
+TEST_F(InstallerWindow, BrowseOpensTheFolderDialogAndAChosenFolderReplacesThePath) {
+  const auto pathBefore = screen_region(window_, 154, 166, 554, 192);
+
+  click_at(window_, 600, 180);
+  HWND dialog = wait_for_folder_dialog(product_.id, window_);
+  ASSERT_NE(dialog, nullptr);
+  bool titled = false;
+  for (const auto& [name, text] : child_controls(dialog)) titled = titled || text == L"选择VelkoTarn工作台安装目录";
+  EXPECT_TRUE(titled) << "the dialog does not show the title text";
+  ASSERT_NE(edit_box_of(dialog), nullptr) << "BIF_EDITBOX gives the dialog an edit box";
+
+  // Cancel changes nothing.
+  ::PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(wait_for_region(window_, pathBefore, 10s));
+  EXPECT_EQ(folder_dialog(product_.id, window_), nullptr);
+  EXPECT_FALSE(wait_for_exit(product_, 0ms));
+
+  // A folder typed into the edit box and confirmed becomes the install location.
+  click_at(window_, 600, 180);
+  dialog = wait_for_folder_dialog(product_.id, window_);
+  ASSERT_NE(dialog, nullptr);
+  const std::string chosen = folder_.join("另一个目录");
+  make_directories(chosen);
+  ::SendMessageW(edit_box_of(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(win::wide(chosen).c_str()));
+  ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+  // The field then shows another path: different pixels, and nothing brighter than the path
+  // text (210, 210, 210), so no remnant of the dialog is mistaken for the new path.
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  bool replaced = false;
+  while (!replaced && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(200ms);
+    const auto now = screen_region(window_, 154, 166, 554, 192);
+    replaced = now != pathBefore && std::none_of(now.begin(), now.end(), [](const Colour& c) {
+                 return c.r > 215 || c.g > 215 || c.b > 215;
+               });
+  }
+  EXPECT_TRUE(replaced);
+  EXPECT_EQ(folder_dialog(product_.id, window_), nullptr);
+
+  press_escape(window_);
+  EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
 }
 
 TEST(LaunchWindow, StaysOpenOnFailureUntilEscape) {
