@@ -107,7 +107,7 @@ void draw_scene(HDC dc, const Scene& scene) {
 void paint_content(HDC dc, BootstrapState& state, SIZE size) {
   const SceneInputs inputs = gather_scene_inputs(state);
   if (state.launchMode) {
-    draw_scene(dc, launch_scene(state, inputs, size.cx));
+    draw_scene(dc, launch_scene(state, inputs, size.cx, size.cy));
   } else {
     draw_scene(dc, installer_scene(state, inputs));
   }

@@ -279,11 +279,11 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   return out.take();
 }
 
-Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width) {
+Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height) {
   SceneBuilder out;
   const bool failed = state.phase == UiPhase::Failed;
   const int w = width;
-  out.fill({0, 0, w, kLaunchHeight}, {18, 24, 32});
+  out.fill({0, 0, w, height}, {18, 24, 32});
   out.fill({0, 0, w, 44}, {27, 37, 48});
   out.fill({0, 43, w, 44}, {42, 56, 70});
   out.text("Velko Tarn 工作台", {22, 0, w - 22, 44}, {234, 242, 249}, 13, 650);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -78,7 +79,8 @@ struct SceneInputs {
 SceneInputs gather_scene_inputs(BootstrapState& state);
 
 Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs);
-Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width);
+// `width` and `height`: the client size; the layout hangs off the left and right edges.
+Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height = 250);
 
 // --- The pieces, exposed for tests -------------------------------------------------------
 
