@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "build_config.h"
+#include "common/http_header.h"
 #include "policy/bootstrap_policy.h"
 #include "policy/download_address.h"
 #include "policy/policy_request.h"

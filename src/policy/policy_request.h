@@ -43,10 +43,6 @@ std::string policy_status_text(std::uint32_t status);
 // "安装包服务器返回 HTTP {status}。"
 std::string probe_status_text(std::uint32_t status);
 
-// A Content-Length header value: decimal digits only (surrounding blanks allowed), no
-// overflow. Read as text because WinHTTP's numeric query clips large values on some systems.
-std::optional<std::uint64_t> parse_content_length(std::string_view text);
-
 // How many bytes the next read of the policy body may ask for, given what is held and what
 // the connection offers (not 0); nothing when the body is already over the limit.
 std::optional<std::size_t> policy_read_size(std::size_t held, std::size_t available);
