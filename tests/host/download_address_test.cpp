@@ -75,7 +75,7 @@ TEST(InstallerAddress, ParserMessagesPassUnchanged) {
 }
 
 TEST(InstallerAddress, DomainRule) {
-  for (const std::string address : {
+  for (const std::string& address : {
            std::string("https://") + kHost + ":8443" + kPath,
            std::string("http://") + kHost + kPath,
            std::string("https://other.example") + kPath,
@@ -90,7 +90,7 @@ TEST(InstallerAddress, DomainRule) {
 
 TEST(InstallerAddress, VersionRule) {
   const std::string base = std::string("https://") + kHost;
-  for (const std::string path : {
+  for (const std::string& path : {
            std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v1.4.3.exe"),
            std::string("/v1/downloads/VelkoTarn%e5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v1.4.2.exe"),
            std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v1.4.2.EXE"),

@@ -88,7 +88,7 @@ TEST_F(PolicyFetchTest, FormatAndRuleFailuresComeWithoutThePrefix) {
 
 TEST_F(PolicyFetchTest, MissingOrNullSizeMakesExactlyOneHead) {
   TestService::put_file(kInstallerName, std::string(4321, 'x'));
-  for (const std::string member : {std::string(), std::string(R"("installerBytes":null,)")}) {
+  for (const std::string& member : {std::string(), std::string(R"("installerBytes":null,)")}) {
     TestService::reset();
     TestService::put_file(kInstallerName, std::string(4321, 'x'));
     TestService::set_policy(policy_json(member));
@@ -170,6 +170,20 @@ TEST_F(PolicyFetchTest, RejectedPolicyLeavesTheSlotAlone) {
             WorkerEvent::policy_failed(std::string(kConnectPrefix) + "更新策略服务器返回 HTTP 503。"));
   EXPECT_EQ(receiver.try_receive(), std::nullopt);
   EXPECT_EQ(current_policy(state)->latestVersion, "1.0.0");
+}
+
+TEST_F(PolicyFetchTest, AbandonedSlotLockIsReportedAndNothingStored) {
+  BootstrapState state;
+  // A holder that failed while holding the lock abandons it.
+  try {
+    (void)state.policySlot.access([](std::optional<ReleasePolicy>&) { throw 1; });
+  } catch (int) {
+  }
+  TestService::set_policy(policy_json());
+  auto [sender, receiver] = make_event_channel();
+  run_policy_worker(state, sender);
+  EXPECT_EQ(receiver.try_receive(), WorkerEvent::policy_failed("更新策略状态不可用，请重新打开助手。"));
+  EXPECT_EQ(receiver.try_receive(), std::nullopt);
 }
 
 TEST_F(PolicyFetchTest, WorkerWithADroppedChannelStillStoresLastWriterWins) {
