@@ -48,7 +48,7 @@ Result stage_workbench(StagedFiles& staged, const EventSender& events) {
   if (!policy) return fail(policy.error());
   PackageDescriptor package;
   package.fileName = workbench_installer_file_name(policy->latestVersion);
-  package.downloadAddress = policy->downloadUrl;
+  package.downloadUrl = policy->downloadUrl;
   package.sha256 = policy->updateSha256;
   package.size = policy->installerBytes;
   return stage_packages(ComponentKind::Workbench, {package}, staged, events);

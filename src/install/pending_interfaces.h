@@ -14,7 +14,7 @@ namespace velko {
 
 struct PackageDescriptor {
   std::string fileName;
-  std::string downloadAddress;
+  std::string downloadUrl;
   std::string sha256;
   std::uint64_t size = 0;
 };
