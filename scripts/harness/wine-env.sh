@@ -62,16 +62,29 @@ velko_make_prefix() {
 velko_harness_up() {
   mkdir -p "$VELKO_HARNESS_DIR"
   local n
-  n=$(velko_harness_display)
-  export DISPLAY=":$n"
+  if [ -n "${VELKO_SHOW_ON_DISPLAY:-}" ]; then
+    # The demo shows the program on the user's own display; no Xvfb then.
+    export DISPLAY="$VELKO_SHOW_ON_DISPLAY"
+    n=""
+  else
+    n=$(velko_harness_display)
+    export DISPLAY=":$n"
+  fi
+  # Everything started under the lock gets fd 9 closed (9>&-): a long-lived child that kept
+  # it open would hold the lock for ever and block every later caller.
   (
     flock 9
-    velko_start_xvfb "$n"
+    if [ -n "$n" ]; then velko_start_xvfb "$n" 9>&-; fi
     if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
-      velko_make_prefix
+      velko_make_prefix 9>&-
     fi
     # A persistent server keeps every later wine start fast; -p is a no-op when one runs.
-    "$VELKO_WINESERVER" -p >/dev/null 2>&1 || true
+    if ! "$VELKO_WINESERVER" -p >/dev/null 2>&1 9>&-; then
+      return 0  # a server already runs, with its helper processes
+    fi
+    # Start Wine's own background processes (services, explorer) now, with harmless output
+    # files; started later they would inherit a caller's pipe and keep it open for ever.
+    "$VELKO_WINE" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   ) 9>"$VELKO_HARNESS_DIR/.lock"
 }
 
