@@ -15,4 +15,14 @@ namespace velko::win {
 // but not followed. Errors are Windows error codes.
 std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder);
 
+// The descriptors written, in SDDL: the folder itself, a folder below it, a file below it.
+// Administrators own everything; SYSTEM and Administrators may do anything, Users may read and
+// run (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE = 0x1200A9). "P": the folder ignores whatever its
+// parent would pass down; entries below carry only what they inherit from it ("ID").
+inline constexpr wchar_t kAdminFolderDescriptor[] =
+    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+inline constexpr wchar_t kAdminChildFolderDescriptor[] =
+    L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)";
+inline constexpr wchar_t kAdminChildFileDescriptor[] = L"O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
+
 }  // namespace velko::win

@@ -10,15 +10,6 @@
 namespace velko::win {
 namespace {
 
-// Administrators own everything; SYSTEM and Administrators may do anything, Users may read and
-// run (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE = 0x1200A9). "P": the folder ignores whatever
-// its parent would pass down.
-constexpr wchar_t kFolderDescriptor[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-// What an entry below carries: only the ACEs inherited from the folder.
-constexpr wchar_t kChildFolderDescriptor[] =
-    L"O:BAD:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)";
-constexpr wchar_t kChildFileDescriptor[] = L"O:BAD:AI(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)";
-
 inline void local_free(PSECURITY_DESCRIPTOR p) { ::LocalFree(p); }
 using unique_security_descriptor = unique_any<PSECURITY_DESCRIPTOR, local_free>;
 
@@ -72,7 +63,7 @@ std::expected<void, std::uint32_t> reset_children(const std::wstring& folder, in
     const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     unique_file object = open_for_security(path);
     if (!object) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
-    if (auto applied = apply(object.get(), isFolder ? kChildFolderDescriptor : kChildFileDescriptor, false);
+    if (auto applied = apply(object.get(), isFolder ? kAdminChildFolderDescriptor : kAdminChildFileDescriptor, false);
         !applied) {
       return applied;
     }
@@ -100,7 +91,7 @@ std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder
       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
     return std::unexpected(static_cast<std::uint32_t>(ERROR_DIRECTORY));
   }
-  if (auto applied = apply(object.get(), kFolderDescriptor, true); !applied) return applied;
+  if (auto applied = apply(object.get(), kAdminFolderDescriptor, true); !applied) return applied;
   object.reset();
   return reset_children(path, 1);
 }
