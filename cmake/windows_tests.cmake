@@ -14,6 +14,8 @@ foreach(_file IN LISTS _windows_tests)
   target_link_libraries(${_name} PRIVATE velko_test_support GTest::gtest_main)
   # The product and the stand-ins must be built before the tests that run them.
   add_dependencies(${_name} VelkoTarnOnlineInstaller)
+  # The harness (up.d/50-test-service) runs trust-ca to make the prefix trust the test service.
+  add_dependencies(${_name} trust-ca)
   list(APPEND VELKO_WINDOWS_TEST_TARGETS ${_name})
   gtest_discover_tests(${_name}
     DISCOVERY_MODE PRE_TEST
