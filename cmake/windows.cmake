@@ -33,3 +33,6 @@ foreach(_file IN LISTS _tool_cmake)
 endforeach()
 
 include(cmake/windows_tests.cmake)
+
+# Benchmarks: built with the Windows preset, run only by the scripts in bench/, never by CTest.
+add_subdirectory(bench)
