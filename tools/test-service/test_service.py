@@ -7,7 +7,8 @@ Serves, from one release folder:
   HEAD /v1/downloads/<...>                                       status and Content-Length only
 on HTTPS (the installer address rules pin port 443) and on a plain HTTP port.
 
-A third port (plain HTTP) is the control interface the tests use:
+A third port (plain HTTP) is the control interface the tests use (scripts may use the
+subcommands set-policy and put-file instead):
   GET  /info                      {"releaseDir", "httpsPort", "httpPort", "host"}
   POST /reset                     forget policy, faults and records; empty the release folder
   POST /policy?status=N           the body of this request becomes the policy answer
@@ -407,6 +408,27 @@ def ping(args):
             time.sleep(0.1)
 
 
+def control_call(args, method, path, data):
+    """One request to the control port of a running service (for scripts such as the demo)."""
+    import urllib.request
+    request = urllib.request.Request("http://%s:%d%s" % (args.host, args.control_port, path), data=data, method=method)
+    with urllib.request.urlopen(request, timeout=10) as r:
+        return r.status
+
+
+def set_policy(args):
+    with open(args.file, "rb") as f:
+        data = f.read()
+    return 0 if control_call(args, "POST", "/policy?status=%d" % args.status, data) == 200 else 1
+
+
+def put_file(args):
+    with open(args.file, "rb") as f:
+        data = f.read()
+    name = args.name or os.path.basename(args.file)
+    return 0 if control_call(args, "PUT", "/files/" + urllib.parse.quote(name, safe=""), data) == 200 else 1
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -423,11 +445,21 @@ def main():
     check.add_argument("--host", required=True)
     check.add_argument("--control-port", type=int, default=8081)
     check.add_argument("--wait", type=float, default=0)
+    policy = sub.add_parser("set-policy", help="serve FILE as the policy of a running service")
+    policy.add_argument("--host", required=True)
+    policy.add_argument("--control-port", type=int, default=8081)
+    policy.add_argument("--status", type=int, default=200)
+    policy.add_argument("file")
+    upload = sub.add_parser("put-file", help="put FILE into the release folder of a running service")
+    upload.add_argument("--host", required=True)
+    upload.add_argument("--control-port", type=int, default=8081)
+    upload.add_argument("--name", help="file name to serve it under (default: the file's own name)")
+    upload.add_argument("file")
     args = parser.parse_args()
     if args.command == "serve":
         serve(args)
         return 0
-    return ping(args)
+    return {"ping": ping, "set-policy": set_policy, "put-file": put_file}[args.command](args)
 
 
 if __name__ == "__main__":
