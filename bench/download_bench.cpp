@@ -28,7 +28,7 @@ using namespace velko;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kMiB = 1'048'576;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();

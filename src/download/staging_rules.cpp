@@ -95,7 +95,7 @@ std::string verification_failed_text(std::string_view name) {
   return std::string(name) + " 校验失败，文件不会执行。";
 }
 
-std::string with_error_code(std::string_view text, std::uint32_t code) {
+std::string coded_download_text(std::string_view text, std::uint32_t code) {
   return std::string(text) + "，错误码 " + std::to_string(code) + "。";
 }
 

@@ -60,7 +60,7 @@ PackageDiskState package_disk_state(bool finalMatches, std::optional<std::uint64
 std::string http_status_text(std::uint32_t status);
 std::string incomplete_download_text(std::string_view name, std::uint64_t expected, std::uint64_t actual);
 std::string verification_failed_text(std::string_view name);
-std::string with_error_code(std::string_view text, std::uint32_t code);  // "{text}，错误码 {code}。"
+std::string coded_download_text(std::string_view text, std::uint32_t code);  // "{text}，错误码 {code}。"
 
 // Progress of one staging run of a component.
 struct DownloadProgressContext {

@@ -30,7 +30,7 @@ constexpr int kReceiveTimeoutMs = 120'000;
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
 std::unexpected<std::string> coded(const char* text, std::uint32_t code) {
-  return std::unexpected(with_error_code(text, code));
+  return std::unexpected(coded_download_text(text, code));
 }
 
 std::unexpected<std::string> file_failure(const char* prefix, std::uint32_t code) {

@@ -106,7 +106,7 @@ TEST(DiskState, FourStates) {
 TEST(Texts, ExactWording) {
   EXPECT_EQ(incomplete_download_text("a.exe", 2000, 1500), "a.exe 下载不完整：应为 2000 字节，实际 1500 字节。");
   EXPECT_EQ(verification_failed_text("a.exe"), "a.exe 校验失败，文件不会执行。");
-  EXPECT_EQ(with_error_code("连接下载服务器失败", 12029), "连接下载服务器失败，错误码 12029。");
+  EXPECT_EQ(coded_download_text("连接下载服务器失败", 12029), "连接下载服务器失败，错误码 12029。");
 }
 
 struct Progress {
