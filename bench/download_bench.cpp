@@ -107,6 +107,7 @@ struct StageRun {
   std::uint64_t peakPrivate = 0;
   std::uint64_t basePrivate = 0;
   std::uint64_t progressEvents = 0;
+  std::uint64_t largestBacklog = 0;  // most events found waiting at one drain
 };
 
 // Stages one package in a fresh ProgramData while a second thread drains the events as the window
@@ -119,16 +120,20 @@ StageRun stage_once(const PackageDescriptor& package, const std::string& program
   std::atomic<double> transferEnd{0};
   std::atomic<std::uint64_t> peak{0};
   std::atomic<std::uint64_t> progressEvents{0};
+  std::atomic<std::uint64_t> largestBacklog{0};
   run.basePrivate = private_committed_bytes();
   const auto start = Clock::now();
   std::thread drain([&] {
     while (!done.load()) {
+      std::uint64_t backlog = 0;
       while (auto event = receiver.try_receive()) {
+        ++backlog;
         if (event->tag == WorkerEventTag::DownloadProgress) ++progressEvents;
         if (event->tag == WorkerEventTag::DownloadProgress && event->percent == 100 && transferEnd.load() == 0) {
           transferEnd.store(seconds_since(start));
         }
       }
+      largestBacklog.store(std::max(largestBacklog.load(), backlog));
       // Walking the address space costs time: only the memory runs do it.
       if (sampleMemory) peak.store(std::max(peak.load(), private_committed_bytes()));
       std::this_thread::sleep_for(std::chrono::milliseconds(sampleMemory ? 2 : 10));
@@ -144,6 +149,7 @@ StageRun stage_once(const PackageDescriptor& package, const std::string& program
   run.transferSeconds = transferEnd.load();
   run.peakPrivate = std::max(peak.load(), private_committed_bytes());
   run.progressEvents = progressEvents.load();
+  run.largestBacklog = largestBacklog.load();
   return run;
 }
 
@@ -173,8 +179,10 @@ int stage_child(int argc, wchar_t** argv) {
     std::printf("  staging failed: %s\n", run.error.c_str());
     return 1;
   }
-  std::printf("  %4.0f MiB package: private memory %.1f MiB before staging, peak %.1f MiB while staging\n",
-              mib(package.size), mib(run.basePrivate), mib(run.peakPrivate));
+  std::printf("  %4.0f MiB package: private memory %.1f MiB before staging, peak %.1f MiB while staging"
+              " (largest event backlog %llu)\n",
+              mib(package.size), mib(run.basePrivate), mib(run.peakPrivate),
+              static_cast<unsigned long long>(run.largestBacklog));
   std::fflush(stdout);
   return 0;
 }
