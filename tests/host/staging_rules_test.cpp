@@ -109,10 +109,6 @@ TEST(Texts, ExactWording) {
   EXPECT_EQ(coded_download_text("连接下载服务器失败", 12029), "连接下载服务器失败，错误码 12029。");
 }
 
-struct Progress {
-  std::vector<WorkerEvent> events;
-};
-
 DownloadProgressContext context_for(std::uint64_t completed, std::uint64_t total, EventSender sender) {
   return DownloadProgressContext{completed, total, ComponentKind::Workbench, std::move(sender)};
 }

@@ -45,7 +45,6 @@ std::string lower(std::string text) {
   return text;
 }
 
-std::string file_size_text(const std::string& path) { return std::to_string(read_file(path).size()); }
 
 class StagingTest : public ::testing::Test {
  protected:
