@@ -296,6 +296,20 @@ TEST_F(StagingTest, APartialAnswerFromTheWrongOffsetIsNotAppended) {
   EXPECT_EQ(TestService::requests()[0].range, "bytes=1000-");
 }
 
+TEST_F(StagingTest, APartialAnswerWithoutAContentRangeIsNotAppended) {
+  const std::string bytes = pattern(200'000, 19);
+  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  // 206 over the whole file, with no Content-Range at all.
+  TestService::set_fault(served_path("a.exe"), R"({"ignoreRange": true, "status": 206})");
+  prepare_downloads();
+  write_file(in_downloads("a.partial"), bytes.substr(0, 1000));
+  const auto result = stage({package});
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error(), "下载服务器返回 HTTP 206。");
+  EXPECT_EQ(read_file(in_downloads("a.partial")), bytes.substr(0, 1000));
+  EXPECT_FALSE(file_exists(in_downloads("a.exe")));
+}
+
 TEST_F(StagingTest, AServerSendingTooMuchIsCutOffAndReportedIncomplete) {
   const std::string bytes = pattern(2'000'000, 11);
   const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
