@@ -35,3 +35,6 @@ endforeach()
 include(cmake/webview2_bootstrapper.cmake)
 
 include(cmake/windows_tests.cmake)
+
+# Benchmarks: built with the Windows preset, run only by the scripts in bench/, never by CTest.
+add_subdirectory(bench)
