@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/utf.h"
-#include "download/sha256_handle.h"
+#include "download/open_file_digest.h"
 #include "install/installation_plan.h"
 #include "win/child_process.h"
 #include "win/os_error.h"

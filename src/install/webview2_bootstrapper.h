@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <expected>
 #include <span>
 #include <string>
@@ -9,7 +10,7 @@ namespace velko {
 // The WebView2 Evergreen bootstrapper this program carries (RCDATA resource 301), as the
 // read-only bytes of the mapped program image. Nothing is copied. The carried-bootstrapper
 // failure text when the resource is missing or does not have the pinned size.
-std::expected<std::span<const unsigned char>, std::string> carried_webview2_bootstrapper();
+std::expected<std::span<const std::uint8_t>, std::string> carried_webview2_bootstrapper();
 
 // Installation worker: checks the carried bytes against the pinned SHA-256, writes them to
 // "MicrosoftEdgeWebview2Setup.exe" in the download folder through the ".exe.part" sibling,

@@ -6,7 +6,6 @@
 #include "common/win_path.h"
 #include "download/download_store.h"
 #include "install/installation_plan.h"
-#include "install/pending_interfaces.h"
 #include "webview2_pin.h"
 #include "win/os_error.h"
 #include "win/unique_any.h"
@@ -25,7 +24,7 @@ bool path_exists(const std::string& path) {
 
 }  // namespace
 
-std::expected<std::span<const unsigned char>, std::string> carried_webview2_bootstrapper() {
+std::expected<std::span<const std::uint8_t>, std::string> carried_webview2_bootstrapper() {
   HMODULE module = ::GetModuleHandleW(nullptr);
   HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(kCarriedBootstrapperResource), MAKEINTRESOURCEW(10));
   if (resource == nullptr) return fail(kCarriedBootstrapperCorruptText);
@@ -33,16 +32,15 @@ std::expected<std::span<const unsigned char>, std::string> carried_webview2_boot
   HGLOBAL loaded = ::LoadResource(module, resource);
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
   if (bytes == nullptr || size != build::kWebView2BootstrapperBytes) return fail(kCarriedBootstrapperCorruptText);
-  return std::span<const unsigned char>(static_cast<const unsigned char*>(bytes), size);
+  return std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(bytes), size);
 }
 
 std::expected<std::string, std::string> write_out_webview2_bootstrapper() {
   const auto carried = carried_webview2_bootstrapper();
   if (!carried) return fail(carried.error());
   // Hashed where it lies in the mapped image: a damaged program never writes its bootstrapper out.
-  if (sha256_of_memory(carried->data(), carried->size()) != build::kWebView2BootstrapperSha256) {
-    return fail(kCarriedBootstrapperCorruptText);
-  }
+  const auto carriedDigest = sha256_of_bytes(*carried);
+  if (!carriedDigest || *carriedDigest != build::kWebView2BootstrapperSha256) return fail(kCarriedBootstrapperCorruptText);
 
   auto folder = downloads_folder();
   if (!folder) return fail(folder.error());
