@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/bootstrap_state.h"
 #include "common/command_line.h"
 #include "download/download_store.h"
@@ -190,6 +192,27 @@ TEST_F(FirstInstallation, RunningWorkbenchFailsBeforeAnyRequest) {
                         WorkerEvent::install_failed("VelkoTarn工作台仍在退出，请稍候重新检测后继续更新。")});
   EXPECT_EQ(installer_requests(), 0u);
   EXPECT_FALSE(file_exists(temp.join("standin.log")));
+}
+
+// The user starts the workbench while its update is being downloaded: the second check, made
+// after the downloads and before the installer, stops the run.
+TEST_F(FirstInstallation, WorkbenchStartedDuringTheDownloadStopsTheUpdate) {
+  write_valid_installation(directory, "1.0.0",
+                           read_file(win::narrow(built_program(L"VelkoWebView2Standin.exe"))));
+  TestService::set_fault(std::string("/v1/downloads/") + kInstallerName, R"({"delayMs": 10})");
+  win::ChildProcess workbench;
+  std::thread starter([&] {
+    std::this_thread::sleep_for(500ms);
+    workbench = start_program(directory + "\\VelkoTarn工作台.exe", {}, CREATE_SUSPENDED | CREATE_NO_WINDOW);
+  });
+  const auto events = run(true, false);
+  starter.join();
+  ::TerminateProcess(workbench.process.get(), 0);
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), WorkerEvent::install_failed("VelkoTarn工作台仍在退出，请稍候重新检测后继续更新。"));
+  EXPECT_EQ(installer_requests(), 1u);
+  for (const auto& event : events) EXPECT_NE(event.tag, Tag::StepStarted);
+  EXPECT_TRUE(read_file(temp.join("ProgramData") + "\\VelkoInstaller\\downloads\\" + kInstallerName) == installer);
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <chrono>
 
 #include "app/bootstrap_state.h"
+#include "common/utf.h"
+#include "download/download_store.h"
 #include "install/installation.h"
+#include "install/installer_run.h"
 #include "install/webview2_bootstrapper.h"
 #include "support/installation_fixture.h"
 #include "support/paths.h"
@@ -158,6 +161,33 @@ TEST_F(Installation, RunningWorkbenchStopsTheRunBeforeAnything) {
                         WorkerEvent::install_failed("VelkoTarn工作台仍在退出，请稍候重新检测后继续更新。")});
   EXPECT_FALSE(file_exists(standin_log()));
   EXPECT_FALSE(file_exists(downloads() + "\\MicrosoftEdgeWebview2Setup.exe"));
+}
+
+// A file that does not hash to what was verified is never started.
+TEST_F(Installation, InstallerThatNoLongerMatchesIsNotStarted) {
+  const std::string program = temp.join("MicrosoftEdgeWebview2Setup.exe");
+  write_file(program, standin_bytes());
+  auto ran = run_installer(program, {"/silent", "/install"}, std::string(64, 'A'));
+  ASSERT_FALSE(ran);
+  EXPECT_EQ(ran.error(), "WebView2 Evergreen 引导器 SHA256 校验失败，文件不会执行。");
+  EXPECT_FALSE(file_exists(standin_log()));
+}
+
+TEST_F(Installation, InstallerThatCannotBeStarted) {
+  auto ran = run_installer(temp.join("没有这个安装程序.exe"), {"/silent", "/install"});
+  ASSERT_FALSE(ran);
+  EXPECT_TRUE(ran.error().starts_with("启动安装程序失败：")) << ran.error();
+  EXPECT_TRUE(ran.error().ends_with("(os error 2)")) << ran.error();
+}
+
+// While the verified file is being started nobody may change or delete it.
+TEST_F(Installation, VerifiedInstallerIsStartedFromTheCheckedBytes) {
+  const std::string program = temp.join("MicrosoftEdgeWebview2Setup.exe");
+  write_file(program, standin_bytes());
+  auto digest = sha256_of_file(program);
+  ASSERT_TRUE(digest);
+  ASSERT_TRUE(run_installer(program, {"/silent", "/install"}, ascii_lower(*digest)));
+  EXPECT_EQ(read_file(standin_log()), "/silent /install\n");
 }
 
 }  // namespace
