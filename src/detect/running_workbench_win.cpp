@@ -1,14 +1,101 @@
 #include "detect/running_workbench.h"
 
-namespace velko {
+#include <windows.h>
+#include <tlhelp32.h>
 
-std::expected<std::optional<std::uint32_t>, std::string> find_running_process(const std::string&) {
-  return std::optional<std::uint32_t>{};
+#include <vector>
+
+#include "common/utf.h"
+#include "common/win_path.h"
+#include "win/file_identity.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+constexpr std::size_t kImagePathCapacity = 32768;
+
+std::string close_windows_advice() {
+  return "请先保存并关闭所有VelkoTarn工作台窗口，然后点击“重新检测”；如果仍然提示，请退出更新助手后重新打开。";
+}
+
+std::string code_text(std::uint32_t code) { return std::to_string(code); }
+
+// Both names are compared as UTF-8: equal byte length, ASCII letters folded, all else exact.
+bool same_name(std::string_view a, std::string_view b) { return equal_ignoring_ascii_case(a, b); }
+
+std::string resolved_or_unchanged(const std::string& path) {
+  if (auto resolved = win::final_path(path)) return *resolved;
+  return path;
+}
+
+enum class CandidateOutcome { Matches, Differs, Ended };
+
+// Opens one candidate and compares its image with the executable we look for.
+std::expected<CandidateOutcome, std::string> check_candidate(std::uint32_t processId, const std::string& wanted) {
+  win::unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) {
+    const DWORD error = ::GetLastError();
+    // The process ended between the snapshot and now.
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_FOUND) return CandidateOutcome::Ended;
+    return std::unexpected("无法检查正在运行的工作台进程（PID " + code_text(processId) + "，错误码 " + code_text(error) +
+                           "）。" + close_windows_advice());
+  }
+  std::vector<wchar_t> buffer(kImagePathCapacity, L'\0');
+  DWORD length = static_cast<DWORD>(buffer.size());
+  if (!::QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &length)) {
+    const DWORD error = ::GetLastError();
+    if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return CandidateOutcome::Ended;
+    return std::unexpected("无法读取正在运行的工作台路径（PID " + code_text(processId) + "，错误码 " +
+                           code_text(error) + "）。" + close_windows_advice());
+  }
+  process.reset();
+  const std::string image = resolved_or_unchanged(win::narrow(std::wstring_view(buffer.data(), length)));
+  return same_name(image, wanted) ? CandidateOutcome::Matches : CandidateOutcome::Differs;
+}
+
+}  // namespace
+
+std::expected<std::optional<std::uint32_t>, std::string> find_running_process(const std::string& executablePath) {
+  const std::string fileName = path_file_name(executablePath);
+  if (fileName.empty() || !is_valid_utf8(fileName)) return std::unexpected(std::string("工作台程序路径无效。"));
+
+  win::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return std::unexpected(std::string("无法读取当前进程列表。"));
+
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  if (!::Process32FirstW(snapshot.get(), &entry)) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NO_MORE_FILES) return std::optional<std::uint32_t>{};
+    return std::unexpected("无法读取当前进程列表（错误码 " + code_text(error) + "）。");
+  }
+
+  std::optional<std::string> wanted;  // resolved only once a candidate turns up
+  for (;;) {
+    const std::string entryName = win::narrow_until_nul(entry.szExeFile, std::size(entry.szExeFile));
+    if (same_name(entryName, fileName)) {
+      if (!wanted) wanted = resolved_or_unchanged(executablePath);
+      auto outcome = check_candidate(entry.th32ProcessID, *wanted);
+      if (!outcome) return std::unexpected(std::move(outcome.error()));
+      if (*outcome == CandidateOutcome::Matches) return std::optional<std::uint32_t>(entry.th32ProcessID);
+    }
+    entry = PROCESSENTRY32W{};
+    entry.dwSize = sizeof entry;
+    if (!::Process32NextW(snapshot.get(), &entry)) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_NO_MORE_FILES) return std::optional<std::uint32_t>{};
+      return std::unexpected("读取当前进程列表时中断（错误码 " + code_text(error) + "）。");
+    }
+  }
 }
 
 std::expected<bool, std::string> is_workbench_running(const std::expected<std::string, std::string>& installDirectory) {
   if (!installDirectory) return std::unexpected(installDirectory.error());
-  return false;
+  auto running = find_running_process(path_join(*installDirectory, kWorkbenchExecutableName));
+  if (!running) return std::unexpected(std::move(running.error()));
+  return running->has_value();
 }
 
 }  // namespace velko

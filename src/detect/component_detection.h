@@ -1,0 +1,48 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velko {
+
+// What component detection found on a supported system.
+struct ComponentPresence {
+  bool servicePack1Present = false;
+  bool kb4490628Present = false;
+  bool kb4474419Present = false;
+  bool webView2Present = false;
+  bool workbenchCurrent = false;
+  std::array<bool, 6> staged{};  // indexed by ComponentKind
+
+  bool operator==(const ComponentPresence&) const = default;
+};
+
+inline constexpr char kWebView2BootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
+inline constexpr std::uint64_t kWebView2BootstrapperBytes = 1'691'856;
+inline constexpr char kWebView2BootstrapperSha256[] =
+    "0223FA1E8D5BD5E4344FB8734E60D088E79F262C0A24444D01F240BC996F04E5";
+inline constexpr char kWebView2MachineClientKey[] =
+    "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+inline constexpr char kWebView2UserClientKey[] =
+    "SOFTWARE\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
+
+// The runtime version in the text of a `pv` value: the first piece between ASCII white space
+// that is valid UTF-8, holds a '.', and holds nothing but digits and dots. "0.0.0.0" (the
+// runtime's mark for an uninstalled client) and a text without such a piece give nothing.
+std::optional<std::string> registry_version_from_text(std::string_view text);
+
+// Reads the `pv` value of root ("HKLM" or "HKCU") \ subkey in the 64-bit registry view and
+// applies the rule above. Any failure gives nothing.
+std::optional<std::string> query_registry_version(std::string_view root, std::string_view subkey);
+
+// Is a usable WebView2 runtime installed, machine-wide or for this user? Never fails.
+bool detect_webview2();
+
+// Presence and staged state of every component; only meaningful on a supported system.
+// Reads the current policy (its lock is taken) and the download folder. Never fails.
+ComponentPresence detect_components();
+
+}  // namespace velko

@@ -1,0 +1,127 @@
+#include "detect/component_detection.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "app/bootstrap_state.h"
+#include "common/win_path.h"
+#include "detect/install_location.h"
+#include "download/download_store.h"
+#include "install/install_manifest.h"
+#include "install/workbench_installer.h"
+#include "win/file_identity.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+std::optional<std::string> environment_value(const wchar_t* name) {
+  const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::vector<wchar_t> buffer(needed);
+  const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), needed);
+  if (length == 0 || length >= needed) return std::nullopt;
+  return win::narrow(std::wstring_view(buffer.data(), length));
+}
+
+std::optional<std::uint64_t> plain_file_size(const std::string& path) {
+  if (!win::is_plain_file(path)) return std::nullopt;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+struct RuntimeCandidate {
+  std::string version;
+  std::string applicationFolder;
+};
+
+bool runtime_files_present(const RuntimeCandidate& candidate) {
+  const std::string folder = path_join(candidate.applicationFolder, candidate.version);
+  return win::is_plain_file(path_join(folder, "msedgewebview2.exe")) &&
+         win::is_plain_file(path_join(folder, "msedge.dll"));
+}
+
+bool bootstrapper_staged(const std::string& downloadFolder) {
+  const std::string path = path_join(downloadFolder, kWebView2BootstrapperName);
+  // Cheap checks first: the hash is only computed for a file of exactly the right size.
+  if (plain_file_size(path) != kWebView2BootstrapperBytes) return false;
+  const auto digest = sha256_of_file(path);
+  return digest && *digest == kWebView2BootstrapperSha256;
+}
+
+bool workbench_installer_staged(const std::string& downloadFolder) {
+  const auto policy = current_policy();
+  if (!policy) return false;
+  const std::string path = path_join(downloadFolder, workbench_installer_file_name(policy->latestVersion));
+  return plain_file_size(path) == policy->installerBytes;
+}
+
+}  // namespace
+
+std::optional<std::string> query_registry_version(std::string_view root, std::string_view subkey) {
+  HKEY rootKey = nullptr;
+  if (root == "HKLM") {
+    rootKey = HKEY_LOCAL_MACHINE;
+  } else if (root == "HKCU") {
+    rootKey = HKEY_CURRENT_USER;
+  } else {
+    return std::nullopt;
+  }
+  // The 64-bit view, as the system's own reg.exe sees it on x64 Windows.
+  win::unique_hkey key;
+  if (::RegOpenKeyExW(rootKey, win::wide(subkey).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  DWORD type = 0;
+  DWORD bytes = 0;
+  if (::RegQueryValueExW(key.get(), L"pv", nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return std::nullopt;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
+  // One spare unit so that a value stored without its terminating NUL still ends.
+  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+  DWORD capacity = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+  if (::RegQueryValueExW(key.get(), L"pv", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &capacity) !=
+      ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return registry_version_from_text(win::narrow_until_nul(buffer.data(), capacity / sizeof(wchar_t)));
+}
+
+bool detect_webview2() {
+  std::vector<RuntimeCandidate> candidates;
+  // Both registry values are read before any file is looked at.
+  if (const auto programFiles = environment_value(L"ProgramFiles(x86)")) {
+    if (auto version = query_registry_version("HKLM", kWebView2MachineClientKey)) {
+      candidates.push_back({std::move(*version), path_join(*programFiles, "Microsoft\\EdgeWebView\\Application")});
+    }
+  }
+  if (const auto localAppData = environment_value(L"LOCALAPPDATA")) {
+    if (auto version = query_registry_version("HKCU", kWebView2UserClientKey)) {
+      candidates.push_back({std::move(*version), path_join(*localAppData, "Microsoft\\EdgeWebView\\Application")});
+    }
+  }
+  for (const RuntimeCandidate& candidate : candidates) {
+    if (runtime_files_present(candidate)) return true;
+  }
+  return false;
+}
+
+ComponentPresence detect_components() {
+  ComponentPresence presence;
+  presence.webView2Present = detect_webview2();
+  const WorkbenchInstallState state = check_installed_workbench(resolve_install_location());
+  presence.workbenchCurrent = state == WorkbenchInstallState::Current;
+  const std::string downloadFolder = path_join(installer_data_folder(), "downloads");
+  if (!presence.webView2Present) presence.staged[4] = bootstrapper_staged(downloadFolder);
+  if (state != WorkbenchInstallState::Current) presence.staged[5] = workbench_installer_staged(downloadFolder);
+  // Windows 10 and 11 already carry these updates.
+  presence.servicePack1Present = true;
+  presence.kb4490628Present = true;
+  presence.kb4474419Present = true;
+  return presence;
+}
+
+}  // namespace velko

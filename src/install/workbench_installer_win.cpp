@@ -1,0 +1,246 @@
+#include "install/workbench_installer.h"
+
+#include <windows.h>
+
+#include <chrono>
+
+#include "app/bootstrap_state.h"
+#include "common/utf.h"
+#include "common/win_path.h"
+#include "detect/running_workbench.h"
+#include "download/download_store.h"
+#include "download/sha256_handle.h"
+#include "win/child_process.h"
+#include "win/directories.h"
+#include "win/os_error.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+constexpr char kStagedInstallerMismatch[] = "待运行的工作台安装包校验失败，已停止安装。";
+constexpr char kCopyMismatch[] = "安装程序独立运行副本校验失败，文件不会执行。";
+constexpr char kInstallLocationRecord[] = "install-location.txt";
+constexpr char kInstallerErrorReport[] = "last-ide-install-error.txt";
+constexpr unsigned kRunDirectoryAttempts = 16;
+// Reports count as written during this run when their last write is at most this much older
+// than the start: FAT volumes keep write times in 2-second steps and file times may come from
+// a coarser clock than the one we read.
+constexpr std::int64_t kReportTimeTolerance = 2 * 10'000'000;  // 100-ns units
+
+std::string os_text(std::uint32_t code) { return win::os_error_text(code); }
+
+std::int64_t file_time_value(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+std::int64_t now_file_time() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  return file_time_value(now);
+}
+
+std::optional<std::uint64_t> handle_size(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool digest_matches(const std::string& actual, const std::string& expected) {
+  return actual.size() == expected.size() && equal_ignoring_ascii_case(actual, expected);
+}
+
+// A file that the installer left open for reading only: nobody may change, rename or delete
+// it while we hold it, so the bytes we hashed are the bytes that get executed.
+win::unique_file open_sealed(const std::string& path) {
+  return win::unique_file(::CreateFileW(win::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The staged installer: plain file, policy size (checked before the costly hash), policy digest.
+std::expected<void, std::string> verify_staged_installer(const std::string& path, const ReleasePolicy& policy) {
+  if (!is_plain_file(path)) return std::unexpected(std::string(kStagedInstallerMismatch));
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) {
+    return std::unexpected(std::string(kStagedInstallerMismatch));
+  }
+  const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if (size != policy.installerBytes) return std::unexpected(std::string(kStagedInstallerMismatch));
+  auto digest = sha256_of_file(path);
+  if (!digest) return std::unexpected(std::move(digest.error()));
+  if (!digest_matches(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
+  return {};
+}
+
+// The private run directory with its one copy; both are removed when the run is over.
+class RunDirectory {
+ public:
+  RunDirectory(std::string directory, std::string copy) : directory_(std::move(directory)), copy_(std::move(copy)) {}
+  RunDirectory(const RunDirectory&) = delete;
+  RunDirectory& operator=(const RunDirectory&) = delete;
+  ~RunDirectory() {
+    ::DeleteFileW(win::wide(copy_).c_str());
+    ::RemoveDirectoryW(win::wide(directory_).c_str());
+  }
+  const std::string& copy() const { return copy_; }
+
+ private:
+  std::string directory_;
+  std::string copy_;
+};
+
+std::expected<std::string, std::string> prepare_run_directories() {
+  const std::string runs = path_join(installer_data_folder(), "installer-runs");
+  if (auto created = win::create_directories(runs); !created) {
+    return std::unexpected("创建安装程序独立运行目录失败：" + os_text(created.error()));
+  }
+  const auto plain = win::is_plain_directory(runs);
+  if (!plain) return std::unexpected("检查安装程序独立运行目录失败：" + os_text(plain.error()));
+  if (!*plain) return std::unexpected(std::string("安装程序独立运行目录不是受支持的普通目录，已停止安装。"));
+  return runs;
+}
+
+std::expected<std::unique_ptr<RunDirectory>, std::string> create_run_directory(const std::string& runs,
+                                                                               const std::string& version) {
+  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+  if (sinceEpoch.count() < 0) return std::unexpected(std::string("系统时间异常，无法创建安装程序独立运行副本。"));
+  const auto nanos = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count());
+  const std::uint32_t processId = ::GetCurrentProcessId();
+  for (unsigned attempt = 0; attempt < kRunDirectoryAttempts; ++attempt) {
+    const std::string directory = path_join(runs, installer_run_directory_name(version, processId, nanos, attempt));
+    const std::string copy = path_join(directory, workbench_installer_file_name(version));
+    if (!path_parent(copy)) return std::unexpected(std::string("安装程序独立运行路径无效，已停止安装。"));
+    if (::CreateDirectoryW(win::wide(directory).c_str(), nullptr)) {
+      return std::make_unique<RunDirectory>(directory, copy);
+    }
+    const DWORD error = ::GetLastError();
+    // Never reuse a directory: another run (or a removal that failed) owns it.
+    if (error != ERROR_ALREADY_EXISTS) return std::unexpected("创建安装程序独立运行副本失败：" + os_text(error));
+  }
+  return std::unexpected(std::string("无法创建唯一的安装程序独立运行副本，请稍后重试。"));
+}
+
+// Copies, flushes and verifies the private copy; gives the sealed handle the hash was read from.
+std::expected<win::unique_file, std::string> make_verified_copy(const std::string& staged, const std::string& copy,
+                                                                const ReleasePolicy& policy) {
+  if (!::CopyFileW(win::wide(staged).c_str(), win::wide(copy).c_str(), FALSE)) {
+    return std::unexpected("复制安装程序独立运行副本失败：" + win::last_error_text());
+  }
+  {
+    win::unique_file writable(::CreateFileW(win::wide(copy).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!writable || !::FlushFileBuffers(writable.get())) {
+      return std::unexpected("保存安装程序独立运行副本失败：" + win::last_error_text());
+    }
+  }
+  win::unique_file sealed = open_sealed(copy);
+  if (!sealed || !is_plain_file(copy) || handle_size(sealed.get()) != policy.installerBytes) {
+    return std::unexpected(std::string(kCopyMismatch));
+  }
+  auto digest = sha256_of_open_file(sealed.get());
+  if (!digest) return std::unexpected(std::move(digest.error()));
+  if (!digest_matches(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
+  return sealed;
+}
+
+// The installer's own report, when it was written during this run.
+std::optional<std::string> fresh_error_report(std::int64_t startedAt) {
+  const std::string path = path_join(installer_data_folder(), kInstallerErrorReport);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (file_time_value(data.ftLastWriteTime) + kReportTimeTolerance < startedAt) return std::nullopt;
+  auto text = win::read_whole_file(path);
+  if (!text) return std::nullopt;
+  return std::move(*text);
+}
+
+std::expected<void, std::string> write_install_location(const std::string& installDirectory) {
+  const std::string folder = installer_data_folder();
+  if (auto created = win::create_directories(folder); !created) {
+    return std::unexpected("创建安装位置记录目录失败：" + os_text(created.error()));
+  }
+  const std::string record = path_join(folder, kInstallLocationRecord);
+  const std::string part = record + ".part";
+  {
+    win::unique_file file(::CreateFileW(win::wide(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::unexpected("写入安装位置记录失败：" + win::last_error_text());
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), installDirectory.data(), static_cast<DWORD>(installDirectory.size()), &written,
+                     nullptr) ||
+        written != installDirectory.size() || !::FlushFileBuffers(file.get())) {
+      return std::unexpected("写入安装位置记录失败：" + win::last_error_text());
+    }
+  }
+  return move_into_place(part, record);
+}
+
+std::expected<void, std::string> run_verified_copy(const RunDirectory& run, const std::string& staged,
+                                                   const std::string& installDirectory, const ReleasePolicy& policy) {
+  std::expected<win::ChildProcess, std::uint32_t> child;
+  std::int64_t startedAt = 0;
+  {
+    auto sealed = make_verified_copy(staged, run.copy(), policy);
+    if (!sealed) return std::unexpected(std::move(sealed.error()));
+    startedAt = now_file_time();
+    win::ProcessLaunch launch;
+    launch.program = run.copy();
+    launch.arguments = {"--silent-install-to", installDirectory};
+    launch.creationFlags = CREATE_NO_WINDOW;
+    child = win::start_process(launch);
+  }  // the sealed handle stays open until the process has been created from the file
+  if (!child) return std::unexpected("启动 IDE 安装任务失败：" + os_text(child.error()));
+  const auto exitCode = win::wait_for_exit(*child);
+  if (!exitCode) return std::unexpected("等待 IDE 安装任务结束失败：" + os_text(exitCode.error()));
+  if (*exitCode != 0) {
+    return std::unexpected(installer_failure_text(fresh_error_report(startedAt), win::signed_exit_code_text(*exitCode)));
+  }
+  if (check_installed_workbench(installDirectory) != WorkbenchInstallState::Current) {
+    return std::unexpected(std::string("工作台安装任务已结束，但安装结果与本次发布文件不一致。"));
+  }
+  return write_install_location(installDirectory);
+}
+
+}  // namespace
+
+std::optional<InstallManifest> read_install_manifest(const std::string& directory) {
+  const std::string manifestPath = path_join(directory, kInstallManifestName);
+  const std::string executable = path_join(directory, kWorkbenchExecutableName);
+  if (!is_plain_file(manifestPath) || !is_plain_file(executable)) return std::nullopt;
+  const auto text = win::read_whole_file(manifestPath);
+  if (!text) return std::nullopt;
+  auto manifest = parse_install_manifest(*text);
+  if (!manifest || !manifest_describes_installation(*manifest, directory, executable, same_path)) return std::nullopt;
+  return manifest;
+}
+
+bool has_valid_installation(const std::string& directory) { return read_install_manifest(directory).has_value(); }
+
+WorkbenchInstallState check_installed_workbench(const std::string& directory) {
+  const auto policy = current_policy();
+  std::optional<std::string> latest;
+  if (policy) latest = policy->latestVersion;
+  return installed_workbench_state(read_install_manifest(directory), latest);
+}
+
+std::expected<std::string, std::string> workbench_executable(const std::string& directory) {
+  if (!has_valid_installation(directory)) {
+    return std::unexpected(std::string("工作台安装清单或主程序不完整，无法安全启动。"));
+  }
+  return path_join(directory, kWorkbenchExecutableName);
+}
+
+std::expected<void, std::string> run_workbench_installer(const std::string& stagedInstaller,
+                                                         const std::string& installDirectory) {
+  auto policy = current_policy();
+  if (!policy) return std::unexpected(std::move(policy.error()));
+  if (auto verified = verify_staged_installer(stagedInstaller, *policy); !verified) return verified;
+  auto runs = prepare_run_directories();
+  if (!runs) return std::unexpected(std::move(runs.error()));
+  auto run = create_run_directory(*runs, policy->latestVersion);
+  if (!run) return std::unexpected(std::move(run.error()));
+  return run_verified_copy(**run, stagedInstaller, installDirectory, *policy);
+}
+
+}  // namespace velko

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+
+namespace velko::win {
+
+// True exactly when the path's own metadata (links not followed) can be read and it is
+// neither a directory nor a symbolic link or junction. Any error gives false.
+bool is_plain_file(const std::string& path);
+
+// The final form of a path with every link followed, as Windows reports it for an open
+// handle, without the "\\?\" prefix. Nothing when the path cannot be opened or resolved.
+std::optional<std::string> final_path(const std::string& path);
+
+// Both paths resolved to their final form (either failing gives false), then compared for
+// equal length and equality ignoring ASCII letter case.
+bool same_path(const std::string& a, const std::string& b);
+
+// Does the path's own metadata (links not followed) say: a directory that is no link?
+// The Windows error code when the metadata cannot be read.
+std::expected<bool, std::uint32_t> is_plain_directory(const std::string& path);
+
+// The whole file, or the Windows error code. Opened so that writers and deleters may go on.
+std::expected<std::string, std::uint32_t> read_whole_file(const std::string& path);
+
+}  // namespace velko::win
