@@ -24,7 +24,8 @@ velko_start_xvfb() {
     return 0
   fi
   rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
-  setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -ac >"$VELKO_HARNESS_DIR/xvfb.log" 2>&1 < /dev/null &
+  # 9>&-: the display outlives this call and must not keep holding the harness lock.
+  setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -ac >"$VELKO_HARNESS_DIR/xvfb.log" 2>&1 < /dev/null 9>&- &
   echo $! > "$VELKO_HARNESS_DIR/xvfb.pid"
   for _ in $(seq 1 100); do
     [ -e "/tmp/.X11-unix/X$n" ] && return 0
@@ -38,12 +39,12 @@ velko_make_prefix() {
   local log="$VELKO_HARNESS_DIR/prefix.log"
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  "$VELKO_WINE" wineboot -i >"$log" 2>&1
+  "$VELKO_WINE" wineboot -i >"$log" 2>&1 9>&-
   "$VELKO_WINESERVER" -w
-  "$VELKO_WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >>"$log" 2>&1
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >>"$log" 2>&1 9>&-
   "$VELKO_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei UI' \
-      /t REG_SZ /d 'WenQuanYi Micro Hei' /f >>"$log" 2>&1
-  "$VELKO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
+      /t REG_SZ /d 'WenQuanYi Micro Hei' /f >>"$log" 2>&1 9>&-
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1 9>&-
   "$VELKO_WINESERVER" -w
   # The new prefix links the user folders to $HOME; make them real folders of the prefix.
   local user_dir
@@ -71,7 +72,7 @@ velko_harness_up() {
       velko_make_prefix
     fi
     # A persistent server keeps every later wine start fast; -p is a no-op when one runs.
-    "$VELKO_WINESERVER" -p >/dev/null 2>&1 || true
+    "$VELKO_WINESERVER" -p >/dev/null 2>&1 9>&- || true
   ) 9>"$VELKO_HARNESS_DIR/.lock"
 }
 
