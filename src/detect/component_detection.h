@@ -38,6 +38,10 @@ std::optional<std::string> registry_version_from_text(std::string_view text);
 // applies the rule above. Any failure gives nothing.
 std::optional<std::string> query_registry_version(std::string_view root, std::string_view subkey);
 
+// A plain file of exactly `bytes` bytes whose SHA-256 text equals `sha256` exactly (upper
+// case). The hash is only computed once the cheap checks have passed. Any failure gives false.
+bool is_intact_file(const std::string& path, std::uint64_t bytes, std::string_view sha256);
+
 // Is a usable WebView2 runtime installed, machine-wide or for this user? Never fails.
 bool detect_webview2();
 

@@ -45,11 +45,8 @@ bool runtime_files_present(const RuntimeCandidate& candidate) {
 }
 
 bool bootstrapper_staged(const std::string& downloadFolder) {
-  const std::string path = path_join(downloadFolder, kWebView2BootstrapperName);
-  // Cheap checks first: the hash is only computed for a file of exactly the right size.
-  if (plain_file_size(path) != kWebView2BootstrapperBytes) return false;
-  const auto digest = sha256_of_file(path);
-  return digest && *digest == kWebView2BootstrapperSha256;
+  return is_intact_file(path_join(downloadFolder, kWebView2BootstrapperName), kWebView2BootstrapperBytes,
+                        kWebView2BootstrapperSha256);
 }
 
 bool workbench_installer_staged(const std::string& downloadFolder) {
@@ -60,6 +57,12 @@ bool workbench_installer_staged(const std::string& downloadFolder) {
 }
 
 }  // namespace
+
+bool is_intact_file(const std::string& path, std::uint64_t bytes, std::string_view sha256) {
+  if (plain_file_size(path) != bytes) return false;
+  const auto digest = sha256_of_file(path);
+  return digest && *digest == sha256;
+}
 
 std::optional<std::string> query_registry_version(std::string_view root, std::string_view subkey) {
   HKEY rootKey = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <expected>
 #include <optional>
 #include <string>
@@ -32,5 +33,10 @@ std::expected<std::string, std::string> workbench_executable(const std::string& 
 // removed again on every path (a failed removal is left behind and not reported).
 std::expected<void, std::string> run_workbench_installer(const std::string& stagedInstaller,
                                                          const std::string& installDirectory);
+// The same with the moment that names the run directories given instead of read from the
+// clock, so that a caller can know the names in advance.
+std::expected<void, std::string> run_workbench_installer_at(const std::string& stagedInstaller,
+                                                            const std::string& installDirectory,
+                                                            std::chrono::system_clock::time_point moment);
 
 }  // namespace velko

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 
 #include "app/bootstrap_state.h"
 #include "common/utf.h"
@@ -101,9 +102,9 @@ std::expected<std::string, std::string> prepare_run_directories() {
   return runs;
 }
 
-std::expected<std::unique_ptr<RunDirectory>, std::string> create_run_directory(const std::string& runs,
-                                                                               const std::string& version) {
-  const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+std::expected<std::unique_ptr<RunDirectory>, std::string> create_run_directory(
+    const std::string& runs, const std::string& version, std::chrono::system_clock::time_point moment) {
+  const auto sinceEpoch = moment.time_since_epoch();
   if (sinceEpoch.count() < 0) return std::unexpected(std::string("系统时间异常，无法创建安装程序独立运行副本。"));
   const auto nanos = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch).count());
   const std::uint32_t processId = ::GetCurrentProcessId();
@@ -233,12 +234,18 @@ std::expected<std::string, std::string> workbench_executable(const std::string& 
 
 std::expected<void, std::string> run_workbench_installer(const std::string& stagedInstaller,
                                                          const std::string& installDirectory) {
+  return run_workbench_installer_at(stagedInstaller, installDirectory, std::chrono::system_clock::now());
+}
+
+std::expected<void, std::string> run_workbench_installer_at(const std::string& stagedInstaller,
+                                                            const std::string& installDirectory,
+                                                            std::chrono::system_clock::time_point moment) {
   auto policy = current_policy();
   if (!policy) return std::unexpected(std::move(policy.error()));
   if (auto verified = verify_staged_installer(stagedInstaller, *policy); !verified) return verified;
   auto runs = prepare_run_directories();
   if (!runs) return std::unexpected(std::move(runs.error()));
-  auto run = create_run_directory(*runs, policy->latestVersion);
+  auto run = create_run_directory(*runs, policy->latestVersion, moment);
   if (!run) return std::unexpected(std::move(run.error()));
   return run_verified_copy(**run, stagedInstaller, installDirectory, *policy);
 }

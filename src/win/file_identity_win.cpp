@@ -19,7 +19,9 @@ bool is_name_surrogate(const WIN32_FILE_ATTRIBUTE_DATA& data, const std::wstring
   if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
   WIN32_FIND_DATAW find{};
   unique_find search(::FindFirstFileW(path.c_str(), &find));
-  if (!search) return true;  // a reparse point whose tag cannot be read is not trusted
+  // A reparse point whose tag cannot be read is not trusted; neither is one that reports the
+  // tag 0, which no real reparse point has (some file systems show links that way).
+  if (!search || find.dwReserved0 == 0) return true;
   return (find.dwReserved0 & kNameSurrogateBit) != 0;
 }
 
