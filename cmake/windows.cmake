@@ -32,4 +32,11 @@ foreach(_file IN LISTS _tool_cmake)
   add_subdirectory("${_dir}")
 endforeach()
 
+# Benchmarks (bench/*/CMakeLists.txt), run by the scripts next to them.
+file(GLOB _bench_cmake CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*/CMakeLists.txt")
+foreach(_file IN LISTS _bench_cmake)
+  get_filename_component(_dir "${_file}" DIRECTORY)
+  add_subdirectory("${_dir}")
+endforeach()
+
 include(cmake/windows_tests.cmake)
