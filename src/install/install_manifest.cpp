@@ -7,7 +7,7 @@
 
 #include "common/unicode_space.h"
 #include "common/utf.h"
-#include "policy/version.h"
+#include "policy/version_rules.h"
 
 namespace velko {
 namespace {
