@@ -4,7 +4,7 @@ add_library(velko_test_support STATIC ${_support_sources})
 target_link_libraries(velko_test_support PUBLIC velko_win GTest::gtest GTest::gmock crypt32)
 target_include_directories(velko_test_support PUBLIC tests/windows)
 target_compile_definitions(velko_test_support PUBLIC
-  VELKO_PRODUCT_EXE_NAME="VelkoTarnOnlineInstaller.exe")
+  VELKO_BUILD_DIR="${CMAKE_BINARY_DIR}" VELKO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 set(VELKO_WINDOWS_TEST_TARGETS "")
 file(GLOB _windows_tests CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/windows/*_test.cpp")
@@ -14,13 +14,14 @@ foreach(_file IN LISTS _windows_tests)
   target_link_libraries(${_name} PRIVATE velko_test_support GTest::gtest_main)
   # The product and the stand-ins must be built before the tests that run them.
   add_dependencies(${_name} VelkoTarnOnlineInstaller)
+  # The harness (up.d/50-test-service) runs trust-ca to make the prefix trust the test service.
+  add_dependencies(${_name} trust-ca)
   list(APPEND VELKO_WINDOWS_TEST_TARGETS ${_name})
   gtest_discover_tests(${_name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
-    PROPERTIES ENVIRONMENT "VELKO_BUILD_DIR=${CMAKE_BINARY_DIR};VELKO_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-               FIXTURES_REQUIRED "velko_harness"
+    PROPERTIES FIXTURES_REQUIRED "velko_harness"
                # One prefix, one display and one download service per build: run them one at a time.
                RESOURCE_LOCK "velko_prefix")
 endforeach()

@@ -24,8 +24,7 @@ velko_start_xvfb() {
     return 0
   fi
   rm -f "/tmp/.X$n-lock" "/tmp/.X11-unix/X$n"
-  # 9>&-: the display outlives this call and must not keep holding the harness lock.
-  setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -ac >"$VELKO_HARNESS_DIR/xvfb.log" 2>&1 < /dev/null 9>&- &
+  setsid Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -ac >"$VELKO_HARNESS_DIR/xvfb.log" 2>&1 < /dev/null &
   echo $! > "$VELKO_HARNESS_DIR/xvfb.pid"
   for _ in $(seq 1 100); do
     [ -e "/tmp/.X11-unix/X$n" ] && return 0
@@ -39,12 +38,12 @@ velko_make_prefix() {
   local log="$VELKO_HARNESS_DIR/prefix.log"
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  "$VELKO_WINE" wineboot -i >"$log" 2>&1 9>&-
+  "$VELKO_WINE" wineboot -i >"$log" 2>&1
   "$VELKO_WINESERVER" -w
-  "$VELKO_WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >>"$log" 2>&1 9>&-
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d win10 /f >>"$log" 2>&1
   "$VELKO_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Microsoft YaHei UI' \
-      /t REG_SZ /d 'WenQuanYi Micro Hei' /f >>"$log" 2>&1 9>&-
-  "$VELKO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1 9>&-
+      /t REG_SZ /d 'WenQuanYi Micro Hei' /f >>"$log" 2>&1
+  "$VELKO_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >>"$log" 2>&1
   "$VELKO_WINESERVER" -w
   # The new prefix links the user folders to $HOME; make them real folders of the prefix.
   local user_dir
@@ -63,16 +62,29 @@ velko_make_prefix() {
 velko_harness_up() {
   mkdir -p "$VELKO_HARNESS_DIR"
   local n
-  n=$(velko_harness_display)
-  export DISPLAY=":$n"
+  if [ -n "${VELKO_SHOW_ON_DISPLAY:-}" ]; then
+    # The demo shows the program on the user's own display; no Xvfb then.
+    export DISPLAY="$VELKO_SHOW_ON_DISPLAY"
+    n=""
+  else
+    n=$(velko_harness_display)
+    export DISPLAY=":$n"
+  fi
+  # Everything started under the lock gets fd 9 closed (9>&-): a long-lived child that kept
+  # it open would hold the lock for ever and block every later caller.
   (
     flock 9
-    velko_start_xvfb "$n"
+    if [ -n "$n" ]; then velko_start_xvfb "$n" 9>&-; fi
     if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
-      velko_make_prefix
+      velko_make_prefix 9>&-
     fi
     # A persistent server keeps every later wine start fast; -p is a no-op when one runs.
-    "$VELKO_WINESERVER" -p >/dev/null 2>&1 9>&- || true
+    if ! "$VELKO_WINESERVER" -p >/dev/null 2>&1 9>&-; then
+      return 0  # a server already runs, with its helper processes
+    fi
+    # Start Wine's own background processes (services, explorer) now, with harmless output
+    # files; started later they would inherit a caller's pipe and keep it open for ever.
+    "$VELKO_WINE" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   ) 9>"$VELKO_HARNESS_DIR/.lock"
 }
 

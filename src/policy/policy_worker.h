@@ -4,8 +4,12 @@
 
 namespace velko {
 
+struct BootstrapState;
+
 // Body of the policy worker thread: fetches the policy once, stores it and publishes
-// exactly one event, PolicyReady or PolicyFailed.
+// exactly one event, PolicyReady or PolicyFailed. A closed channel drops the event; the
+// policy is stored all the same (the last worker to finish wins).
 void run_policy_worker(EventSender events);
+void run_policy_worker(BootstrapState& state, EventSender events);
 
 }  // namespace velko

@@ -1,56 +1,190 @@
 #include "ui/window_procedure_win.h"
 
+#include <windowsx.h>
+#include <objbase.h>
+#include <shlobj.h>
+
 #include "app/bootstrap_state.h"
-#include "app/event_application.h"
+#include "app/policy_check.h"
+#include "detect/running_workbench.h"
+#include "ui/painting_win.h"
 #include "ui/window_hooks_win.h"
-#include "win/unique_any.h"
+#include "ui/window_logic.h"
+#include "win/wide.h"
+#include "win/worker_thread.h"
 
 namespace velko {
 namespace {
 
-COLORREF background_colour(const BootstrapState& state) {
-  return state.launchMode ? RGB(18, 24, 32) : RGB(30, 30, 30);
-}
+constexpr wchar_t kFolderDialogTitle[] = L"选择VelkoTarn工作台安装目录";
 
-void request_close(HWND window, const BootstrapState& state) {
-  if (!is_busy(state.phase)) ::DestroyWindow(window);
-}
+void set_cursor(bool hand) { ::SetCursor(::LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW)); }
 
-void paint(HWND window, BootstrapState& state) {
-  win::PaintScope scope(window);
+// The button under the cursor right now (None when the cursor is outside the client area).
+ButtonId button_under_cursor(HWND window, const BootstrapState& state) {
+  POINT cursor{};
+  if (!::GetCursorPos(&cursor) || !::ScreenToClient(window, &cursor)) return ButtonId::None;
   RECT client{};
   ::GetClientRect(window, &client);
-  win::unique_hbrush brush(::CreateSolidBrush(background_colour(state)));
-  ::FillRect(scope.dc(), &client, brush.get());
+  if (!::PtInRect(&client, cursor)) return ButtonId::None;
+  return hit_test(cursor.x, cursor.y, state.phase, is_actionable(state));
 }
 
-void on_main_tick(HWND window, BootstrapState& state) {
-  WindowHooks hooks;
-  drain_events(state, hooks);
-  ::InvalidateRect(window, nullptr, FALSE);
+// Owns COM for the folder dialog: the new-style dialog needs an apartment on this thread.
+class ComScope {
+ public:
+  ComScope() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+  ~ComScope() {
+    if (initialised_) ::CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool initialised_;
+};
+
+class WindowProcedureActions final : public WindowActions {
+ public:
+  explicit WindowProcedureActions(HWND window) : window_(window) {}
+
+  void classify_windows(BootstrapState& state) override { hooks_.classify_windows(state); }
+  std::expected<void, std::string> relaunch_after_update(
+      const std::expected<std::string, std::string>& installDirectory) override {
+    return hooks_.relaunch_after_update(installDirectory);
+  }
+  void post_quit() override { hooks_.post_quit(); }
+
+  void destroy_window() override { ::DestroyWindow(window_); }
+  void invalidate() override { ::InvalidateRect(window_, nullptr, FALSE); }
+  void refresh_hover() override {
+    BootstrapState& state = bootstrap_state();
+    const ButtonId button = button_under_cursor(window_, state);
+    set_hovered(state, button, *this);
+    set_cursor(wants_hand_cursor(button));
+  }
+  void start_hover_timer() override { ::SetTimer(window_, kHoverTimerId, kHoverTimerMilliseconds, nullptr); }
+  void stop_hover_timer() override { ::KillTimer(window_, kHoverTimerId); }
+  void start_policy_check(BootstrapState& state) override { velko::start_policy_check(state); }
+  std::expected<bool, std::string> is_workbench_running(
+      const std::expected<std::string, std::string>& installDirectory) override {
+    return velko::is_workbench_running(installDirectory);
+  }
+  void start_installation_worker(InstallRequest request, EventSender sender) override {
+    win::start_detached_worker([request = std::move(request), sender = std::move(sender)]() mutable {
+      run_installation(std::move(request), std::move(sender));
+    });
+  }
+  std::optional<std::string> browse_for_folder() override {
+    ComScope com;
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = window_;
+    info.pidlRoot = nullptr;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = kFolderDialogTitle;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    if (chosen == nullptr) return std::nullopt;
+    wchar_t path[MAX_PATH] = {};
+    const bool hasPath = ::SHGetPathFromIDListW(chosen, path) != FALSE;
+    ::CoTaskMemFree(chosen);
+    if (!hasPath) return std::nullopt;
+    return win::narrow_until_nul(path, MAX_PATH);
+  }
+
+ private:
+  HWND window_;
+  WindowHooks hooks_;
+};
+
+LRESULT on_set_cursor(HWND window, BootstrapState& state, WPARAM wParam, LPARAM lParam) {
+  if (state.launchMode) {
+    set_cursor(false);
+    return TRUE;
+  }
+  if (LOWORD(lParam) != HTCLIENT) return ::DefWindowProcW(window, WM_SETCURSOR, wParam, lParam);
+  set_cursor(wants_hand_cursor(button_under_cursor(window, state)));
+  return TRUE;
+}
+
+LRESULT on_nc_hit_test(HWND window, const BootstrapState& state, LPARAM lParam) {
+  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  ::ScreenToClient(window, &point);
+  return non_client_hit(point.x, point.y, state.launchMode) == NonClientHit::Caption ? HTCAPTION : HTCLIENT;
+}
+
+void on_mouse_move(HWND window, BootstrapState& state, WindowActions& actions, LPARAM lParam) {
+  if (state.launchMode) {
+    set_cursor(false);
+    return;
+  }
+  const bool startTracking = state.hoverState.access_or_abort([](HoverState& hover) {
+    if (hover.tracking) return false;
+    hover.tracking = true;
+    return true;
+  });
+  if (startTracking) {
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = window;
+    track.dwHoverTime = 0;
+    if (!::TrackMouseEvent(&track)) {
+      state.hoverState.access_or_abort([](HoverState& hover) { hover.tracking = false; });
+    }
+  }
+  const ButtonId button = hit_test(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), state.phase, is_actionable(state));
+  set_hovered(state, button, actions);
+  set_cursor(wants_hand_cursor(button));
+}
+
+void on_mouse_leave(BootstrapState& state, WindowActions& actions) {
+  state.hoverState.access_or_abort([](HoverState& hover) { hover.tracking = false; });
+  set_hovered(state, ButtonId::None, actions);
+  set_cursor(false);
 }
 
 }  // namespace
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   BootstrapState& state = bootstrap_state();
+  WindowProcedureActions actions(window);
   switch (message) {
     case WM_DESTROY:
+      ::KillTimer(window, kHoverTimerId);
       ::PostQuitMessage(0);
       return 0;
     case WM_PAINT:
       paint(window, state);
       return 0;
     case WM_CLOSE:
-      request_close(window, state);
+      request_close(state, actions);
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    case WM_SETCURSOR:
+      return on_set_cursor(window, state, wParam, lParam);
+    case WM_NCHITTEST:
+      return on_nc_hit_test(window, state, lParam);
     case WM_KEYDOWN:
-      if (wParam == VK_ESCAPE) request_close(window, state);
+      if (wParam == VK_ESCAPE) request_close(state, actions);
       return 0;
     case WM_TIMER:
-      if (wParam == kMainTimerId) on_main_tick(window, state);
+      if (wParam == kMainTimerId) {
+        on_main_tick(state, actions);
+      } else if (wParam == kHoverTimerId) {
+        on_hover_tick(state, actions);
+      }
+      return 0;
+    case WM_MOUSEMOVE:
+      on_mouse_move(window, state, actions, lParam);
+      return 0;
+    case WM_MOUSELEAVE:
+      on_mouse_leave(state, actions);
+      return 0;
+    case WM_LBUTTONDOWN:
+      if (!state.launchMode) on_click(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), actions);
       return 0;
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);

@@ -9,5 +9,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
 
 inline constexpr UINT_PTR kMainTimerId = 1;
 inline constexpr UINT kMainTimerMilliseconds = 45;
+inline constexpr UINT_PTR kHoverTimerId = 2;
+inline constexpr UINT kHoverTimerMilliseconds = 16;
 
 }  // namespace velko

@@ -4,8 +4,9 @@
 
 namespace velko::test {
 
-// The build folder (VELKO_BUILD_DIR, set by CTest) as a Windows path.
+// The build and source folders as Windows paths.
 std::wstring build_dir();
+std::wstring source_dir();
 // A program the build produced, by file name, in the build folder.
 std::wstring built_program(const std::wstring& fileName);
 

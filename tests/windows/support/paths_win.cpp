@@ -8,14 +8,21 @@
 
 namespace velko::test {
 
-std::wstring build_dir() {
-  const wchar_t* unixPath = _wgetenv(L"VELKO_BUILD_DIR");
-  if (unixPath == nullptr) return L".";
-  // Wine maps the Unix root to Z:.
-  std::wstring path = L"Z:";
-  for (const wchar_t* p = unixPath; *p; ++p) path.push_back(*p == L'/' ? L'\\' : *p);
+namespace {
+
+// Wine maps the Unix root to Z:.
+std::wstring windows_path_of(const char* unixPath) {
+  std::wstring path = L"Z:" + win::wide(unixPath);
+  for (auto& c : path) {
+    if (c == L'/') c = L'\\';
+  }
   return path;
 }
+
+}  // namespace
+
+std::wstring build_dir() { return windows_path_of(VELKO_BUILD_DIR); }
+std::wstring source_dir() { return windows_path_of(VELKO_SOURCE_DIR); }
 
 std::wstring built_program(const std::wstring& fileName) { return build_dir() + L"\\" + fileName; }
 

@@ -29,8 +29,11 @@ class TestService {
   static void set_policy(const std::string& body, int status = 200);
   // Puts a file into the release folder, served at "/v1/downloads/" + percent-encoded name.
   static void put_file(const std::string& name, const std::string& bytes);
-  // A fault for requests whose path (without query) equals `path`. `faultJson` is an object with
-  // any of: "status" (int), "body" (string), "bodyBytes" (int: answer exactly this many bytes),
+  // A fault for requests whose path (without query) equals `path` (compared after
+  // percent-decoding, so the encoded and the plain form name the same file). A new fault for a
+  // path replaces the old one; "{}" clears it. `faultJson` is an object with any of:
+  // "status" (int), "body" (string), "bodyBytes" (int: answer exactly this many bytes: the
+  // normal body cut, or padded with spaces, which keeps a JSON policy valid),
   // "cutAfter" (int: close the connection after this many body bytes), "ignoreRange" (bool: 200
   // with the whole file), "unrequested206" (bool: 206 even without Range), "rangeStartsAt" (int:
   // a 206 whose Content-Range starts there), "headNoLength" (bool), "headLength" (int),

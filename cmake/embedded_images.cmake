@@ -1,0 +1,15 @@
+# The window's PNG images (src/ui/images, drawn by make_images.py there) become constant byte
+# arrays in a generated header; CMake reruns when an image changes.
+file(GLOB _velko_images CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/src/ui/images/*.png")
+list(SORT _velko_images)
+set(_velko_images_text "// Generated from src/ui/images/*.png by cmake/embedded_images.cmake; do not edit.\n#pragma once\n\n#include <cstdint>\n\nnamespace velko::embedded {\n")
+foreach(_image IN LISTS _velko_images)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_image}")
+  get_filename_component(_name "${_image}" NAME_WE)
+  file(READ "${_image}" _hex HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," _bytes "${_hex}")
+  string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n    " _bytes "${_bytes}")
+  string(APPEND _velko_images_text "\ninline constexpr std::uint8_t ${_name}_png[] = {\n    ${_bytes}\n};\n")
+endforeach()
+string(APPEND _velko_images_text "\n}  // namespace velko::embedded\n")
+file(CONFIGURE OUTPUT "${VELKO_GENERATED_DIR}/ui/embedded_images.inc" CONTENT "${_velko_images_text}" @ONLY)

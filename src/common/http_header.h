@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace velko {
+
+// A Content-Length header value: decimal digits only (blanks around them allowed), no
+// overflow, else nothing. Servers' lengths are read as text because the numeric header query
+// of some WinHTTP versions clips values above 2 GiB.
+std::optional<std::uint64_t> parse_content_length(std::string_view text);
+
+}  // namespace velko

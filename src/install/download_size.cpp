@@ -1,0 +1,18 @@
+#include "install/download_size.h"
+
+namespace velko {
+
+std::string megabytes_text(std::uint64_t bytes) {
+  const std::uint64_t tenths = bytes / 100'000 + (bytes % 100'000 >= 50'000 ? 1 : 0);
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+}
+
+std::string download_size_text(ComponentKind kind, const std::expected<ReleasePolicy, std::string>& policy) {
+  switch (kind) {
+    case ComponentKind::WebView2Runtime: return megabytes_text(kWebView2BootstrapperBytes);
+    case ComponentKind::Workbench: return policy ? megabytes_text(policy->installerBytes) : std::string("等待服务器");
+    default: return {};
+  }
+}
+
+}  // namespace velko

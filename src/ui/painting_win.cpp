@@ -1,0 +1,134 @@
+#include "ui/painting_win.h"
+
+#include <type_traits>
+
+#include "ui/embedded_images.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+COLORREF colour_ref(Rgb colour) { return RGB(colour.r, colour.g, colour.b); }
+RECT to_rect(const Rect& rect) { return RECT{rect.left, rect.top, rect.right, rect.bottom}; }
+
+BITMAPINFOHEADER top_down_header(int width, int height) {
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = -height;
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  return header;
+}
+
+void draw_pixels(HDC dc, const PixelImage& image, int x, int y, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader = top_down_header(image.width, image.height);
+  ::StretchDIBits(dc, x, y, width, height, 0, 0, image.width, image.height, image.bgrx.data(), &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+}
+
+void draw_shine(HDC dc, const ShineOp& shine) {
+  const std::vector<Rgb> pixels = shine_image(shine.revealStep);
+  if (pixels.empty()) return;
+  PixelImage image{kShineWidth, kShineHeight, {}};
+  image.bgrx.reserve(pixels.size() * 4);
+  for (const Rgb& pixel : pixels) image.bgrx.insert(image.bgrx.end(), {pixel.b, pixel.g, pixel.r, 0});
+  const int saved = ::SaveDC(dc);
+  win::unique_hrgn clip(::CreateRoundRectRgn(shine.clip.left, shine.clip.top, shine.clip.right, shine.clip.bottom,
+                                             shine.clipRadius, shine.clipRadius));
+  ::SelectClipRgn(dc, clip.get());
+  draw_pixels(dc, image, shine.x, shine.y, kShineWidth, kShineHeight);
+  ::RestoreDC(dc, saved);
+}
+
+void draw_logo(HDC dc, const LogoOp& logo) {
+  const int previousMode = ::SetStretchBltMode(dc, HALFTONE);
+  ::SetBrushOrgEx(dc, 0, 0, nullptr);  // HALFTONE needs the brush origin reset after the mode change
+  draw_pixels(dc, startup_logo_pixels(), logo.target.left, logo.target.top, logo.target.right - logo.target.left,
+              logo.target.bottom - logo.target.top);
+  if (previousMode != 0) ::SetStretchBltMode(dc, previousMode);
+}
+
+}  // namespace
+
+void draw_text(HDC dc, const std::string& text, const Rect& rect, Rgb colour, int size, int weight, bool centred) {
+  win::unique_hfont font(::CreateFontW(-size, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei UI"));
+  win::SelectedObject selected(dc, font.get());
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, colour_ref(colour));
+  std::wstring wideText = win::wide(text);
+  RECT area = to_rect(rect);
+  UINT flags = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+  if (centred) flags |= DT_CENTER;
+  ::DrawTextW(dc, wideText.c_str(), static_cast<int>(wideText.size()), &area, flags);
+}
+
+void round_rect(HDC dc, const Rect& rect, int radius, Rgb fill, Rgb border) {
+  win::unique_hbrush brush(::CreateSolidBrush(colour_ref(fill)));
+  win::unique_hpen pen(::CreatePen(PS_SOLID, 1, colour_ref(border)));
+  win::SelectedObject selectedBrush(dc, brush.get());
+  win::SelectedObject selectedPen(dc, pen.get());
+  ::RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, radius, radius);
+}
+
+void fill_rect(HDC dc, const Rect& rect, Rgb colour) {
+  win::unique_hbrush brush(::CreateSolidBrush(colour_ref(colour)));
+  RECT area = to_rect(rect);
+  ::FillRect(dc, &area, brush.get());
+}
+
+void draw_scene(HDC dc, const Scene& scene) {
+  for (const DrawOp& op : scene.ops) {
+    std::visit(
+        [dc](const auto& step) {
+          using Step = std::decay_t<decltype(step)>;
+          if constexpr (std::is_same_v<Step, TextOp>) {
+            draw_text(dc, step.text, step.rect, step.colour, step.size, step.weight, step.centred);
+          } else if constexpr (std::is_same_v<Step, RoundRectOp>) {
+            round_rect(dc, step.rect, step.radius, step.fill, step.border);
+          } else if constexpr (std::is_same_v<Step, FillOp>) {
+            fill_rect(dc, step.rect, step.colour);
+          } else if constexpr (std::is_same_v<Step, StatusIconOp>) {
+            draw_pixels(dc, status_icon_pixels(step.state), step.x, step.y, kStatusIconSize, kStatusIconSize);
+          } else if constexpr (std::is_same_v<Step, LogoOp>) {
+            draw_logo(dc, step);
+          } else if constexpr (std::is_same_v<Step, ShineOp>) {
+            draw_shine(dc, step);
+          }
+        },
+        op);
+  }
+}
+
+void paint_content(HDC dc, BootstrapState& state, SIZE size) {
+  const SceneInputs inputs = gather_scene_inputs(state);
+  if (state.launchMode) {
+    draw_scene(dc, launch_scene(state, inputs, size.cx, size.cy));
+  } else {
+    draw_scene(dc, installer_scene(state, inputs));
+  }
+}
+
+void paint(HWND window, BootstrapState& state) {
+  win::PaintScope scope(window);
+  RECT client{};
+  ::GetClientRect(window, &client);
+  const SIZE size{client.right - client.left, client.bottom - client.top};
+  win::unique_hdc memory(::CreateCompatibleDC(scope.dc()));
+  win::unique_hbitmap bitmap(::CreateCompatibleBitmap(scope.dc(), size.cx, size.cy));
+  if (!memory || !bitmap) {
+    paint_content(scope.dc(), state, size);  // no memory for a buffer: draw straight, flicker and all
+    return;
+  }
+  {
+    win::SelectedObject selected(memory.get(), bitmap.get());
+    paint_content(memory.get(), state, size);
+    ::BitBlt(scope.dc(), 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
+  }
+}
+
+}  // namespace velko

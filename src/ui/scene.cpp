@@ -1,0 +1,307 @@
+#include "ui/scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "install/download_size.h"
+#include "ui/view_texts.h"
+
+namespace velko {
+
+double smoothstep(double level) {
+  const double h = std::clamp(level, 0.0, 1.0);
+  return (3.0 - 2.0 * h) * h * h;
+}
+
+std::uint8_t channel(double a, double b, double s) {
+  return static_cast<std::uint8_t>(std::clamp(std::lround(a + b * s), 0L, 255L));
+}
+
+namespace {
+
+Rgb eased(double r, double dr, double g, double dg, double b, double db, double s) {
+  return {channel(r, dr, s), channel(g, dg, s), channel(b, db, s)};
+}
+
+Rgb grey(double level, double delta, double s) { return eased(level, delta, level, delta, level, delta, s); }
+
+constexpr Rgb kWhite{255, 255, 255};
+
+}  // namespace
+
+double reveal_glow(int revealStep) {
+  if (revealStep < 0 || revealStep > 34) return 0.0;
+  const double t = revealStep / 34.0;
+  double g = 0.0;
+  if (t <= 0.18) {
+    g = t / 0.18;
+  } else if (t <= 0.52) {
+    g = 1.0 - 0.45 * (t - 0.18) / 0.34;
+  } else {
+    g = 0.55 * (1.0 - (t - 0.52) / 0.48);
+  }
+  return std::clamp(g, 0.0, 1.0);
+}
+
+BadgeColours badge_colours(int revealStep) {
+  const double g = reveal_glow(revealStep);
+  const double a = std::min(0.55 * g, 1.0);
+  const double b = std::min(0.86 * g, 1.0);
+  return {eased(51, -7, 54, 2, 60, 4, a), eased(79, 44, 96, 88, 110, 101, b)};
+}
+
+ShineParameters shine_parameters(int revealStep) {
+  if (revealStep < 0 || revealStep > 29) return {};
+  const double f = revealStep / 29.0;
+  ShineParameters shine;
+  shine.offset = static_cast<int>(std::trunc((1.0 - (1.0 - f) * (1.0 - f)) * 315.0));
+  double opacity = 1.0;
+  if (f <= 0.12) {
+    opacity = f / 0.12;
+  } else if (f > 0.72) {
+    opacity = (1.0 - f) / 0.28;
+  }
+  shine.opacity = std::clamp(opacity, 0.0, 1.0);
+  return shine;
+}
+
+double shine_profile(double u) {
+  static constexpr double kPoints[][2] = {{0, 0},       {0.18, 0.06}, {0.42, 0.22}, {0.52, 0.72},
+                                          {0.62, 0.26}, {0.84, 0.06}, {1, 0}};
+  u = std::clamp(u, 0.0, 1.0);
+  for (std::size_t i = 1; i < std::size(kPoints); ++i) {
+    if (u <= kPoints[i][0]) {
+      const double x0 = kPoints[i - 1][0], y0 = kPoints[i - 1][1];
+      const double x1 = kPoints[i][0], y1 = kPoints[i][1];
+      return y0 + (y1 - y0) * (u - x0) / (x1 - x0);
+    }
+  }
+  return 0.0;
+}
+
+std::vector<Rgb> shine_image(int revealStep) {
+  if (revealStep < 0 || revealStep > 29) return {};
+  const ShineParameters shine = shine_parameters(revealStep);
+  const Rgb base = badge_colours(revealStep).fill;
+  std::vector<Rgb> pixels;
+  pixels.reserve(kShineWidth * kShineHeight);
+  for (int j = 0; j < kShineHeight; ++j) {
+    for (int i = 0; i < kShineWidth; ++i) {
+      const int x = kShineX + i;
+      const double u = (x - (shine.offset + 157) - (j - 10.5) * 0.36) / 100.0;
+      const double k = std::clamp(1.0 - std::abs(u - 0.52) / 0.16, 0.0, 1.0);
+      const double weight = shine_profile(u) * shine.opacity;
+      const double highlight[3] = {124 + 115 * k, 184 + 67 * k, 210 + 45 * k};
+      pixels.push_back({channel(base.r, highlight[0] - base.r, weight), channel(base.g, highlight[1] - base.g, weight),
+                        channel(base.b, highlight[2] - base.b, weight)});
+    }
+  }
+  return pixels;
+}
+
+std::optional<Rect> installer_progress_fill(UiPhase phase, std::int32_t progressPercent, std::uint32_t busyTicks) {
+  if (phase == UiPhase::Installing) {
+    const int t = static_cast<int>(busyTicks % 730);
+    const int left = std::max(t, 118) - 64;
+    const int right = std::min(t, 612) + 54;
+    if (right <= left) return std::nullopt;
+    return Rect{left, 470, right, 476};
+  }
+  if (progressPercent <= 0) return std::nullopt;
+  const int width = std::min(progressPercent, 100) * 612 / 100;
+  return Rect{54, 470, 54 + width, 476};
+}
+
+std::optional<Rect> launch_progress_fill(std::uint32_t launchTicks, int width) {
+  const auto span = static_cast<std::uint64_t>(std::max(width - 74, 1));
+  const int p = static_cast<int>((static_cast<std::uint64_t>(launchTicks) * 8) % span);
+  const int left = std::max(p + 32, 152);
+  const int right = std::min(p + 152, width - 42);
+  if (right <= left) return std::nullopt;
+  return Rect{left, 178, right, 184};
+}
+
+ButtonColours close_box_colours(bool busy, double h0) {
+  if (busy) return {{60, 60, 60}, {60, 60, 60}, {130, 130, 130}};
+  const Rgb fill = eased(60, 118, 60, -15, 60, -20, h0);
+  return {fill, fill, grey(215, 40, h0)};
+}
+
+ButtonColours browse_colours(bool busy, double h1) {
+  if (busy) return {{40, 40, 42}, {55, 55, 58}, {145, 145, 148}};
+  return {eased(45, 7, 45, 13, 48, 16, h1), eased(76, 2, 76, 50, 80, 75, h1), grey(230, 20, h1)};
+}
+
+ButtonColours recheck_colours(bool busy, double h2) {
+  if (busy) return {{40, 40, 42}, {54, 54, 57}, {140, 140, 143}};
+  return {eased(45, 7, 45, 12, 48, 14, h2), eased(62, 18, 62, 56, 64, 77, h2), grey(225, 25, h2)};
+}
+
+ButtonColours primary_colours(bool enabled, double h3) {
+  if (!enabled) return {{36, 67, 89}, {47, 84, 108}, {145, 170, 189}};
+  return {eased(14, 4, 99, 18, 156, 22, h3), eased(17, 40, 119, 32, 187, 20, h3), kWhite};
+}
+
+Rgb path_field_border(bool busy, double h1) {
+  const double k = busy ? 0.0 : std::clamp(0.65 * h1, 0.0, 1.0);
+  return eased(55, 11, 55, 36, 57, 50, k);
+}
+
+bool report_supported(const BootstrapState& state) { return state.environment && state.environment->supported; }
+
+bool primary_enabled(const BootstrapState& state) {
+  return (state.phase == UiPhase::Ready && report_supported(state)) || state.phase == UiPhase::Completed;
+}
+
+SceneInputs gather_scene_inputs(BootstrapState& state) {
+  SceneInputs inputs;
+  inputs.hoverLevels = state.hoverState.access_or_abort([](HoverState& hover) { return hover.levels; });
+  inputs.versionText = latest_version_text();
+  inputs.elapsedText = elapsed_text(state, std::chrono::steady_clock::now());
+  inputs.currentLongName = component_long_name(state.currentComponent);
+  const auto policy = current_policy();
+  inputs.webView2SizeText = download_size_text(ComponentKind::WebView2Runtime, policy);
+  inputs.workbenchSizeText = download_size_text(ComponentKind::Workbench, policy);
+  inputs.busyTicks = state.busyTicks.load();
+  inputs.launchTicks = state.launchTicks.load();
+  return inputs;
+}
+
+namespace {
+
+class SceneBuilder {
+ public:
+  void text(std::string text, Rect rect, Rgb colour, int size, int weight, bool centred = false) {
+    scene_.ops.push_back(TextOp{std::move(text), rect, colour, size, weight, centred});
+  }
+  void round_rect(Rect rect, int radius, Rgb fill, Rgb border) { scene_.ops.push_back(RoundRectOp{rect, radius, fill, border}); }
+  void fill(Rect rect, Rgb colour) { scene_.ops.push_back(FillOp{rect, colour}); }
+  void icon(int state, int x, int y) { scene_.ops.push_back(StatusIconOp{state, x, y}); }
+  void add(DrawOp op) { scene_.ops.push_back(std::move(op)); }
+  Scene take() { return std::move(scene_); }
+
+ private:
+  Scene scene_;
+};
+
+constexpr Rgb kPanel{37, 37, 38};
+constexpr Rgb kPanelBorder{60, 60, 60};
+constexpr Rgb kRowValue{204, 204, 204};
+constexpr Rgb kUnsupportedValue{244, 135, 113};
+
+void draw_row(SceneBuilder& out, int y, std::string label, std::string value, int status, Rgb valueColour) {
+  out.icon(status, 58, y + 9);
+  out.text(std::move(label), {94, y, 275, y + 36}, {220, 220, 220}, 14, 500);
+  out.text(std::move(value), {278, y, 658, y + 36}, valueColour, 13, 400);
+}
+
+}  // namespace
+
+Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
+  SceneBuilder out;
+  const double h0 = smoothstep(inputs.hoverLevels[0]);
+  const double h1 = smoothstep(inputs.hoverLevels[1]);
+  const double h2 = smoothstep(inputs.hoverLevels[2]);
+  const double h3 = smoothstep(inputs.hoverLevels[3]);
+  const bool busy = is_busy(state.phase);
+
+  out.fill({0, 0, kInstallerWidth, kInstallerHeight}, {30, 30, 30});
+  out.fill({0, 0, 720, 34}, {60, 60, 60});
+
+  const BadgeColours badge = badge_colours(state.revealStep);
+  out.round_rect({290, 5, 430, 29}, 6, badge.fill, badge.border);
+  if (state.revealStep >= 0 && state.revealStep <= 29) {
+    out.add(ShineOp{state.revealStep, kShineX, kShineY, {291, 6, 430, 29}, 4});
+  }
+  out.text("VelkoTarn工作台", {298, 5, 422, 29}, kWhite, 12, 700, true);
+
+  const ButtonColours close = close_box_colours(busy, h0);
+  out.fill({680, 0, 720, 34}, close.fill);
+  out.text("×", {680, 0, 720, 34}, close.text, 17, 400, true);
+
+  out.fill({0, 34, 720, 76}, kPanel);
+  out.fill({0, 75, 720, 76}, {51, 51, 51});
+  out.text(header_label(state), {28, 34, 250, 76}, {245, 245, 245}, 13, 600);
+
+  out.round_rect({566, 44, 692, 66}, 3, {45, 45, 48}, {75, 75, 78});
+  out.text(version_pill_text(inputs), {566, 44, 692, 66}, {242, 242, 242}, 11, 500, true);
+
+  PhaseTexts texts = phase_texts(state);
+  out.text(std::move(texts.title), {30, 92, 690, 123}, {245, 245, 245}, 18, 650);
+  out.text(std::move(texts.subtitle), {30, 123, 690, 148}, {170, 170, 170}, 12, 400);
+
+  out.round_rect({30, 154, 690, 204}, 4, kPanel, kPanelBorder);
+  out.text("安装位置", {52, 163, 140, 195}, {230, 230, 230}, 12, 600);
+  out.round_rect({142, 163, 566, 195}, 3, {30, 30, 30}, path_field_border(busy, h1));
+  out.text(install_path_text(state), {154, 163, 554, 195}, {210, 210, 210}, 12, 400);
+
+  const ButtonColours browse = browse_colours(busy, h1);
+  out.round_rect({578, 163, 668, 195}, 3, browse.fill, browse.border);
+  out.text("选择目录", {578, 163, 668, 195}, browse.text, 11, 600, true);
+
+  out.round_rect({30, 212, 690, 496}, 4, kPanel, kPanelBorder);
+  out.text("组件检测", {52, 222, 220, 250}, {230, 230, 230}, 12, 600);
+  out.fill({52, 253, 668, 254}, {55, 55, 57});
+
+  const bool unsupportedShown = state.phase != UiPhase::Checking && !report_supported(state);
+  draw_row(out, 258, "操作系统与架构", system_row_value(state), system_row_status(state),
+           unsupportedShown ? kUnsupportedValue : kRowValue);
+  struct RowSpec {
+    int y;
+    const char* label;
+    ComponentKind kind;
+  };
+  static constexpr RowSpec kRows[] = {
+      {292, "Service Pack 1", ComponentKind::ServicePack1},  {326, "KB4490628", ComponentKind::Kb4490628},
+      {360, "KB4474419", ComponentKind::Kb4474419},          {394, "WebView2 运行环境", ComponentKind::WebView2Runtime},
+      {428, "VelkoTarn工作台", ComponentKind::Workbench},
+  };
+  for (const RowSpec& row : kRows) {
+    draw_row(out, row.y, row.label, row_value_text(state, inputs, row.kind), row_status(state, row.kind), kRowValue);
+  }
+
+  out.round_rect({52, 468, 668, 478}, 3, {51, 51, 51}, {51, 51, 51});
+  if (auto bar = installer_progress_fill(state.phase, state.progressPercent, inputs.busyTicks)) {
+    out.round_rect(*bar, 2, {0, 122, 204}, {0, 122, 204});
+  }
+
+  out.text(status_line(state, inputs), {30, 504, 455, 530}, {224, 224, 224}, 12, 400);
+
+  const ButtonColours recheck = recheck_colours(busy, h2);
+  out.round_rect({468, 536, 566, 572}, 3, recheck.fill, recheck.border);
+  out.text("重新检测", {468, 536, 566, 572}, recheck.text, 12, 600, true);
+
+  const ButtonColours primary = primary_colours(primary_enabled(state), h3);
+  out.round_rect({578, 536, 690, 572}, 3, primary.fill, primary.border);
+  out.text(primary_label(state), {578, 536, 690, 572}, primary.text, 12, 700, true);
+
+  out.text(footer_hint(state), {30, 588, 690, 614}, {150, 150, 150}, 11, 400);
+  return out.take();
+}
+
+Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height) {
+  SceneBuilder out;
+  const bool failed = state.phase == UiPhase::Failed;
+  const int w = width;
+  out.fill({0, 0, w, height}, {18, 24, 32});
+  out.fill({0, 0, w, 44}, {27, 37, 48});
+  out.fill({0, 43, w, 44}, {42, 56, 70});
+  out.text("Velko Tarn 工作台", {22, 0, w - 22, 44}, {234, 242, 249}, 13, 650);
+  out.add(LogoOp{{32, 75, 32 + 92, 75 + 92}});
+  out.text(launch_heading(state), {150, 57, w - 34, 94}, failed ? Rgb{248, 139, 123} : Rgb{247, 250, 253}, 22, 700);
+  const Rgb dot = failed ? Rgb{218, 92, 75} : Rgb{41, 184, 242};
+  out.round_rect({150, 109, 157, 116}, 3, dot, dot);
+  out.text(launch_status_line(state, inputs.launchTicks), {166, 96, w - 34, 129},
+           failed ? Rgb{224, 166, 157} : Rgb{103, 205, 255}, 14, 600);
+  out.text(launch_hint(state), {150, 129, w - 34, 160}, {176, 190, 204}, 12, 400);
+  out.round_rect({150, 176, w - 40, 186}, 4, {45, 59, 73}, {45, 59, 73});
+  if (failed) {
+    out.round_rect({150, 176, w - 40, 186}, 4, {160, 66, 56}, {160, 66, 56});
+  } else if (auto segment = launch_progress_fill(inputs.launchTicks, w)) {
+    out.round_rect(*segment, 3, {25, 161, 228}, {84, 206, 255});
+  }
+  out.text("启动完成后此窗口会自动关闭", {150, 194, w - 34, 226}, {129, 147, 165}, 11, 400);
+  return out.take();
+}
+
+}  // namespace velko

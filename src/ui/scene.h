@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/bootstrap_state.h"
+
+namespace velko {
+
+struct Rgb {
+  std::uint8_t r = 0, g = 0, b = 0;
+  bool operator==(const Rgb&) const = default;
+};
+
+// {left, top, right, bottom}; right and bottom exclusive, as GDI takes them.
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+// One drawing step. The painter runs them in order with the three GDI primitives
+// (text, rounded rectangle, filled rectangle) and the image copies.
+struct TextOp {
+  std::string text;
+  Rect rect;
+  Rgb colour;
+  int size = 0;
+  int weight = 0;
+  bool centred = false;
+};
+struct RoundRectOp {
+  Rect rect;
+  int radius = 0;
+  Rgb fill;
+  Rgb border;
+};
+struct FillOp {
+  Rect rect;
+  Rgb colour;
+};
+struct StatusIconOp {
+  int state = 0;  // >= 1 done, 0 in progress, < 0 missing
+  int x = 0, y = 0;
+};
+struct LogoOp {
+  Rect target;  // the 128 x 128 emblem scaled into this rectangle with halftone stretching
+};
+// The shine image of a reveal step (shine_image) copied 1:1 at (x, y) through a rounded clip region.
+struct ShineOp {
+  int revealStep = 0;
+  int x = 0, y = 0;
+  Rect clip;
+  int clipRadius = 0;
+};
+
+using DrawOp = std::variant<TextOp, RoundRectOp, FillOp, StatusIconOp, LogoOp, ShineOp>;
+
+struct Scene {
+  std::vector<DrawOp> ops;
+};
+
+// What painting reads besides the plain fields of the state: values behind locks, the clock
+// and the policy. Gathered once per paint so that building the scene is a pure function.
+struct SceneInputs {
+  std::array<float, 4> hoverLevels{};  // raw levels, eased by the scene
+  std::string versionText;             // latest_version_text()
+  std::string elapsedText;             // elapsed_text()
+  std::string currentLongName;         // component_long_name(currentComponent)
+  std::string webView2SizeText;        // download size texts
+  std::string workbenchSizeText;
+  std::uint32_t busyTicks = 0;
+  std::uint32_t launchTicks = 0;
+};
+
+SceneInputs gather_scene_inputs(BootstrapState& state);
+
+Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs);
+// `width` and `height`: the client size; the layout hangs off the left and right edges.
+Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height = 250);
+
+// --- The pieces, exposed for tests -------------------------------------------------------
+
+inline constexpr int kInstallerWidth = 720;
+inline constexpr int kInstallerHeight = 620;
+inline constexpr int kLaunchWidth = 620;
+inline constexpr int kLaunchHeight = 250;
+
+// Smoothstep of a level clamped to 0..1: (3 - 2h)h^2.
+double smoothstep(double level);
+// a + b*s per channel, rounded to the nearest integer and clamped to 0..255.
+std::uint8_t channel(double a, double b, double s);
+
+// Badge glow 0..1 for a reveal step (0 outside 0..34).
+double reveal_glow(int revealStep);
+struct BadgeColours {
+  Rgb fill;
+  Rgb border;
+};
+BadgeColours badge_colours(int revealStep);
+
+// The shine sweep for a reveal step in 0..29: sweep offset and opacity.
+struct ShineParameters {
+  int offset = 0;
+  double opacity = 0;
+};
+ShineParameters shine_parameters(int revealStep);
+// Intensity profile of the gleam across u in 0..1 (u is clamped).
+double shine_profile(double u);
+// The 138 x 22 image for window pixels x 291..428, y 6..27; empty outside steps 0..29.
+std::vector<Rgb> shine_image(int revealStep);
+inline constexpr int kShineX = 291;
+inline constexpr int kShineY = 6;
+inline constexpr int kShineWidth = 138;
+inline constexpr int kShineHeight = 22;
+
+// Progress fill of the installer window; nothing when no bar is drawn.
+std::optional<Rect> installer_progress_fill(UiPhase phase, std::int32_t progressPercent, std::uint32_t busyTicks);
+// Moving segment of the launch window; nothing when it is not drawn.
+std::optional<Rect> launch_progress_fill(std::uint32_t launchTicks, int width);
+
+// Button colours for an eased hover level h.
+struct ButtonColours {
+  Rgb fill;
+  Rgb border;
+  Rgb text;
+};
+ButtonColours close_box_colours(bool busy, double h0);  // border unused
+ButtonColours browse_colours(bool busy, double h1);
+ButtonColours recheck_colours(bool busy, double h2);
+ButtonColours primary_colours(bool enabled, double h3);
+Rgb path_field_border(bool busy, double h1);
+
+bool primary_enabled(const BootstrapState& state);
+bool report_supported(const BootstrapState& state);
+
+}  // namespace velko

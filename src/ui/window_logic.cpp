@@ -1,0 +1,243 @@
+#include "ui/window_logic.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/event_application.h"
+
+namespace velko {
+
+ButtonId hit_test(int x, int y, UiPhase phase, bool actionable) {
+  if (!is_busy(phase)) {
+    if (x >= 680 && x <= 720 && y >= 0) {
+      if (y <= 34) return ButtonId::Close;
+    } else if (x >= 578 && x <= 668 && y >= 163) {
+      if (y <= 195) return ButtonId::Browse;
+    } else if (kRecheckHit.contains(x, y)) {
+      return ButtonId::Recheck;
+    }
+  }
+  if ((phase == UiPhase::Ready && actionable) || phase == UiPhase::Completed) {
+    if (kPrimaryHit.contains(x, y)) return ButtonId::Primary;
+  }
+  return ButtonId::None;
+}
+
+bool is_actionable(const BootstrapState& state) { return state.environment && state.environment->supported; }
+
+bool wants_hand_cursor(ButtonId button) {
+  return button == ButtonId::Browse || button == ButtonId::Recheck || button == ButtonId::Primary;
+}
+
+NonClientHit non_client_hit(int x, int y, bool launchMode) {
+  const bool caption = launchMode ? (x < 620 && y < 44) : (x < 680 && y < 34);
+  return caption ? NonClientHit::Caption : NonClientHit::Client;
+}
+
+namespace {
+
+int start_reveal_step(const BootstrapState& state) { return is_actionable(state) ? 0 : -1; }
+
+std::expected<std::string, std::string> directory_or(const BootstrapState& state, const char* missing) {
+  if (state.installDirectory) return *state.installDirectory;
+  return std::unexpected(std::string(missing));
+}
+
+void fail(BootstrapState& state, std::string text) {
+  state.phase = UiPhase::Failed;
+  state.statusText = std::move(text);
+}
+
+void finish_check(BootstrapState& state, WindowActions& actions) {
+  const bool supportedReport = is_actionable(state);
+  if (supportedReport && state.workbenchState == WorkbenchInstallState::Current) {
+    state.revealStep = 0;
+    state.phase = count_missing_components(*state.environment) == 0 ? UiPhase::Completed : UiPhase::Ready;
+  } else {
+    state.phase = UiPhase::Ready;
+    state.revealStep = supportedReport ? 0 : -1;
+  }
+  if (state.phase == UiPhase::Ready && state.autoContinue) start_installation(state, actions);
+}
+
+void poll_running_workbench(BootstrapState& state, WindowActions& actions) {
+  const std::uint32_t previous = state.waitTicks.fetch_add(1);
+  if (previous < 21) return;
+  state.waitTicks = 0;
+  auto running = actions.is_workbench_running(directory_or(state, kNoWorkbenchDirectory));
+  if (!running) {
+    fail(state, running.error());
+    return;
+  }
+  if (*running) return;
+  state.phase = UiPhase::Ready;
+  state.statusText = kWorkbenchExitedText;
+  state.revealStep = start_reveal_step(state);
+  if (state.autoContinue) start_installation(state, actions);
+}
+
+}  // namespace
+
+void on_main_tick(BootstrapState& state, WindowActions& actions) {
+  const bool applied = drain_events(state, actions);
+
+  if (state.launchMode) {
+    const std::uint32_t previous = state.launchTicks.fetch_add(1);
+    if (state.phase == UiPhase::Completed && previous >= 17) {
+      actions.destroy_window();
+      return;
+    }
+    actions.invalidate();
+    return;
+  }
+
+  const UiPhase before = state.phase;
+  switch (state.phase) {
+    case UiPhase::Checking: {
+      const int cap = state.policyReady ? 100 : 94;
+      state.progressPercent = std::min(state.progressPercent + 3, cap);
+      if (state.policyReady && state.progressPercent >= 100) finish_check(state, actions);
+      break;
+    }
+    case UiPhase::Installing: state.busyTicks += 5; break;
+    case UiPhase::WaitingForWorkbenchExit: poll_running_workbench(state, actions); break;
+    default: break;
+  }
+  const bool phaseChanged = state.phase != before;
+
+  bool revealRan = false;
+  if (state.revealStep >= 0 && state.revealStep <= 34) {
+    revealRan = true;
+    state.revealStep = state.revealStep >= 34 ? -1 : state.revealStep + 1;
+  }
+
+  const bool animated = state.phase == UiPhase::Checking || state.phase == UiPhase::Installing;
+  if (animated || revealRan || applied || phaseChanged) {
+    actions.refresh_hover();
+    actions.invalidate();
+  }
+}
+
+void on_hover_tick(BootstrapState& state, WindowActions& actions) {
+  bool changed = false;
+  bool settled = true;
+  state.hoverState.access_or_abort([&](HoverState& hover) {
+    for (std::size_t i = 0; i < hover.levels.size(); ++i) {
+      const bool hovered = static_cast<std::size_t>(hover.hovered) == i;
+      const float old = hover.levels[i];
+      const float next = hovered ? std::min(old + kHoverStep, 1.0f) : std::max(old - kHoverStep, 0.0f);
+      hover.levels[i] = next;
+      if (std::fabs(next - old) > kHoverEpsilon) changed = true;
+      if (next != (hovered ? 1.0f : 0.0f)) settled = false;
+    }
+  });
+  if (changed) actions.invalidate();
+  if (settled) actions.stop_hover_timer();
+}
+
+void set_hovered(BootstrapState& state, ButtonId button, WindowActions& actions) {
+  const bool changed = state.hoverState.access_or_abort([&](HoverState& hover) {
+    if (hover.hovered == button) return false;
+    hover.hovered = button;
+    return true;
+  });
+  if (changed) actions.start_hover_timer();
+}
+
+void request_close(BootstrapState& state, WindowActions& actions) {
+  if (!is_busy(state.phase)) actions.destroy_window();
+}
+
+bool start_installation(BootstrapState& state, WindowActions& actions) {
+  if (!state.environment || state.phase != UiPhase::Ready || !state.environment->supported) return false;
+  state.revealStep = -1;
+  if (!state.installDirectory) {
+    fail(state, kNoInstallDirectory);
+    return true;
+  }
+  if (state.updateMode) {
+    auto running = actions.is_workbench_running(*state.installDirectory);
+    if (!running) {
+      fail(state, running.error());
+      return true;
+    }
+    if (*running) {
+      state.autoContinue = true;
+      state.phase = UiPhase::WaitingForWorkbenchExit;
+      state.currentComponent = ComponentKind::Workbench;
+      state.waitTicks = 0;
+      state.statusText = kWaitingForExitText;
+      return true;
+    }
+  }
+  state.autoContinue = false;
+  const EnvironmentReport& report = *state.environment;
+  if (count_missing_components(report) == 0) {
+    state.phase = UiPhase::Completed;
+    state.progressPercent = 100;
+    state.statusText = kNothingMissingText;
+    return true;
+  }
+  EventSender sender = open_event_channel(state);
+  state.phase = UiPhase::Downloading;
+  state.progressPercent = 0;
+  state.currentComponent = report.webView2Present ? ComponentKind::Workbench : ComponentKind::WebView2Runtime;
+  state.statusText = "正在准备下载 " + component_long_name(state.currentComponent) + "。";
+  actions.start_installation_worker(
+      InstallRequest{report.webView2Present, report.workbenchCurrent, *state.installDirectory}, std::move(sender));
+  return true;
+}
+
+void start_recheck(BootstrapState& state, WindowActions& actions) {
+  state.phase = UiPhase::Checking;
+  state.progressPercent = 4;
+  state.statusText.reset();
+  state.revealStep = -1;
+  actions.classify_windows(state);
+  actions.start_policy_check(state);
+}
+
+void choose_folder(BootstrapState& state, WindowActions& actions) {
+  auto folder = actions.browse_for_folder();
+  if (!folder) return;
+  // The dialog runs its own message loop, so the main timer kept ticking while it was open and
+  // may have started an installation (automatic continuation). Switching folders under a
+  // running installation would offer a second, concurrent one: keep the running one.
+  if (is_busy(state.phase)) return;
+  state.installDirectory = std::move(*folder);
+  actions.classify_windows(state);
+  state.phase = UiPhase::Ready;
+  state.progressPercent = 100;
+  state.statusText.reset();
+  state.revealStep = start_reveal_step(state);
+  actions.invalidate();
+}
+
+void on_click(BootstrapState& state, int x, int y, WindowActions& actions) {
+  const bool busy = is_busy(state.phase);
+  if (kCloseHit.contains(x, y)) {
+    request_close(state, actions);
+  } else if (kBrowseHit.contains(x, y)) {
+    if (!busy) choose_folder(state, actions);
+  } else if (kRecheckHit.contains(x, y)) {
+    if (busy) return;
+    start_recheck(state, actions);
+    actions.invalidate();
+  } else if (kPrimaryHit.contains(x, y)) {
+    if (start_installation(state, actions)) {
+      actions.refresh_hover();
+      actions.invalidate();
+      return;
+    }
+    if (state.phase != UiPhase::Completed) return;
+    auto relaunched = actions.relaunch_after_update(directory_or(state, kNoInstallDirectory));
+    if (relaunched) {
+      actions.destroy_window();
+    } else {
+      fail(state, relaunched.error());
+      actions.invalidate();
+    }
+  }
+}
+
+}  // namespace velko

@@ -1,0 +1,111 @@
+#include "app/bootstrap_state.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace velko {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(ElapsedText, Formats) {
+  EXPECT_EQ(format_elapsed(0s), "00分00秒");
+  EXPECT_EQ(format_elapsed(75s), "01分15秒");
+  EXPECT_EQ(format_elapsed(3599s), "59分59秒");
+  EXPECT_EQ(format_elapsed(3600s), "1小时00分00秒");
+  EXPECT_EQ(format_elapsed(3725s), "1小时02分05秒");
+  EXPECT_EQ(format_elapsed(36000s), "10小时00分00秒");
+}
+
+TEST(ElapsedText, FromTheStepClock) {
+  BootstrapState state;
+  const auto now = std::chrono::steady_clock::time_point(1000s);
+  EXPECT_EQ(elapsed_text(state, now), "00分00秒");
+  state.stepClock.access_or_abort([&](StepClockValue& clock) { clock = now - 75s; });
+  EXPECT_EQ(elapsed_text(state, now), "01分15秒");
+  state.stepClock.access_or_abort([&](StepClockValue& clock) { clock = now + 5s; });
+  EXPECT_EQ(elapsed_text(state, now), "00分00秒");
+}
+
+TEST(Components, CountMissingIgnoresSystemUpdates) {
+  EnvironmentReport report;
+  EXPECT_EQ(count_missing_components(report), 2);
+  report.webView2Present = true;
+  EXPECT_EQ(count_missing_components(report), 1);
+  report.workbenchCurrent = true;
+  EXPECT_EQ(count_missing_components(report), 0);
+  report.servicePack1Present = report.kb4474419Present = report.kb4490628Present = false;
+  EXPECT_EQ(count_missing_components(report), 0);
+}
+
+TEST(Components, MarkInstalled) {
+  EnvironmentReport report;
+  mark_component_installed(report, ComponentKind::Generic);
+  EXPECT_TRUE(report.staged[0]);
+  mark_component_installed(report, ComponentKind::Kb4490628);
+  EXPECT_TRUE(report.kb4490628Present);
+  EXPECT_TRUE(report.staged[2]);
+  mark_component_installed(report, ComponentKind::ServicePack1);
+  EXPECT_TRUE(report.servicePack1Present);
+  mark_component_installed(report, ComponentKind::Kb4474419);
+  EXPECT_TRUE(report.kb4474419Present);
+  const EnvironmentReport before = report;
+  mark_component_installed(report, static_cast<ComponentKind>(6));
+  EXPECT_EQ(report, before);
+}
+
+class DisplayNames : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    bootstrap_state().policySlot.access_or_abort([](std::optional<ReleasePolicy>& slot) { slot.reset(); });
+  }
+};
+
+TEST_F(DisplayNames, ShortAndLong) {
+  EXPECT_EQ(component_display_name(ComponentKind::Generic), "安装组件");
+  EXPECT_EQ(component_display_name(ComponentKind::ServicePack1), "Service Pack 1");
+  EXPECT_EQ(component_display_name(ComponentKind::Kb4490628), "KB4490628");
+  EXPECT_EQ(component_display_name(ComponentKind::Kb4474419), "KB4474419");
+  EXPECT_EQ(component_display_name(ComponentKind::WebView2Runtime), "WebView2 运行环境");
+  EXPECT_EQ(component_display_name(static_cast<ComponentKind>(17)), "安装组件");
+  EXPECT_EQ(component_long_name(ComponentKind::Kb4490628), "KB4490628 服务堆栈补丁");
+  EXPECT_EQ(component_long_name(ComponentKind::Kb4474419), "KB4474419 SHA-2 补丁");
+  EXPECT_EQ(component_long_name(ComponentKind::WebView2Runtime), "WebView2 Evergreen 运行环境");
+  EXPECT_EQ(component_long_name(ComponentKind::Generic), "安装组件");
+  EXPECT_EQ(component_long_name(static_cast<ComponentKind>(-3)), "安装组件");
+}
+
+TEST_F(DisplayNames, WorkbenchNameFollowsThePolicy) {
+  EXPECT_EQ(latest_version_text(), "等待检测");
+  EXPECT_EQ(workbench_display_name(), "VelkoTarn工作台 v等待检测");
+  EXPECT_EQ(component_display_name(ComponentKind::Workbench), "VelkoTarn工作台 v等待检测");
+  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"1.4.2", "https://h/x", std::string(64, 'A'), 10}));
+  EXPECT_EQ(workbench_display_name(), "VelkoTarn工作台 v1.4.2");
+  EXPECT_EQ(component_long_name(ComponentKind::Workbench), "VelkoTarn工作台 v1.4.2");
+  EXPECT_EQ(step_started_text(ComponentKind::Workbench), "正在安装 VelkoTarn工作台 v1.4.2，请勿关闭。");
+}
+
+TEST(PolicySlot, MissingAndAbandoned) {
+  BootstrapState state;
+  EXPECT_EQ(current_policy(state), std::unexpected(std::string("尚未取得正式版本策略，请重新检测。")));
+  ASSERT_TRUE(store_policy(state, ReleasePolicy{"1.0.0", "u", std::string(64, 'F'), 1}));
+  EXPECT_EQ(current_policy(state)->latestVersion, "1.0.0");
+  EXPECT_THROW(state.policySlot.access([](std::optional<ReleasePolicy>&) { throw std::runtime_error("holder failed"); }),
+               std::runtime_error);
+  EXPECT_EQ(current_policy(state), std::unexpected(std::string("更新策略状态不可用，请重新打开助手。")));
+  EXPECT_EQ(store_policy(state, ReleasePolicy{}), std::unexpected(std::string("更新策略状态不可用，请重新打开助手。")));
+}
+
+TEST(StepStarted, ReportsTheShortName) {
+  auto [sender, receiver] = make_event_channel();
+  report_step_started(sender, ComponentKind::WebView2Runtime);
+  auto event = receiver.try_receive();
+  ASSERT_TRUE(event);
+  EXPECT_EQ(event->tag, WorkerEventTag::StepStarted);
+  EXPECT_EQ(event->component, ComponentKind::WebView2Runtime);
+  EXPECT_EQ(event->text, "正在安装 WebView2 运行环境，请勿关闭。");
+}
+
+}  // namespace
+}  // namespace velko

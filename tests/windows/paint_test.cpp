@@ -1,0 +1,275 @@
+// Render tests: the painting code that serves WM_PAINT draws a chosen state into an
+// off-screen 32-bit bitmap; the assertions look at pixels where no text lies.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "app/bootstrap_state.h"
+#include "ui/painting_win.h"
+#include "win/unique_any.h"
+
+namespace velko {
+namespace {
+
+struct Colour {
+  int r, g, b;
+  bool operator==(const Colour&) const = default;
+};
+
+void PrintTo(const Colour& c, std::ostream* os) { *os << "RGB(" << c.r << ", " << c.g << ", " << c.b << ")"; }
+
+// A top-down 32-bit DIB section with a memory DC.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_.reset(::CreateCompatibleDC(nullptr));
+    bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
+    previous_ = ::SelectObject(dc_.get(), bitmap_.get());
+  }
+  ~Canvas() { ::SelectObject(dc_.get(), previous_); }
+
+  bool ready() const { return dc_ && bitmap_ && bits_ != nullptr; }
+  void paint(BootstrapState& state) {
+    paint_content(dc_.get(), state, SIZE{width_, height_});
+    ::GdiFlush();
+  }
+  Colour at(int x, int y) const {
+    const std::uint8_t* p = bits_ + (static_cast<std::size_t>(y) * width_ + x) * 4;
+    return {p[2], p[1], p[0]};
+  }
+
+ private:
+  int width_, height_;
+  win::unique_hdc dc_;
+  win::unique_hbitmap bitmap_;
+  HGDIOBJ previous_ = nullptr;
+  std::uint8_t* bits_ = nullptr;
+};
+
+std::unique_ptr<BootstrapState> installer_state(UiPhase phase, bool supported = true) {
+  auto state = std::make_unique<BootstrapState>();
+  state->phase = phase;
+  EnvironmentReport report;
+  report.systemLabel = "Windows 11 专业版 · 64 位";
+  report.supported = supported;
+  report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = supported;
+  state->environment = report;
+  state->installDirectory = "D:\\VelkoTarn工作台";
+  return state;
+}
+
+Colour painted(BootstrapState& state, int x, int y, int width = 720, int height = 620) {
+  Canvas canvas(width, height);
+  EXPECT_TRUE(canvas.ready());
+  canvas.paint(state);
+  return canvas.at(x, y);
+}
+
+void set_hover(BootstrapState& state, ButtonId button, float level) {
+  state.hoverState.access_or_abort([&](HoverState& hover) { hover.levels[static_cast<int>(button)] = level; });
+}
+
+constexpr Colour kBar{0, 122, 204};
+constexpr Colour kTrack{51, 51, 51};
+constexpr Colour kPanel{37, 37, 38};
+
+TEST(Paint, FullProgressFillsTo665) {
+  auto state = installer_state(UiPhase::Downloading);
+  state->progressPercent = 100;
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(54, 473), kBar);
+  EXPECT_EQ(canvas.at(300, 470), kBar);
+  EXPECT_EQ(canvas.at(665, 473), kBar);
+  EXPECT_EQ(canvas.at(666, 473), kTrack);
+  EXPECT_EQ(canvas.at(53, 473), kTrack);
+  EXPECT_EQ(canvas.at(300, 469), kTrack);
+  EXPECT_EQ(canvas.at(300, 476), kTrack);
+  EXPECT_EQ(canvas.at(300, 480), kPanel);
+}
+
+TEST(Paint, OnePercentIsASixPixelFill) {
+  auto state = installer_state(UiPhase::Downloading);
+  state->progressPercent = 1;
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(55, 473), kBar);
+  EXPECT_EQ(canvas.at(59, 473), kBar);
+  EXPECT_EQ(canvas.at(60, 473), kTrack);
+  EXPECT_EQ(canvas.at(53, 473), kTrack);
+}
+
+TEST(Paint, NoProgressNoFill) {
+  auto state = installer_state(UiPhase::Ready);
+  EXPECT_EQ(painted(*state, 56, 473), kTrack);
+}
+
+TEST(Paint, InstallingBlockAt300TicksSpans236To354) {
+  auto state = installer_state(UiPhase::Installing);
+  state->busyTicks = 300;
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(235, 473), kTrack);
+  EXPECT_EQ(canvas.at(236, 473), kBar);
+  EXPECT_EQ(canvas.at(300, 473), kBar);
+  EXPECT_EQ(canvas.at(353, 473), kBar);
+  EXPECT_EQ(canvas.at(354, 473), kTrack);
+  EXPECT_EQ(canvas.at(100, 473), kTrack);
+}
+
+TEST(Paint, PrimaryButtonDisabledEnabledAndHovered) {
+  auto unsupported = installer_state(UiPhase::Ready, false);
+  EXPECT_EQ(painted(*unsupported, 582, 540), (Colour{36, 67, 89}));
+  EXPECT_EQ(painted(*unsupported, 578, 554), (Colour{47, 84, 108}));  // border, left edge
+
+  auto ready = installer_state(UiPhase::Ready);
+  EXPECT_EQ(painted(*ready, 582, 540), (Colour{14, 99, 156}));
+  EXPECT_EQ(painted(*ready, 578, 554), (Colour{17, 119, 187}));
+  set_hover(*ready, ButtonId::Primary, 1.0f);
+  EXPECT_EQ(painted(*ready, 582, 540), (Colour{18, 117, 178}));
+  EXPECT_EQ(painted(*ready, 578, 554), (Colour{57, 151, 207}));
+
+  auto failed = installer_state(UiPhase::Failed);
+  set_hover(*failed, ButtonId::Primary, 1.0f);
+  EXPECT_EQ(painted(*failed, 582, 540), (Colour{36, 67, 89}));
+  auto completed = installer_state(UiPhase::Completed, false);
+  EXPECT_EQ(painted(*completed, 582, 540), (Colour{14, 99, 156}));
+}
+
+TEST(Paint, CloseBoxInBusyAndHoveredStates) {
+  auto busy = installer_state(UiPhase::Downloading);
+  set_hover(*busy, ButtonId::Close, 1.0f);
+  EXPECT_EQ(painted(*busy, 684, 4), (Colour{60, 60, 60}));
+  auto idle = installer_state(UiPhase::Failed);
+  set_hover(*idle, ButtonId::Close, 1.0f);
+  EXPECT_EQ(painted(*idle, 684, 4), (Colour{178, 45, 40}));
+  set_hover(*idle, ButtonId::Close, 0.0f);
+  EXPECT_EQ(painted(*idle, 684, 4), (Colour{60, 60, 60}));
+  EXPECT_EQ(painted(*idle, 10, 10), (Colour{60, 60, 60}));  // the title strip
+  EXPECT_EQ(painted(*idle, 10, 600), (Colour{30, 30, 30}));
+}
+
+TEST(Paint, StatusIconsSitOnThePanel) {
+  auto state = installer_state(UiPhase::Ready);  // system row done, WebView2 row missing
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(57, 267), kPanel);
+  EXPECT_EQ(canvas.at(58, 267), kPanel);              // the icon's baked-in background
+  EXPECT_EQ(canvas.at(66, 268), (Colour{83, 213, 156}));  // ring of the done icon, system row
+  EXPECT_EQ(canvas.at(66, 394 + 10), (Colour{255, 140, 112}));  // ring of the missing icon
+
+  auto checking = installer_state(UiPhase::Checking);
+  EXPECT_EQ(painted(*checking, 66, 268), (Colour{64, 169, 255}));
+}
+
+TEST(Paint, RevealGlowAndShine) {
+  auto state = installer_state(UiPhase::Ready);
+  state->revealStep = 10;
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(385, 7), (Colour{180, 191, 196}));
+  EXPECT_EQ(canvas.at(384, 7), (Colour{177, 189, 194}));
+  EXPECT_EQ(canvas.at(292, 7), (Colour{48, 55, 62}));   // badge fill, no gleam here
+  EXPECT_EQ(canvas.at(350, 5), (Colour{111, 160, 184})); // glowing border above the clip
+  EXPECT_EQ(canvas.at(350, 3), (Colour{60, 60, 60}));
+
+  state->revealStep = -1;
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(385, 7), (Colour{51, 54, 60}));
+  EXPECT_EQ(canvas.at(350, 5), (Colour{79, 96, 110}));
+}
+
+TEST(Paint, LongInstallPathEndsInsideItsField) {
+  auto state = installer_state(UiPhase::Ready);
+  state->installDirectory = "D:\\" + std::string(40, 'A') + "\\很长的安装目录名称很长的安装目录名称\\" + std::string(60, 'B');
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  int textPixels = 0;
+  for (int y = 166; y < 193; ++y) {
+    for (int x = 154; x < 554; ++x) textPixels += canvas.at(x, y) == Colour{30, 30, 30} ? 0 : 1;
+    for (int x = 554; x < 565; ++x) ASSERT_EQ(canvas.at(x, y), (Colour{30, 30, 30})) << x << "," << y;
+  }
+  EXPECT_GT(textPixels, 400);  // the path is drawn, up to its ellipsis
+}
+
+// The pixels of a rectangle, for comparing two renderings.
+std::vector<Colour> region(const Canvas& canvas, int left, int top, int right, int bottom) {
+  std::vector<Colour> pixels;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = left; x < right; ++x) pixels.push_back(canvas.at(x, y));
+  }
+  return pixels;
+}
+
+std::unique_ptr<BootstrapState> launch_state(UiPhase phase) {
+  auto state = std::make_unique<BootstrapState>();
+  state->launchMode = true;
+  state->phase = phase;
+  return state;
+}
+
+TEST(Paint, LaunchWindowEmblemAndBackground) {
+  auto state = launch_state(UiPhase::Checking);
+  Canvas canvas(620, 250);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(33, 76), (Colour{18, 24, 32}));  // transparent emblem corner
+  EXPECT_EQ(canvas.at(5, 240), (Colour{18, 24, 32}));
+  EXPECT_EQ(canvas.at(5, 20), (Colour{27, 37, 48}));
+  EXPECT_EQ(canvas.at(5, 43), (Colour{42, 56, 70}));
+  EXPECT_NE(canvas.at(78, 150), (Colour{18, 24, 32}));  // inside the emblem's tile
+  EXPECT_EQ(canvas.at(153, 112), (Colour{41, 184, 242}));  // status dot
+  EXPECT_EQ(canvas.at(160, 181), (Colour{45, 59, 73}));    // track, no segment at tick 0
+}
+
+TEST(Paint, LaunchWindowMovingSegmentAndFailure) {
+  auto state = launch_state(UiPhase::Checking);
+  state->launchTicks = 40;  // segment 352..472
+  Canvas canvas(620, 250);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(400, 181), (Colour{25, 161, 228}));
+  EXPECT_EQ(canvas.at(300, 181), (Colour{45, 59, 73}));
+
+  state->phase = UiPhase::Failed;
+  canvas.paint(*state);
+  EXPECT_EQ(canvas.at(300, 181), (Colour{160, 66, 56}));
+  EXPECT_EQ(canvas.at(153, 112), (Colour{218, 92, 75}));
+}
+
+TEST(Paint, LaunchStatusLineChangesWithThe42ndTick) {
+  auto state = launch_state(UiPhase::Checking);
+  Canvas canvas(620, 250);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*state);
+  const auto first = region(canvas, 166, 96, 586, 129);
+  state->launchTicks = 41;
+  canvas.paint(*state);
+  const auto at41 = region(canvas, 166, 96, 586, 129);
+  state->launchTicks = 42;
+  canvas.paint(*state);
+  const auto at42 = region(canvas, 166, 96, 586, 129);
+  EXPECT_EQ(first, at41);
+  EXPECT_NE(at41, at42);
+  EXPECT_NE(std::count(at41.begin(), at41.end(), Colour{18, 24, 32}), static_cast<long>(at41.size()));
+}
+
+}  // namespace
+}  // namespace velko

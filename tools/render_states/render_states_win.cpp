@@ -1,0 +1,157 @@
+// render_states OUTPUT_FOLDER: paints every phase of both windows, exactly as WM_PAINT draws
+// them, into 24-bit BMP files named after the state.
+#include <windows.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/bootstrap_state.h"
+#include "ui/painting_win.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+bool write_bmp(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  const int stride = (width * 3 + 3) & ~3;
+  std::vector<char> pixels(static_cast<std::size_t>(stride) * height);
+  if (::GetDIBits(dc, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS) != height) return false;
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::ofstream out(std::filesystem::path(path), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+  return static_cast<bool>(out);
+}
+
+bool render(const std::wstring& folder, const char* name, BootstrapState& state, int width, int height) {
+  win::unique_hdc screen(::CreateCompatibleDC(nullptr));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  win::unique_hbitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) return false;
+  {
+    win::SelectedObject selected(screen.get(), bitmap.get());
+    paint_content(screen.get(), state, SIZE{width, height});
+    ::GdiFlush();
+  }
+  const std::wstring path = folder + L"\\" + win::wide(name) + L".bmp";
+  const bool written = write_bmp(path, screen.get(), bitmap.get(), width, height);
+  std::printf("%s %s\n", written ? "wrote" : "FAILED", name);
+  return written;
+}
+
+std::unique_ptr<BootstrapState> installer(UiPhase phase, WorkbenchInstallState workbench) {
+  auto state = std::make_unique<BootstrapState>();
+  state->phase = phase;
+  state->workbenchState = workbench;
+  state->updateMode = workbench == WorkbenchInstallState::Older;
+  EnvironmentReport report;
+  report.systemLabel = "Windows 11 专业版 23H2 · x64";
+  report.verdict = "受支持";
+  report.supported = true;
+  report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = true;
+  report.workbenchCurrent = workbench == WorkbenchInstallState::Current;
+  state->environment = report;
+  state->installDirectory = "D:\\VelkoTarn工作台";
+  state->progressPercent = 100;
+  return state;
+}
+
+}  // namespace
+}  // namespace velko
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace velko;
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: render_states OUTPUT_FOLDER\n");
+    return 2;
+  }
+  const std::wstring folder = argv[1];
+  store_policy(bootstrap_state(), ReleasePolicy{"2.4.1", "https://download.velkotarn.com/v1/downloads/setup.exe",
+                                                std::string(64, 'A'), 187'654'321});
+  using W = WorkbenchInstallState;
+  bool ok = true;
+  const auto shot = [&](const char* name, std::unique_ptr<BootstrapState> state) {
+    ok = render(folder, name, *state, 720, 620) && ok;
+  };
+
+  auto checking = installer(UiPhase::Checking, W::None);
+  checking->progressPercent = 58;
+  shot("installer-checking", std::move(checking));
+
+  auto ready = installer(UiPhase::Ready, W::None);
+  ready->revealStep = 9;
+  ready->hoverState.access_or_abort([](HoverState& hover) { hover.levels[3] = 1.0f; });
+  shot("installer-ready", std::move(ready));
+
+  shot("installer-ready-update", installer(UiPhase::Ready, W::Older));
+
+  auto unsupported = installer(UiPhase::Ready, W::None);
+  unsupported->environment->supported = false;
+  unsupported->environment->systemLabel = "Windows Server 2019 · x64（不在支持范围）";
+  shot("installer-ready-unsupported", std::move(unsupported));
+
+  auto downloading = installer(UiPhase::Downloading, W::None);
+  downloading->environment->webView2Present = true;
+  downloading->currentComponent = ComponentKind::Workbench;
+  downloading->progressPercent = 42;
+  downloading->statusText = "正在下载 VelkoTarn工作台 v2.4.1 · 78.8 MB / 187.7 MB";
+  shot("installer-downloading", std::move(downloading));
+
+  auto installing = installer(UiPhase::Installing, W::None);
+  installing->environment->webView2Present = true;
+  installing->currentComponent = ComponentKind::Workbench;
+  installing->busyTicks = 300;
+  installing->stepClock.access_or_abort(
+      [](StepClockValue& clock) { clock = std::chrono::steady_clock::now() - std::chrono::seconds(75); });
+  shot("installer-installing", std::move(installing));
+
+  auto completed = installer(UiPhase::Completed, W::Current);
+  completed->environment->webView2Present = true;
+  shot("installer-completed", std::move(completed));
+
+  auto failed = installer(UiPhase::Failed, W::None);
+  failed->statusText = "正式安装包 SHA256 校验失败，文件不会执行。";
+  shot("installer-failed", std::move(failed));
+
+  auto waiting = installer(UiPhase::WaitingForWorkbenchExit, W::Older);
+  waiting->environment->webView2Present = true;
+  waiting->currentComponent = ComponentKind::Workbench;
+  shot("installer-waiting", std::move(waiting));
+
+  const auto launch = [&](const char* name, UiPhase phase, std::uint32_t ticks, const char* text) {
+    BootstrapState state;
+    state.launchMode = true;
+    state.phase = phase;
+    state.launchTicks = ticks;
+    if (text != nullptr) state.statusText = text;
+    ok = render(folder, name, state, 620, 250) && ok;
+  };
+  launch("launch-starting", UiPhase::Checking, 20, nullptr);
+  launch("launch-verifying", UiPhase::Checking, 60, nullptr);
+  launch("launch-failed", UiPhase::Failed, 80, "工作台安装清单或主程序不完整，无法安全启动。");
+  return ok ? 0 : 1;
+}
