@@ -136,7 +136,8 @@ std::expected<win::unique_file, std::string> make_verified_copy(const std::strin
     }
   }
   win::unique_file sealed = open_sealed(copy);
-  if (!sealed || !is_plain_file(copy) || handle_size(sealed.get()) != policy.installerBytes) {
+  if (!sealed) return std::unexpected("读取校验文件失败：" + win::last_error_text());
+  if (!is_plain_file(copy) || handle_size(sealed.get()) != policy.installerBytes) {
     return std::unexpected(std::string(kCopyMismatch));
   }
   auto digest = sha256_of_open_file(sealed.get());
