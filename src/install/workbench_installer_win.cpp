@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <chrono>
+#include <span>
+#include <vector>
 #include <memory>
 
 #include "app/bootstrap_state.h"
@@ -10,10 +12,11 @@
 #include "common/win_path.h"
 #include "detect/running_workbench.h"
 #include "download/download_store.h"
-#include "download/sha256_handle.h"
+#include "download/digest_text.h"
 #include "win/child_process.h"
 #include "win/directories.h"
 #include "win/os_error.h"
+#include "win/sha256.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -48,8 +51,25 @@ std::optional<std::uint64_t> handle_size(HANDLE file) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-bool digest_matches(const std::string& actual, const std::string& expected) {
-  return actual.size() == expected.size() && equal_ignoring_ascii_case(actual, expected);
+// SHA-256 of an open file from its first byte, read through that very handle.
+std::expected<std::string, std::string> sha256_of_open_file(HANDLE file) {
+  const std::string prefix = "读取校验文件失败：";
+  const LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return std::unexpected(prefix + win::last_error_text());
+  auto hash = win::Sha256::create();
+  if (!hash) return std::unexpected(prefix + os_text(hash.error()));
+  std::vector<std::uint8_t> buffer(1 << 20);
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      return std::unexpected(prefix + win::last_error_text());
+    }
+    if (read == 0) break;
+    if (auto fed = hash->update(std::span(buffer.data(), read)); !fed) return std::unexpected(prefix + os_text(fed.error()));
+  }
+  const auto digest = hash->finish();
+  if (!digest) return std::unexpected(prefix + os_text(digest.error()));
+  return digest_text(*digest);
 }
 
 // A file that the installer left open for reading only: nobody may change, rename or delete
@@ -70,7 +90,7 @@ std::expected<void, std::string> verify_staged_installer(const std::string& path
   if (size != policy.installerBytes) return std::unexpected(std::string(kStagedInstallerMismatch));
   auto digest = sha256_of_file(path);
   if (!digest) return std::unexpected(std::move(digest.error()));
-  if (!digest_matches(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
+  if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
   return {};
 }
 
@@ -142,7 +162,7 @@ std::expected<win::unique_file, std::string> make_verified_copy(const std::strin
   }
   auto digest = sha256_of_open_file(sealed.get());
   if (!digest) return std::unexpected(std::move(digest.error()));
-  if (!digest_matches(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
+  if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
   return sealed;
 }
 
