@@ -40,3 +40,6 @@ foreach(_file IN LISTS _bench_cmake)
 endforeach()
 
 include(cmake/windows_tests.cmake)
+
+# Benchmarks: built with the Windows preset, run only by the scripts in bench/, never by CTest.
+add_subdirectory(bench)

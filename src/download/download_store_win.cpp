@@ -1,0 +1,140 @@
+#include "download/download_store.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "common/win_path.h"
+#include "download/digest_text.h"
+#include "win/folder_security.h"
+#include "win/os_error.h"
+#include "win/sha256.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+constexpr std::size_t kHashBufferBytes = 1'048'576;
+
+std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
+  return std::unexpected(std::string(prefix) + win::os_error_text(code));
+}
+
+std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
+
+// Creates the folder and every missing parent; an existing folder is fine, anything else in its
+// place is ERROR_ALREADY_EXISTS.
+std::expected<void, std::uint32_t> create_folders(const std::string& path) {
+  const std::wstring widePath = win::wide(path);
+  if (::CreateDirectoryW(widePath.c_str(), nullptr)) return {};
+  DWORD error = ::GetLastError();
+  if (error == ERROR_PATH_NOT_FOUND) {
+    const std::optional<std::string> parent = path_parent(path);
+    if (!parent) return std::unexpected(static_cast<std::uint32_t>(error));
+    if (auto made = create_folders(*parent); !made) return made;
+    if (::CreateDirectoryW(widePath.c_str(), nullptr)) return {};
+    error = ::GetLastError();
+  }
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
+    const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
+  }
+  return std::unexpected(static_cast<std::uint32_t>(error));
+}
+
+// A link or junction where a folder of ours belongs would send our files wherever it points: it
+// is removed (the link only, never its target) so that a real folder can take its place.
+std::expected<void, std::uint32_t> remove_link(const std::string& path) {
+  const std::wstring widePath = win::wide(path);
+  const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return {};
+  const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ::RemoveDirectoryW(widePath.c_str())
+                                                                     : ::DeleteFileW(widePath.c_str());
+  if (!removed) return std::unexpected(last_error());
+  return {};
+}
+
+std::expected<void, std::uint32_t> real_folder(const std::string& path) {
+  if (auto removed = remove_link(path); !removed) return removed;
+  return create_folders(path);
+}
+
+}  // namespace
+
+std::string program_data_folder() {
+  const DWORD length = ::GetEnvironmentVariableW(L"ProgramData", nullptr, 0);
+  if (length > 1) {
+    std::wstring value(length, L'\0');
+    const DWORD written = ::GetEnvironmentVariableW(L"ProgramData", value.data(), length);
+    if (written > 0 && written < length) {
+      value.resize(written);
+      return win::narrow(value);
+    }
+  }
+  return "C:\\ProgramData";
+}
+
+std::string installer_data_folder() { return path_join(program_data_folder(), "VelkoInstaller"); }
+
+std::expected<std::string, std::string> prepare_installer_data_folder() {
+  const std::string folder = installer_data_folder();
+  if (auto made = real_folder(folder); !made) return std::unexpected(win::os_error_text(made.error()));
+  if (auto secured = win::secure_admin_folder(folder); !secured) {
+    return std::unexpected(win::os_error_text(secured.error()));
+  }
+  return folder;
+}
+
+std::expected<std::string, std::string> downloads_folder() {
+  const auto data = prepare_installer_data_folder();
+  if (!data) return std::unexpected("创建下载目录失败：" + data.error());
+  const std::string folder = path_join(*data, "downloads");
+  if (auto made = real_folder(folder); !made) return failure("创建下载目录失败：", made.error());
+  return folder;
+}
+
+std::expected<std::string, std::string> sha256_of_file(const std::string& path) {
+  constexpr const char* kPrefix = "读取校验文件失败：";
+  win::unique_file file(::CreateFileW(win::wide(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) return failure(kPrefix, last_error());
+  auto hash = win::Sha256::create();
+  if (!hash) return failure(kPrefix, hash.error());
+  std::vector<std::uint8_t> buffer(kHashBufferBytes);
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+      return failure(kPrefix, last_error());
+    }
+    if (read == 0) break;
+    if (auto fed = hash->update(std::span(buffer.data(), read)); !fed) return failure(kPrefix, fed.error());
+  }
+  const auto digest = hash->finish();
+  if (!digest) return failure(kPrefix, digest.error());
+  return digest_text(*digest);
+}
+
+std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uint8_t> bytes) {
+  constexpr const char* kPrefix = "计算 SHA-256 失败：";
+  auto hash = win::Sha256::create();
+  if (!hash) return failure(kPrefix, hash.error());
+  if (auto fed = hash->update(bytes); !fed) return failure(kPrefix, fed.error());
+  const auto digest = hash->finish();
+  if (!digest) return failure(kPrefix, digest.error());
+  return digest_text(*digest);
+}
+
+std::expected<void, std::string> move_into_place(const std::string& from, const std::string& to) {
+  const std::wstring target = win::wide(to);
+  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (!::DeleteFileW(target.c_str())) return failure("替换旧下载文件失败：", last_error());
+  }
+  if (!::MoveFileExW(win::wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    return failure("保存下载文件失败：", last_error());
+  }
+  return {};
+}
+
+}  // namespace velko

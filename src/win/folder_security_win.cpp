@@ -1,0 +1,99 @@
+#include "win/folder_security.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko::win {
+namespace {
+
+inline void local_free(PSECURITY_DESCRIPTOR p) { ::LocalFree(p); }
+using unique_security_descriptor = unique_any<PSECURITY_DESCRIPTOR, local_free>;
+
+// Entries deeper than this are left alone; the program's own tree is two levels deep.
+constexpr int kMaxDepth = 8;
+
+std::expected<void, std::uint32_t> apply(HANDLE object, const wchar_t* sddl, bool isProtected) {
+  unique_security_descriptor descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.put(), nullptr)) {
+    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  }
+  PSID owner = nullptr;
+  BOOL ownerDefaulted = FALSE;
+  PACL dacl = nullptr;
+  BOOL daclPresent = FALSE;
+  BOOL daclDefaulted = FALSE;
+  if (!::GetSecurityDescriptorOwner(descriptor.get(), &owner, &ownerDefaulted) ||
+      !::GetSecurityDescriptorDacl(descriptor.get(), &daclPresent, &dacl, &daclDefaulted)) {
+    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  }
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                    (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                 : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  const DWORD result = ::SetSecurityInfo(object, SE_FILE_OBJECT, what, owner, nullptr, dacl, nullptr);
+  if (result != ERROR_SUCCESS) return std::unexpected(static_cast<std::uint32_t>(result));
+  return {};
+}
+
+// Opens the entry itself, never what a link points to.
+unique_file open_for_security(const std::wstring& path) {
+  return unique_file(::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+std::expected<void, std::uint32_t> reset_children(const std::wstring& folder, int depth) {
+  if (depth > kMaxDepth) return {};
+  WIN32_FIND_DATAW entry{};
+  unique_find find(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                      nullptr, 0));
+  if (!find) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return {};
+    return std::unexpected(static_cast<std::uint32_t>(error));
+  }
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    unique_file object = open_for_security(path);
+    if (!object) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+    if (auto applied = apply(object.get(), isFolder ? kAdminChildFolderDescriptor : kAdminChildFileDescriptor, false);
+        !applied) {
+      return applied;
+    }
+    object.reset();
+    if (isFolder && !isLink) {
+      if (auto below = reset_children(path, depth + 1); !below) return below;
+    }
+  } while (::FindNextFileW(find.get(), &entry));
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_NO_MORE_FILES) return std::unexpected(static_cast<std::uint32_t>(error));
+  return {};
+}
+
+}  // namespace
+
+std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder) {
+  const std::wstring path = wide(folder);
+  unique_file object = open_for_security(path);
+  if (!object) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(object.get(), &information)) {
+    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
+  }
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return std::unexpected(static_cast<std::uint32_t>(ERROR_DIRECTORY));
+  }
+  if (auto applied = apply(object.get(), kAdminFolderDescriptor, true); !applied) return applied;
+  object.reset();
+  return reset_children(path, 1);
+}
+
+}  // namespace velko::win

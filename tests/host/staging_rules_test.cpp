@@ -1,0 +1,169 @@
+#include "download/staging_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+#include "download/digest_text.h"
+
+namespace velko {
+namespace {
+
+constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+
+TEST(DigestText, UpperCaseHexInOrder) {
+  const std::uint8_t bytes[] = {0x00, 0x0F, 0xA5, 0xFF, 0x10};
+  EXPECT_EQ(digest_text(bytes), "000FA5FF10");
+  EXPECT_EQ(digest_text({}), "");
+}
+
+TEST(DigestText, ComparedWithoutRegardToCase) {
+  EXPECT_TRUE(same_digest("ABCDEF0123", "abcdef0123"));
+  EXPECT_TRUE(same_digest("aBcD", "AbCd"));
+  EXPECT_FALSE(same_digest("ABCD", "ABCE"));
+  EXPECT_FALSE(same_digest("ABCD", "ABCD0"));
+}
+
+TEST(PartialFileName, ReplacesTheExtension) {
+  EXPECT_EQ(partial_file_name("VelkoTarnWorkbench-Setup-v1.4.2.exe"), "VelkoTarnWorkbench-Setup-v1.4.2.partial");
+  EXPECT_EQ(partial_file_name("a.tar.gz"), "a.tar.partial");
+  EXPECT_EQ(partial_file_name("安装包.exe"), "安装包.partial");
+}
+
+TEST(PartialFileName, AppendsWithoutAnExtension) {
+  EXPECT_EQ(partial_file_name("README"), "README.partial");
+  EXPECT_EQ(partial_file_name(".hidden"), ".hidden.partial");
+  EXPECT_EQ(partial_file_name("C:\\x.y\\name"), "C:\\x.y\\name.partial");
+  EXPECT_EQ(partial_file_name("C:\\d\\a.exe"), "C:\\d\\a.partial");
+}
+
+TEST(RangeHeader, DecimalOffset) {
+  EXPECT_EQ(range_header(1000), "Range: bytes=1000-");
+  EXPECT_EQ(range_header(134217728), "Range: bytes=134217728-");
+}
+
+TEST(ContentRange, MustStartAtTheOffset) {
+  EXPECT_TRUE(content_range_starts_at("bytes 1000-1999/2000", 1000));
+  EXPECT_TRUE(content_range_starts_at("Bytes  1000-1999/*", 1000));
+  EXPECT_TRUE(content_range_starts_at(" bytes 1000-", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes 0-1999/2000", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes 999-1999/2000", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes 10000-19999/20000", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes */2000", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes 1000", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes=1000-1999/2000", 1000));
+  EXPECT_FALSE(content_range_starts_at("items 1000-1999/2000", 1000));
+  EXPECT_FALSE(content_range_starts_at("", 1000));
+  EXPECT_FALSE(content_range_starts_at("bytes 99999999999999999999999-1/2", 1000));
+}
+
+TEST(ChoosePartialWrite, ResumedAnswerAppendsOnlyAtTheOffset) {
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 1000, "bytes 1000-1999/2000")), PartialWrite::Append);
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(206, 1000, "bytes 0-1999/2000")), "下载服务器返回 HTTP 206。");
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(206, 1000, std::nullopt)), "下载服务器返回 HTTP 206。");
+}
+
+TEST(ChoosePartialWrite, WholeFileRestarts) {
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(200, 0, std::nullopt)), PartialWrite::Restart);
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(200, 1000, std::nullopt)), PartialWrite::Restart);
+  // Nothing was asked for, so a 206 counts as the whole file, whatever its range says.
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 0, std::nullopt)), PartialWrite::Restart);
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 0, "bytes 0-9/10")), PartialWrite::Restart);
+}
+
+TEST(ChoosePartialWrite, OtherStatusesFail) {
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(404, 0, std::nullopt)), "下载服务器返回 HTTP 404。");
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(416, 1000, "bytes */1000")), "下载服务器返回 HTTP 416。");
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(302, 0, std::nullopt)), "下载服务器返回 HTTP 302。");
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(500, 0, std::nullopt)), "下载服务器返回 HTTP 500。");
+}
+
+TEST(Written, StopsAtTheExpectedSizeAndSaturates) {
+  EXPECT_EQ(advance_written(0, 1'048'576, 10'000'000), 1'048'576u);
+  EXPECT_EQ(advance_written(9'500'000, 1'048'576, 10'000'000), 10'000'000u);
+  EXPECT_EQ(advance_written(kMax - 1, 5, kMax), kMax);
+  EXPECT_EQ(saturating_add(kMax, 1), kMax);
+  EXPECT_EQ(saturating_add(2, 3), 5u);
+}
+
+TEST(Written, OverflowOnlyBeyondTheExpectedSize) {
+  EXPECT_FALSE(partial_overflows(1000, 1000));
+  EXPECT_TRUE(partial_overflows(1001, 1000));
+  EXPECT_FALSE(partial_overflows(0, 0));
+}
+
+TEST(DiskState, FourStates) {
+  EXPECT_EQ(package_disk_state(false, std::nullopt, 1000), PackageDiskState::Absent);
+  EXPECT_EQ(package_disk_state(false, 0, 1000), PackageDiskState::Interrupted);
+  EXPECT_EQ(package_disk_state(false, 999, 1000), PackageDiskState::Interrupted);
+  EXPECT_EQ(package_disk_state(false, 1000, 1000), PackageDiskState::CompleteButUnchecked);
+  EXPECT_EQ(package_disk_state(false, 5000, 1000), PackageDiskState::CompleteButUnchecked);
+  EXPECT_EQ(package_disk_state(true, 5000, 1000), PackageDiskState::Staged);
+  EXPECT_EQ(package_disk_state(true, std::nullopt, 1000), PackageDiskState::Staged);
+}
+
+TEST(Texts, ExactWording) {
+  EXPECT_EQ(incomplete_download_text("a.exe", 2000, 1500), "a.exe 下载不完整：应为 2000 字节，实际 1500 字节。");
+  EXPECT_EQ(verification_failed_text("a.exe"), "a.exe 校验失败，文件不会执行。");
+  EXPECT_EQ(coded_download_text("连接下载服务器失败", 12029), "连接下载服务器失败，错误码 12029。");
+}
+
+DownloadProgressContext context_for(std::uint64_t completed, std::uint64_t total, EventSender sender) {
+  return DownloadProgressContext{completed, total, ComponentKind::Workbench, std::move(sender)};
+}
+
+TEST(DownloadProgress, TextPercentAndSize) {
+  auto [sender, receiver] = make_event_channel();
+  const auto context = context_for(0, 123'456'789, sender);
+  const WorkerEvent start = download_progress_event(context, 0);
+  EXPECT_EQ(start.tag, WorkerEventTag::DownloadProgress);
+  EXPECT_EQ(start.component, ComponentKind::Workbench);
+  EXPECT_EQ(start.percent, 0);
+  EXPECT_EQ(start.text, "正在下载 " + component_display_name(ComponentKind::Workbench) + " · 0% · 123.5 MB");
+  EXPECT_EQ(download_progress_event(context, 61'728'395).percent, 50);
+  EXPECT_EQ(download_progress_event(context, 123'456'788).percent, 99);
+  EXPECT_EQ(download_progress_event(context, 123'456'789).percent, 100);
+  // Never beyond the whole component.
+  EXPECT_EQ(download_progress_event(context, kMax).percent, 100);
+  report_download_progress(context, 123'456'789);
+  const auto published = receiver.try_receive();
+  ASSERT_TRUE(published);
+  EXPECT_EQ(*published, download_progress_event(context, 123'456'789));
+  EXPECT_FALSE(receiver.try_receive());
+}
+
+TEST(DownloadProgress, TwoPackagesShowTheWholeComponent) {
+  auto [sender, receiver] = make_event_channel();
+  const std::string suffix = " · 30.0 MB";
+  auto first = context_for(0, 30'000'000, sender);
+  EXPECT_EQ(download_progress_event(first, 0).percent, 0);
+  EXPECT_EQ(download_progress_event(first, 10'000'000).percent, 33);
+  EXPECT_TRUE(download_progress_event(first, 10'000'000).text->ends_with("33%" + suffix));
+  auto second = context_for(10'000'000, 30'000'000, sender);
+  EXPECT_EQ(download_progress_event(second, 0).percent, 33);
+  EXPECT_EQ(download_progress_event(second, 5'000'000).percent, 50);
+  EXPECT_EQ(download_progress_event(second, 20'000'000).percent, 100);
+  EXPECT_TRUE(download_progress_event(second, 20'000'000).text->ends_with("100%" + suffix));
+}
+
+TEST(DownloadProgress, SizeWithOneDecimal) {
+  auto [sender, receiver] = make_event_channel();
+  EXPECT_TRUE(download_progress_event(context_for(0, 0, sender), 0).text->ends_with("· 0% · 0.0 MB"));
+  EXPECT_TRUE(download_progress_event(context_for(0, 1'691'856, sender), 0).text->ends_with("· 1.7 MB"));
+  EXPECT_TRUE(download_progress_event(context_for(0, 999, sender), 0).text->ends_with("· 0.0 MB"));
+  EXPECT_TRUE(download_progress_event(context_for(0, 268'435'456, sender), 0).text->ends_with("· 268.4 MB"));
+  EXPECT_TRUE(download_progress_event(context_for(0, 4'294'967'295, sender), 0).text->ends_with("· 4295.0 MB"));
+}
+
+TEST(DownloadProgress, CompletedBytesSaturate) {
+  auto [sender, receiver] = make_event_channel();
+  const auto context = context_for(kMax - 10, 1000, sender);
+  EXPECT_EQ(download_progress_event(context, 100).percent, 100);
+  auto zero = DownloadProgressContext{0, 0, ComponentKind::WebView2Runtime, sender};
+  EXPECT_EQ(download_progress_event(zero, 0).percent, 0);
+  EXPECT_EQ(download_progress_event(zero, 0).text, "正在下载 WebView2 运行环境 · 0% · 0.0 MB");
+}
+
+}  // namespace
+}  // namespace velko

@@ -1,0 +1,375 @@
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "download/download_store.h"
+#include "support/scoped_temp_dir.h"
+#include "win/folder_security.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko {
+namespace {
+
+using test::file_exists;
+using test::read_file;
+using test::ScopedEnvironment;
+using test::ScopedTempDir;
+using test::write_file;
+
+std::string pattern_bytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 251);
+  return bytes;
+}
+
+bool is_digest_text(const std::string& text) {
+  if (text.size() != 64) return false;
+  for (const char c : text) {
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  }
+  return true;
+}
+
+TEST(ProgramDataFolder, DefaultsWhenTheVariableIsMissing) {
+  const DWORD length = ::GetEnvironmentVariableW(L"ProgramData", nullptr, 0);
+  std::wstring saved(length, L'\0');
+  if (length > 0) ::GetEnvironmentVariableW(L"ProgramData", saved.data(), length);
+  ::SetEnvironmentVariableW(L"ProgramData", nullptr);
+  EXPECT_EQ(program_data_folder(), "C:\\ProgramData");
+  EXPECT_EQ(installer_data_folder(), "C:\\ProgramData\\VelkoInstaller");
+  if (length > 0) ::SetEnvironmentVariableW(L"ProgramData", saved.c_str());
+}
+
+TEST(ProgramDataFolder, UsesTheVariableUnchanged) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  EXPECT_EQ(program_data_folder(), temp.path());
+  EXPECT_EQ(installer_data_folder(), temp.path() + "\\VelkoInstaller");
+}
+
+TEST(DownloadsFolder, CreatesEveryMissingFolderAndAcceptsAnExistingOne) {
+  ScopedTempDir temp;
+  const std::string root = temp.join("数据\\更深");
+  ScopedEnvironment programData("ProgramData", root);
+  const auto first = downloads_folder();
+  ASSERT_TRUE(first) << first.error();
+  EXPECT_EQ(*first, root + "\\VelkoInstaller\\downloads");
+  const DWORD attributes = ::GetFileAttributesW(win::wide(*first).c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  write_file(*first + "\\kept.bin", "kept");
+  const auto second = downloads_folder();
+  ASSERT_TRUE(second) << second.error();
+  EXPECT_EQ(*second, *first);
+  EXPECT_EQ(read_file(*first + "\\kept.bin"), "kept");
+}
+
+TEST(DownloadsFolder, FailsWhenAPlainFileStandsInItsPlace) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  test::make_directories(temp.join("VelkoInstaller"));
+  write_file(temp.join("VelkoInstaller\\downloads"), "not a folder");
+  const auto folder = downloads_folder();
+  ASSERT_FALSE(folder);
+  EXPECT_TRUE(folder.error().starts_with("创建下载目录失败：")) << folder.error();
+  EXPECT_TRUE(folder.error().ends_with(" (os error 183)")) << folder.error();
+  EXPECT_EQ(read_file(temp.join("VelkoInstaller\\downloads")), "not a folder");
+}
+
+TEST(Sha256OfFile, KnownDigests) {
+  ScopedTempDir temp;
+  write_file(temp.join("空.bin"), "");
+  write_file(temp.join("abc.bin"), "abc");
+  write_file(temp.join("million.bin"), std::string(1'000'000, 'a'));
+  write_file(temp.join("one-mib.bin"), std::string(1'048'576, 'a'));
+  EXPECT_EQ(sha256_of_file(temp.join("空.bin")).value_or("?"),
+            "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
+  EXPECT_EQ(sha256_of_file(temp.join("abc.bin")).value_or("?"),
+            "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+  EXPECT_EQ(sha256_of_file(temp.join("million.bin")).value_or("?"),
+            "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0");
+  EXPECT_EQ(sha256_of_file(temp.join("one-mib.bin")).value_or("?"),
+            "9BC1B2A288B26AF7257A36277AE3816A7D4F16E89C1E7E77D0A5C48BAD62B360");
+}
+
+TEST(Sha256OfFile, StreamsAcrossBufferBoundariesLikeHashingInMemory) {
+  ScopedTempDir temp;
+  const std::string bytes = pattern_bytes(2'621'441);  // 2.5 MiB and one byte
+  write_file(temp.join("pattern.bin"), bytes);
+  const auto fromFile = sha256_of_file(temp.join("pattern.bin"));
+  ASSERT_TRUE(fromFile) << fromFile.error();
+  EXPECT_EQ(*fromFile, "3BD3D5A18C2E1FCBADE44C73F912C0864BEB6E39691C52719473AEB442658FE7");
+  EXPECT_TRUE(is_digest_text(*fromFile));
+  const auto inMemory = sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  ASSERT_TRUE(inMemory) << inMemory.error();
+  EXPECT_EQ(*inMemory, *fromFile);
+}
+
+TEST(Sha256OfFile, MissingFile) {
+  ScopedTempDir temp;
+  const auto digest = sha256_of_file(temp.join("没有.bin"));
+  ASSERT_FALSE(digest);
+  EXPECT_TRUE(digest.error().starts_with("读取校验文件失败：")) << digest.error();
+  EXPECT_TRUE(digest.error().ends_with(" (os error 2)")) << digest.error();
+}
+
+TEST(Sha256OfFile, ReadsAFileAnotherWriterHoldsOpenWithSharing) {
+  ScopedTempDir temp;
+  const std::string path = temp.join("写着.bin");
+  win::unique_file writer(::CreateFileW(win::wide(path).c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer);
+  DWORD written = 0;
+  ASSERT_TRUE(::WriteFile(writer.get(), "abc", 3, &written, nullptr));
+  EXPECT_EQ(sha256_of_file(path).value_or("?"), "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+}
+
+TEST(MoveIntoPlace, RenamesWhenThereIsNoTarget) {
+  ScopedTempDir temp;
+  write_file(temp.join("安装.partial"), "new");
+  const auto moved = move_into_place(temp.join("安装.partial"), temp.join("安装.exe"));
+  ASSERT_TRUE(moved) << moved.error();
+  EXPECT_FALSE(file_exists(temp.join("安装.partial")));
+  EXPECT_EQ(read_file(temp.join("安装.exe")), "new");
+}
+
+TEST(MoveIntoPlace, ReplacesAnOlderTarget) {
+  ScopedTempDir temp;
+  write_file(temp.join("a.partial"), "new");
+  write_file(temp.join("a.exe"), "old and longer");
+  ASSERT_TRUE(move_into_place(temp.join("a.partial"), temp.join("a.exe")));
+  EXPECT_FALSE(file_exists(temp.join("a.partial")));
+  EXPECT_EQ(read_file(temp.join("a.exe")), "new");
+}
+
+TEST(MoveIntoPlace, TargetInUseWithoutDeleteSharingLeavesBothFiles) {
+  ScopedTempDir temp;
+  write_file(temp.join("a.partial"), "new");
+  write_file(temp.join("a.exe"), "old");
+  win::unique_file holder(::CreateFileW(win::wide(temp.join("a.exe")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder);
+  const auto moved = move_into_place(temp.join("a.partial"), temp.join("a.exe"));
+  ASSERT_FALSE(moved);
+  EXPECT_TRUE(moved.error().starts_with("替换旧下载文件失败：")) << moved.error();
+  EXPECT_TRUE(moved.error().ends_with(")")) << moved.error();
+  holder.reset();
+  EXPECT_EQ(read_file(temp.join("a.partial")), "new");
+  EXPECT_EQ(read_file(temp.join("a.exe")), "old");
+}
+
+TEST(MoveIntoPlace, MissingSourceFailsWithTheSaveText) {
+  ScopedTempDir temp;
+  const auto moved = move_into_place(temp.join("none.partial"), temp.join("none.exe"));
+  ASSERT_FALSE(moved);
+  EXPECT_TRUE(moved.error().starts_with("保存下载文件失败：")) << moved.error();
+  EXPECT_TRUE(moved.error().ends_with(" (os error 2)")) << moved.error();
+}
+
+// --- the installer data folder is locked down when it is created or found ---
+
+struct ReadBack {
+  std::string owner;  // SID text
+  bool isProtected = false;
+  struct Ace {
+    std::string sid;
+    ACCESS_MASK mask;
+    BYTE flags;
+    BYTE type;
+  };
+  std::vector<Ace> aces;
+};
+
+ReadBack read_descriptor(PSECURITY_DESCRIPTOR descriptor) {
+  ReadBack result;
+  PSID owner = nullptr;
+  BOOL ownerDefaulted = FALSE;
+  PACL dacl = nullptr;
+  BOOL daclPresent = FALSE;
+  BOOL daclDefaulted = FALSE;
+  EXPECT_TRUE(::GetSecurityDescriptorOwner(descriptor, &owner, &ownerDefaulted));
+  EXPECT_TRUE(::GetSecurityDescriptorDacl(descriptor, &daclPresent, &dacl, &daclDefaulted));
+  wchar_t* sidText = nullptr;
+  if (owner != nullptr && ::ConvertSidToStringSidW(owner, &sidText)) {
+    result.owner = win::narrow(sidText);
+    ::LocalFree(sidText);
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+  result.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* raw = nullptr;
+    if (!::GetAce(dacl, i, &raw)) continue;
+    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+    ReadBack::Ace entry{{}, ace->Mask, ace->Header.AceFlags, ace->Header.AceType};
+    if (::ConvertSidToStringSidW(&ace->SidStart, &sidText)) {
+      entry.sid = win::narrow(sidText);
+      ::LocalFree(sidText);
+    }
+    result.aces.push_back(entry);
+  }
+  return result;
+}
+
+ReadBack read_security(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD status = ::GetNamedSecurityInfoW(win::wide(path).c_str(), SE_FILE_OBJECT,
+                                               OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                                               nullptr, nullptr, nullptr, &descriptor);
+  EXPECT_EQ(status, static_cast<DWORD>(ERROR_SUCCESS)) << path;
+  if (status != ERROR_SUCCESS) return {};
+  ReadBack result = read_descriptor(descriptor);
+  ::LocalFree(descriptor);
+  return result;
+}
+
+ReadBack parse_descriptor(const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+  if (descriptor == nullptr) return {};
+  ReadBack result = read_descriptor(descriptor);
+  ::LocalFree(descriptor);
+  return result;
+}
+
+void create_with_descriptor(const std::string& path, const wchar_t* sddl, bool folder) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  if (folder) {
+    ASSERT_TRUE(::CreateDirectoryW(win::wide(path).c_str(), &attributes)) << path;
+  } else {
+    win::unique_file file(::CreateFileW(win::wide(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file) << path;
+  }
+  ::LocalFree(descriptor);
+}
+
+constexpr const char* kSystem = "S-1-5-18";
+constexpr const char* kAdministrators = "S-1-5-32-544";
+constexpr const char* kUsers = "S-1-5-32-545";
+constexpr ACCESS_MASK kReadExecute = 0x1200A9;
+
+void expect_locked_folder(const ReadBack& folder) {
+  EXPECT_EQ(folder.owner, kAdministrators);
+  EXPECT_TRUE(folder.isProtected);
+  ASSERT_EQ(folder.aces.size(), 3u);
+  const std::pair<const char*, ACCESS_MASK> expected[] = {
+      {kSystem, FILE_ALL_ACCESS}, {kAdministrators, FILE_ALL_ACCESS}, {kUsers, kReadExecute}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(folder.aces[i].type, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(folder.aces[i].sid, expected[i].first);
+    EXPECT_EQ(folder.aces[i].mask, expected[i].second);
+    EXPECT_EQ(folder.aces[i].flags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+  }
+}
+
+void expect_inherited_only(const ReadBack& entry, bool folder) {
+  EXPECT_EQ(entry.owner, kAdministrators);
+  EXPECT_FALSE(entry.isProtected);
+  ASSERT_EQ(entry.aces.size(), 3u);
+  const BYTE flags = INHERITED_ACE | (folder ? OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE : 0);
+  const char* sids[] = {kSystem, kAdministrators, kUsers};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(entry.aces[i].sid, sids[i]);
+    EXPECT_EQ(entry.aces[i].flags, flags);
+  }
+  EXPECT_EQ(entry.aces[2].mask, kReadExecute);
+}
+
+TEST(InstallerDataFolder, TheDescriptorsLockTheTreeDown) {
+  expect_locked_folder(parse_descriptor(win::kAdminFolderDescriptor));
+  expect_inherited_only(parse_descriptor(win::kAdminChildFolderDescriptor), true);
+  expect_inherited_only(parse_descriptor(win::kAdminChildFileDescriptor), false);
+}
+
+// Wine (8) accepts SetSecurityInfo but keeps no security descriptor on files: it reports the
+// current user as owner and synthesises the DACL from the Unix mode bits. Where that is so, the
+// read-back checks below cannot see anything and are skipped; on Windows they run in full.
+bool system_keeps_file_security(const std::string& probeFolder) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
+                                                              SDDL_REVISION_1, &descriptor, nullptr)) {
+    return false;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  const bool created = ::CreateDirectoryW(win::wide(probeFolder).c_str(), &attributes);
+  ::LocalFree(descriptor);
+  if (!created) return false;
+  const ReadBack back = read_security(probeFolder);
+  ::RemoveDirectoryW(win::wide(probeFolder).c_str());
+  return back.owner == kAdministrators && back.isProtected;
+}
+
+#define SKIP_WITHOUT_FILE_SECURITY(temp)                                                                   \
+  if (!system_keeps_file_security((temp).join("probe"))) {                                                 \
+    GTEST_SKIP() << "this system keeps no security descriptors on files; read back: owner "              \
+                 << read_security((temp).join("VelkoInstaller")).owner;                                   \
+  }
+
+TEST(InstallerDataFolder, ANewFolderIsOwnedByAdministratorsWithAProtectedDacl) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  const auto folder = downloads_folder();
+  ASSERT_TRUE(folder) << folder.error();
+  SKIP_WITHOUT_FILE_SECURITY(temp);
+  expect_locked_folder(read_security(temp.join("VelkoInstaller")));
+}
+
+TEST(InstallerDataFolder, APrecreatedWritableTreeIsTakenOver) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  // Someone without rights of the program prepared the tree: Everyone may do anything, and the
+  // downloads folder and a file in it keep that even against inheritance.
+  create_with_descriptor(temp.join("VelkoInstaller"), L"D:(A;OICI;FA;;;WD)", true);
+  create_with_descriptor(temp.join("VelkoInstaller\\downloads"), L"D:P(A;OICI;FA;;;WD)", true);
+  create_with_descriptor(temp.join("VelkoInstaller\\downloads\\VelkoTarnWorkbench-Setup-v1.4.2.exe"),
+                         L"D:P(A;;FA;;;WD)", false);
+  const auto folder = downloads_folder();
+  ASSERT_TRUE(folder) << folder.error();
+  EXPECT_EQ(test::read_file(temp.join("VelkoInstaller\\downloads\\VelkoTarnWorkbench-Setup-v1.4.2.exe")), "");
+  SKIP_WITHOUT_FILE_SECURITY(temp);
+  expect_locked_folder(read_security(temp.join("VelkoInstaller")));
+  expect_inherited_only(read_security(temp.join("VelkoInstaller\\downloads")), true);
+  expect_inherited_only(read_security(temp.join("VelkoInstaller\\downloads\\VelkoTarnWorkbench-Setup-v1.4.2.exe")),
+                        false);
+}
+
+TEST(InstallerDataFolder, ALaterCallFindsTheFolderAndLocksItAgain) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  ASSERT_TRUE(downloads_folder());
+  SKIP_WITHOUT_FILE_SECURITY(temp);
+  // Loosen it again behind the program's back.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  std::wstring path = win::wide(temp.join("VelkoInstaller"));
+  ASSERT_EQ(::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, dacl, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  ::LocalFree(descriptor);
+  ASSERT_FALSE(read_security(temp.join("VelkoInstaller")).isProtected);
+
+  const auto prepared = prepare_installer_data_folder();
+  ASSERT_TRUE(prepared) << prepared.error();
+  EXPECT_EQ(*prepared, temp.join("VelkoInstaller"));
+  expect_locked_folder(read_security(temp.join("VelkoInstaller")));
+}
+
+}  // namespace
+}  // namespace velko
