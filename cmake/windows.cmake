@@ -32,13 +32,6 @@ foreach(_file IN LISTS _tool_cmake)
   add_subdirectory("${_dir}")
 endforeach()
 
-# Benchmarks (bench/*/CMakeLists.txt), run by the scripts next to them.
-file(GLOB _bench_cmake CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/bench/*/CMakeLists.txt")
-foreach(_file IN LISTS _bench_cmake)
-  get_filename_component(_dir "${_file}" DIRECTORY)
-  add_subdirectory("${_dir}")
-endforeach()
-
 include(cmake/windows_tests.cmake)
 
 # Benchmarks: built with the Windows preset, run only by the scripts in bench/, never by CTest.
