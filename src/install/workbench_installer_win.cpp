@@ -112,7 +112,10 @@ class RunDirectory {
 };
 
 std::expected<std::string, std::string> prepare_run_directories() {
-  const std::string runs = path_join(installer_data_folder(), "installer-runs");
+  // The copies run elevated: their folder lives inside the locked-down data folder.
+  const auto dataFolder = prepare_installer_data_folder();
+  if (!dataFolder) return std::unexpected("创建安装程序独立运行目录失败：" + dataFolder.error());
+  const std::string runs = path_join(*dataFolder, "installer-runs");
   if (auto created = win::create_directories(runs); !created) {
     return std::unexpected("创建安装程序独立运行目录失败：" + os_text(created.error()));
   }
@@ -178,10 +181,9 @@ std::optional<std::string> fresh_error_report(std::int64_t startedAt) {
 }
 
 std::expected<void, std::string> write_install_location(const std::string& installDirectory) {
-  const std::string folder = installer_data_folder();
-  if (auto created = win::create_directories(folder); !created) {
-    return std::unexpected("创建安装位置记录目录失败：" + os_text(created.error()));
-  }
+  const auto dataFolder = prepare_installer_data_folder();
+  if (!dataFolder) return std::unexpected("创建安装位置记录目录失败：" + dataFolder.error());
+  const std::string folder = *dataFolder;
   const std::string record = path_join(folder, kInstallLocationRecord);
   const std::string part = record + ".part";
   {
