@@ -1,15 +1,43 @@
 #include "detect/classify_windows.h"
 
+#include <windows.h>
+
 #include "app/bootstrap_state.h"
+#include "detect/component_detection.h"
+#include "detect/environment_assembly.h"
+#include "detect/windows_version.h"
+#include "install/workbench_installer.h"
 
 namespace velko {
+namespace {
+
+constexpr DWORD kVersionRecordSize = 284;  // sizeof(OSVERSIONINFOEXW)
+static_assert(sizeof(OSVERSIONINFOEXW) == kVersionRecordSize);
+
+// GetVersionEx is shimmed to the version the manifest declares; ntdll's RtlGetVersion is not.
+std::optional<WindowsVersion> read_windows_version() {
+  using RtlGetVersionFunction = LONG WINAPI(OSVERSIONINFOEXW*);
+  // ntdll is in every process; taking its handle does not load anything.
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  if (ntdll == nullptr) return std::nullopt;
+  auto* const rtl_get_version = reinterpret_cast<RtlGetVersionFunction*>(
+      reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")));
+  if (rtl_get_version == nullptr) return std::nullopt;
+  OSVERSIONINFOEXW info{};
+  info.dwOSVersionInfoSize = kVersionRecordSize;
+  if (rtl_get_version(&info) != 0) return std::nullopt;
+  return WindowsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber, info.wProductType};
+}
+
+}  // namespace
 
 void classify_windows(BootstrapState& state) {
-  EnvironmentReport report;
-  report.systemLabel = "Windows（版本读取失败）";
-  report.verdict = "等待检测";
-  state.currentComponent = report.webView2Present ? ComponentKind::Workbench : ComponentKind::WebView2Runtime;
-  state.environment = std::move(report);
+  const SystemClassification system = classify_version(read_windows_version());
+  std::optional<ComponentPresence> components;
+  if (system.supported) components = detect_components();
+  std::optional<WorkbenchInstallState> installed;
+  if (state.installDirectory) installed = check_installed_workbench(*state.installDirectory);
+  apply_classification(state, system, components, installed);
 }
 
 }  // namespace velko

@@ -21,9 +21,8 @@ struct ComponentPresence {
 };
 
 inline constexpr char kWebView2BootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
-inline constexpr std::uint64_t kWebView2BootstrapperBytes = 1'691'856;
-inline constexpr char kWebView2BootstrapperSha256[] =
-    "0223FA1E8D5BD5E4344FB8734E60D088E79F262C0A24444D01F240BC996F04E5";
+// Its size and SHA-256 are those of the carried bootstrapper: build::kWebView2BootstrapperBytes and
+// build::kWebView2BootstrapperSha256 in the generated "webview2_pin.h".
 inline constexpr char kWebView2MachineClientKey[] =
     "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 inline constexpr char kWebView2UserClientKey[] =

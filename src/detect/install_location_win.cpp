@@ -2,9 +2,29 @@
 
 #include <windows.h>
 
+#include "common/unicode_space.h"
+#include "common/utf.h"
+#include "common/win_path.h"
+#include "download/download_store.h"
+#include "install/workbench_installer.h"
+#include "win/file_identity.h"
+
 namespace velko {
+namespace {
+
+std::optional<std::string> remembered_install_location() {
+  auto text = win::read_whole_file(path_join(installer_data_folder(), "install-location.txt"));
+  if (!text || !is_valid_utf8(*text)) return std::nullopt;
+  std::string path = trim_unicode_space(*text);
+  // Only a folder that still holds the workbench is worth returning to.
+  if (path.empty() || !has_valid_installation(path)) return std::nullopt;
+  return path;
+}
+
+}  // namespace
 
 std::string resolve_install_location() {
+  if (auto remembered = remembered_install_location()) return std::move(*remembered);
   if (::GetDriveTypeW(L"D:\\") == DRIVE_FIXED) return "D:\\VelkoTarn工作台";
   return "C:\\Program Files\\VelkoTarn工作台";
 }

@@ -10,6 +10,7 @@
 #include "win/os_error.h"
 #include "win/sha256.h"
 #include "win/unique_any.h"
+#include "win/directories.h"
 #include "win/wide.h"
 
 namespace velko {
@@ -25,24 +26,6 @@ std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError())
 
 // Creates the folder and every missing parent; an existing folder is fine, anything else in its
 // place is ERROR_ALREADY_EXISTS.
-std::expected<void, std::uint32_t> create_folders(const std::string& path) {
-  const std::wstring widePath = win::wide(path);
-  if (::CreateDirectoryW(widePath.c_str(), nullptr)) return {};
-  DWORD error = ::GetLastError();
-  if (error == ERROR_PATH_NOT_FOUND) {
-    const std::optional<std::string> parent = path_parent(path);
-    if (!parent) return std::unexpected(static_cast<std::uint32_t>(error));
-    if (auto made = create_folders(*parent); !made) return made;
-    if (::CreateDirectoryW(widePath.c_str(), nullptr)) return {};
-    error = ::GetLastError();
-  }
-  if (error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED) {
-    const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
-  }
-  return std::unexpected(static_cast<std::uint32_t>(error));
-}
-
 // A link or junction where a folder of ours belongs would send our files wherever it points: it
 // is removed (the link only, never its target) so that a real folder can take its place.
 std::expected<void, std::uint32_t> remove_link(const std::string& path) {
@@ -57,7 +40,7 @@ std::expected<void, std::uint32_t> remove_link(const std::string& path) {
 
 std::expected<void, std::uint32_t> real_folder(const std::string& path) {
   if (auto removed = remove_link(path); !removed) return removed;
-  return create_folders(path);
+  return win::create_directories(path);
 }
 
 }  // namespace

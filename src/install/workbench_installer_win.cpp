@@ -12,6 +12,7 @@
 #include "common/win_path.h"
 #include "detect/running_workbench.h"
 #include "download/download_store.h"
+#include "download/open_file_digest.h"
 #include "download/digest_text.h"
 #include "win/child_process.h"
 #include "win/directories.h"
@@ -49,27 +50,6 @@ std::optional<std::uint64_t> handle_size(HANDLE file) {
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file, &size)) return std::nullopt;
   return static_cast<std::uint64_t>(size.QuadPart);
-}
-
-// SHA-256 of an open file from its first byte, read through that very handle.
-std::expected<std::string, std::string> sha256_of_open_file(HANDLE file) {
-  const std::string prefix = "读取校验文件失败：";
-  const LARGE_INTEGER start{};
-  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return std::unexpected(prefix + win::last_error_text());
-  auto hash = win::Sha256::create();
-  if (!hash) return std::unexpected(prefix + os_text(hash.error()));
-  std::vector<std::uint8_t> buffer(1 << 20);
-  for (;;) {
-    DWORD read = 0;
-    if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
-      return std::unexpected(prefix + win::last_error_text());
-    }
-    if (read == 0) break;
-    if (auto fed = hash->update(std::span(buffer.data(), read)); !fed) return std::unexpected(prefix + os_text(fed.error()));
-  }
-  const auto digest = hash->finish();
-  if (!digest) return std::unexpected(prefix + os_text(digest.error()));
-  return digest_text(*digest);
 }
 
 // A file that the installer left open for reading only: nobody may change, rename or delete
@@ -112,7 +92,10 @@ class RunDirectory {
 };
 
 std::expected<std::string, std::string> prepare_run_directories() {
-  const std::string runs = path_join(installer_data_folder(), "installer-runs");
+  // The copies run elevated: their folder lives inside the locked-down data folder.
+  const auto dataFolder = prepare_installer_data_folder();
+  if (!dataFolder) return std::unexpected("创建安装程序独立运行目录失败：" + dataFolder.error());
+  const std::string runs = path_join(*dataFolder, "installer-runs");
   if (auto created = win::create_directories(runs); !created) {
     return std::unexpected("创建安装程序独立运行目录失败：" + os_text(created.error()));
   }
@@ -178,10 +161,9 @@ std::optional<std::string> fresh_error_report(std::int64_t startedAt) {
 }
 
 std::expected<void, std::string> write_install_location(const std::string& installDirectory) {
-  const std::string folder = installer_data_folder();
-  if (auto created = win::create_directories(folder); !created) {
-    return std::unexpected("创建安装位置记录目录失败：" + os_text(created.error()));
-  }
+  const auto dataFolder = prepare_installer_data_folder();
+  if (!dataFolder) return std::unexpected("创建安装位置记录目录失败：" + dataFolder.error());
+  const std::string folder = *dataFolder;
   const std::string record = path_join(folder, kInstallLocationRecord);
   const std::string part = record + ".part";
   {

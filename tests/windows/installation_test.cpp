@@ -9,6 +9,7 @@
 #include "app/bootstrap_state.h"
 #include "common/utf.h"
 #include "download/download_store.h"
+#include "detect/component_detection.h"
 #include "install/installation.h"
 #include "install/installer_run.h"
 #include "install/webview2_bootstrapper.h"
@@ -64,6 +65,15 @@ TEST_F(Installation, TheCarriedBootstrapperIsTheBuiltStandIn) {
   auto carried = carried_webview2_bootstrapper();
   ASSERT_TRUE(carried) << carried.error();
   EXPECT_TRUE(std::string(reinterpret_cast<const char*>(carried->data()), carried->size()) == standin_bytes());
+}
+
+// Detection recognises the file this program writes out as a staged bootstrapper.
+TEST_F(Installation, TheWrittenBootstrapperCountsAsStaged) {
+  EXPECT_FALSE(detect_components().staged[4]);
+  auto written = write_out_webview2_bootstrapper();
+  ASSERT_TRUE(written) << written.error();
+  EXPECT_EQ(*written, downloads() + "\\MicrosoftEdgeWebview2Setup.exe");
+  EXPECT_TRUE(detect_components().staged[4]);
 }
 
 TEST_F(Installation, NothingMissingDeploysTheLauncherOnly) {
