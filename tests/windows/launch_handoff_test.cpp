@@ -200,6 +200,22 @@ TEST_F(LaunchHandoff, RelaunchStartsTheDeployedLauncherWithThreeArguments) {
                                                 "|--launch-main|cwd=" + directory});
 }
 
+// The same with the workbench stand-in of tools/workbench.
+TEST_F(LaunchHandoff, WorkbenchStandInShowingItsWindow) {
+  write_valid_installation(directory, "1.0.0", read_file(win::narrow(built_program(L"VelkoTarn工作台.exe"))));
+  ScopedEnvironment behaviour{"VELKO_STANDIN_WORKBENCH", "visible"};
+  EXPECT_EQ(launch(), WorkerEvent::launch_succeeded());
+  ASSERT_EQ(processes_of("VelkoTarn工作台.exe").size(), 1u);
+  EXPECT_EQ(launch(), WorkerEvent::launch_succeeded());
+  EXPECT_EQ(processes_of("VelkoTarn工作台.exe").size(), 1u);
+}
+
+TEST_F(LaunchHandoff, WorkbenchStandInExitingWithThree) {
+  write_valid_installation(directory, "1.0.0", read_file(win::narrow(built_program(L"VelkoTarn工作台.exe"))));
+  ScopedEnvironment behaviour{"VELKO_STANDIN_WORKBENCH", "exit:3"};
+  EXPECT_EQ(launch(), WorkerEvent::launch_failed("VelkoTarn工作台尚未显示主窗口便已退出，错误码 3。"));
+}
+
 // The product itself in the launch role, started from the deployed launcher's place: start-up
 // derives the install directory from there and its launch worker starts the workbench.
 TEST_F(LaunchHandoff, ProductInTheLaunchRoleStartsTheWorkbench) {
