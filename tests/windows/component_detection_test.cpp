@@ -171,13 +171,14 @@ TEST_F(StagedFixture, PresentRuntimeIsNeverStaged) {
 }
 
 TEST_F(StagedFixture, WorkbenchInstallerNeedsAPolicyAndItsSize) {
-  test::write_file(downloads() + "\\VelkoTarnWorkbench-Setup-v1.4.0.exe", std::string(4096, 'x'));
+  // A version newer than any workbench a demo may have left at the default location.
+  test::write_file(downloads() + "\\VelkoTarnWorkbench-Setup-v9.8.0.exe", std::string(4096, 'x'));
   EXPECT_FALSE(detect_components().staged[5]);  // no policy yet
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"1.4.0", "https://h/x", std::string(64, 'A'), 4096}));
+  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"9.8.0", "https://h/x", std::string(64, 'A'), 4096}));
   EXPECT_TRUE(detect_components().staged[5]);
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"1.4.0", "https://h/x", std::string(64, 'A'), 4097}));
+  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"9.8.0", "https://h/x", std::string(64, 'A'), 4097}));
   EXPECT_FALSE(detect_components().staged[5]);
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"1.5.0", "https://h/x", std::string(64, 'A'), 4096}));
+  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"9.9.0", "https://h/x", std::string(64, 'A'), 4096}));
   EXPECT_FALSE(detect_components().staged[5]);
 }
 
