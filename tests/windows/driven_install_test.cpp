@@ -162,7 +162,7 @@ TEST_F(DrivenInstall, EscapeIsIgnoredWhileDownloadingAndClosesAfterTheFailure) {
 
   press_escape(window_);
   std::this_thread::sleep_for(700ms);
-  EXPECT_FALSE(wait_for_exit(product_, 0ms)) << "Esc closed the window while downloading";
+  ASSERT_FALSE(wait_for_exit(product_, 0ms)) << "Esc closed the window while downloading";
   EXPECT_TRUE(visible_window_of(product_.id, kClass));
   EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
   EXPECT_EQ(pixel(window_, kCloseBox), kCloseIdle) << "the close box lights up while busy";
