@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/product_process.h"
+#include "support/screen_input.h"
 #include "support/scoped_temp_dir.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -20,67 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr wchar_t kClass[] = L"VelkoOnlineBootstrapperPreview";
-
-struct Colour {
-  int r, g, b;
-  bool operator==(const Colour&) const = default;
-};
-void PrintTo(const Colour& c, std::ostream* os) { *os << "RGB(" << c.r << ", " << c.g << ", " << c.b << ")"; }
-
-POINT client_to_screen(HWND window, int x, int y) {
-  POINT point{x, y};
-  ::ClientToScreen(window, &point);
-  return point;
-}
-
-void send_mouse(DWORD flags, POINT screen) {
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dx = static_cast<LONG>(screen.x * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1));
-  input.mi.dy = static_cast<LONG>(screen.y * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1));
-  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-  ASSERT_EQ(::SendInput(1, &input, sizeof input), 1u);
-}
-
-void move_to(HWND window, int x, int y) { send_mouse(MOUSEEVENTF_MOVE, client_to_screen(window, x, y)); }
-
-void click_at(HWND window, int x, int y) {
-  const POINT point = client_to_screen(window, x, y);
-  send_mouse(MOUSEEVENTF_MOVE, point);
-  std::this_thread::sleep_for(100ms);
-  send_mouse(MOUSEEVENTF_LEFTDOWN, point);
-  send_mouse(MOUSEEVENTF_LEFTUP, point);
-}
-
-void press_escape(HWND window) {
-  ::SetForegroundWindow(window);
-  std::this_thread::sleep_for(200ms);
-  INPUT keys[2]{};
-  keys[0].type = keys[1].type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ASSERT_EQ(::SendInput(2, keys, sizeof keys[0]), 2u);
-}
-
-// One pixel of what the screen shows at a client position of the window.
-Colour screen_pixel(HWND window, int x, int y) {
-  const POINT point = client_to_screen(window, x, y);
-  HDC screen = ::GetDC(nullptr);
-  const COLORREF colour = ::GetPixel(screen, point.x, point.y);
-  ::ReleaseDC(nullptr, screen);
-  return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
-}
-
-// Polls until the pixel has the colour or the time is up; returns the last colour seen.
-Colour wait_for_pixel(HWND window, int x, int y, Colour wanted, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  Colour seen = screen_pixel(window, x, y);
-  while (seen != wanted && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(50ms);
-    seen = screen_pixel(window, x, y);
-  }
-  return seen;
-}
 
 class InstallerWindow : public ::testing::Test {
  protected:

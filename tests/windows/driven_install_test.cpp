@@ -1,0 +1,191 @@
+// The whole product driven from its window with real input, against the loopback download
+// service: the check, a click on the primary button, the installation to its end, and the
+// close rules of the busy and failed phases.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "download/download_store.h"
+#include "stand_in_versions.h"
+#include "support/installation_fixture.h"
+#include "support/paths.h"
+#include "support/product_process.h"
+#include "support/scoped_temp_dir.h"
+#include "support/screen_input.h"
+#include "support/test_service.h"
+#include "win/wide.h"
+
+namespace velko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr wchar_t kClass[] = L"VelkoOnlineBootstrapperPreview";
+constexpr char kVersion[] = VELKO_STANDIN_WORKBENCH_VERSION;
+// The service serves the release under its plain name; the address names it percent-encoded.
+const std::string kInstallerName = std::string("VelkoTarn工作台-Setup-v") + kVersion + ".exe";
+const std::string kInstallerPath = std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v") + kVersion + ".exe";
+
+// Client positions where no text lies.
+constexpr POINT kPrimaryFill{582, 540};
+constexpr POINT kPrimaryCentre{630, 554};
+constexpr POINT kCloseBox{684, 4};
+constexpr POINT kSystemRing{66, 268};
+constexpr POINT kWebView2Ring{66, 404};
+constexpr POINT kWorkbenchRing{66, 438};
+constexpr POINT kFooter{300, 590};
+
+constexpr Colour kPrimaryEnabled{14, 99, 156};
+constexpr Colour kPrimaryDisabled{36, 67, 89};
+constexpr Colour kRingDone{83, 213, 156};
+constexpr Colour kRingMissing{255, 140, 112};
+constexpr Colour kRingChecking{64, 169, 255};
+constexpr Colour kCloseIdle{60, 60, 60};
+constexpr Colour kCloseHot{178, 45, 40};
+constexpr Colour kPanel{37, 37, 38};
+
+Colour pixel(HWND window, POINT at) { return screen_pixel(window, at.x, at.y); }
+Colour wait_for(HWND window, POINT at, Colour wanted, std::chrono::milliseconds limit) {
+  return wait_for_pixel(window, at.x, at.y, wanted, limit);
+}
+
+// Pixels of a row's value text that are not the panel: zero when the row shows no value.
+int value_text_pixels(HWND window, int rowTop) {
+  int count = 0;
+  for (int y = rowTop + 8; y < rowTop + 28; y += 2) {
+    for (int x = 278; x < 520; x += 2) count += screen_pixel(window, x, y) == kPanel ? 0 : 1;
+  }
+  return count;
+}
+
+std::size_t installer_gets() {
+  std::size_t count = 0;
+  for (const auto& request : TestService::requests()) {
+    if (request.method == "GET" && request.target == kInstallerPath) ++count;
+  }
+  return count;
+}
+
+class DrivenInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+    TestService::reset();
+    const std::string standIn = win::narrow(built_program(L"VelkoTarnWorkbenchSetupStandIn.exe"));
+    installer_ = read_file(standIn);
+    TestService::put_file(kInstallerName, installer_);
+    const auto digest = sha256_of_file(standIn);
+    ASSERT_TRUE(digest);
+    TestService::set_policy(R"({"currentVersion":"0.0.0","minSupportedVersion":"1.0.0","latestVersion":")" +
+                            std::string(kVersion) + R"(","downloadUrl":"https://)" + TestService::host() +
+                            kInstallerPath + R"(","updateSha256":")" + *digest + R"(","installerBytes":)" +
+                            std::to_string(installer_.size()) + R"(,"target":"windows","arch":"x86_64"})");
+  }
+  void TearDown() override {
+    if (product_.process && !wait_for_exit(product_, 0ms)) ::TerminateProcess(product_.process.get(), 0);
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+  }
+
+  // Starts the product and waits until the check has finished: the rows show their states.
+  void start_and_wait_for_ready() {
+    product_ = start_product({"--install-dir", directory_});
+    auto window = wait_for_window(product_.id, kClass, 30s);
+    ASSERT_TRUE(window);
+    window_ = *window;
+    ::SetForegroundWindow(window_);
+    move_to(window_, kFooter.x, kFooter.y);
+    ASSERT_EQ(wait_for(window_, kSystemRing, kRingDone, 30s), kRingDone);
+    ASSERT_EQ(wait_for(window_, kPrimaryFill, kPrimaryEnabled, 5s), kPrimaryEnabled);
+  }
+
+  std::string installer_;
+  ScopedTempDir temp_;
+  ScopedEnvironment programData_{"ProgramData", temp_.join("ProgramData")};
+  ScopedEnvironment localAppData_{"LOCALAPPDATA", temp_.join("LocalAppData")};
+  ScopedEnvironment programFiles_{"ProgramFiles(x86)", temp_.join("ProgramFiles86")};
+  ScopedEnvironment standInLog_{"VELKO_WEBVIEW2_STANDIN_LOG", temp_.join("standin.log")};
+  std::string directory_ = temp_.join("VelkoTarn工作台");
+  win::ChildProcess product_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(DrivenInstall, ClickOnThePrimaryButtonInstallsEverything) {
+  // Slow enough that the busy phase is seen on the screen.
+  TestService::set_fault(kInstallerPath, R"({"delayMs": 60})");
+  start_and_wait_for_ready();
+
+  // Ready: both missing components are marked and every row shows a value.
+  EXPECT_EQ(pixel(window_, kWebView2Ring), kRingMissing);
+  EXPECT_EQ(pixel(window_, kWorkbenchRing), kRingMissing);
+  for (int rowTop : {258, 292, 326, 360, 394, 428}) EXPECT_GT(value_text_pixels(window_, rowTop), 20) << rowTop;
+  EXPECT_EQ(installer_gets(), 0u);
+  EXPECT_FALSE(file_exists(temp_.join("standin.log")));
+
+  click_at(window_, kPrimaryCentre.x, kPrimaryCentre.y);
+  move_to(window_, kFooter.x, kFooter.y);
+  EXPECT_EQ(wait_for(window_, kPrimaryFill, kPrimaryDisabled, 10s), kPrimaryDisabled) << "no busy phase";
+
+  // Completed: the rows turn done and the primary button is enabled again.
+  EXPECT_EQ(wait_for(window_, kWorkbenchRing, kRingDone, 90s), kRingDone);
+  EXPECT_EQ(wait_for(window_, kWebView2Ring, kRingDone, 5s), kRingDone);
+  EXPECT_EQ(wait_for(window_, kPrimaryFill, kPrimaryEnabled, 5s), kPrimaryEnabled);
+  EXPECT_FALSE(wait_for_exit(product_, 0ms));
+
+  EXPECT_EQ(installer_gets(), 1u);
+  EXPECT_EQ(read_file(temp_.join("standin.log")), "/silent /install\n");
+  const std::string manifest = read_file(directory_ + "\\install-manifest.json");
+  EXPECT_NE(manifest.find(std::string("\"version\": \"") + kVersion + "\""), std::string::npos) << manifest;
+  EXPECT_TRUE(file_exists(directory_ + "\\VelkoTarn工作台.exe"));
+  EXPECT_TRUE(file_exists(directory_ + "\\运行组件\\VelkoTarn工作台启动器.exe"));
+  EXPECT_TRUE(file_exists(desktop_shortcut_path()));
+
+  // Completed is not busy: Esc closes.
+  press_escape(window_);
+  EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
+}
+
+TEST_F(DrivenInstall, EscapeIsIgnoredWhileDownloadingAndClosesAfterTheFailure) {
+  // The installer request hangs a while and is then refused.
+  TestService::set_fault(kInstallerPath, R"({"delayMs": 4000, "status": 404})");
+  start_and_wait_for_ready();
+
+  click_at(window_, kPrimaryCentre.x, kPrimaryCentre.y);
+  move_to(window_, kCloseBox.x + 16, kCloseBox.y + 16);
+  ASSERT_EQ(wait_for(window_, kPrimaryFill, kPrimaryDisabled, 10s), kPrimaryDisabled) << "no busy phase";
+  const auto requestDeadline = std::chrono::steady_clock::now() + 3s;
+  while (installer_gets() == 0 && std::chrono::steady_clock::now() < requestDeadline) std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(installer_gets(), 1u) << "the download has not started";
+
+  press_escape(window_);
+  std::this_thread::sleep_for(700ms);
+  ASSERT_FALSE(wait_for_exit(product_, 0ms)) << "Esc closed the window while downloading";
+  EXPECT_TRUE(visible_window_of(product_.id, kClass));
+  EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
+  EXPECT_EQ(pixel(window_, kCloseBox), kCloseIdle) << "the close box lights up while busy";
+
+  // The refusal ends the run in Failed: the close box, under the mouse, lights up again.
+  Colour close = pixel(window_, kCloseBox);
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  for (int i = 0; close != kCloseHot && std::chrono::steady_clock::now() < deadline; ++i) {
+    move_to(window_, kCloseBox.x + 16 + i % 2, kCloseBox.y + 16);
+    std::this_thread::sleep_for(200ms);
+    close = pixel(window_, kCloseBox);
+  }
+  ASSERT_EQ(close, kCloseHot);
+  EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
+  EXPECT_NE(pixel(window_, kWorkbenchRing), kRingDone);
+  EXPECT_NE(pixel(window_, kWorkbenchRing), kRingChecking);
+  EXPECT_FALSE(file_exists(directory_ + "\\install-manifest.json"));
+  EXPECT_FALSE(file_exists(temp_.join("standin.log"))) << "an installer ran after a failed download";
+  EXPECT_FALSE(wait_for_exit(product_, 0ms));
+
+  press_escape(window_);
+  EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
+}
+
+}  // namespace
+}  // namespace velko::test

@@ -1,0 +1,81 @@
+#pragma once
+
+// Real input through Wine's input queue (SendInput) and what the screen shows, at client
+// positions of a window. Header-only so that only the programs that drive a window pull it in.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ostream>
+#include <thread>
+
+namespace velko::test {
+
+struct Colour {
+  int r, g, b;
+  bool operator==(const Colour&) const = default;
+};
+inline void PrintTo(const Colour& c, std::ostream* os) {
+  *os << "RGB(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+inline POINT client_to_screen(HWND window, int x, int y) {
+  POINT point{x, y};
+  ::ClientToScreen(window, &point);
+  return point;
+}
+
+inline void send_mouse(DWORD flags, POINT screen) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = static_cast<LONG>(screen.x * 65535 / (::GetSystemMetrics(SM_CXSCREEN) - 1));
+  input.mi.dy = static_cast<LONG>(screen.y * 65535 / (::GetSystemMetrics(SM_CYSCREEN) - 1));
+  input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+  ASSERT_EQ(::SendInput(1, &input, sizeof input), 1u);
+}
+
+inline void move_to(HWND window, int x, int y) { send_mouse(MOUSEEVENTF_MOVE, client_to_screen(window, x, y)); }
+
+inline void click_at(HWND window, int x, int y) {
+  using namespace std::chrono_literals;
+  const POINT point = client_to_screen(window, x, y);
+  send_mouse(MOUSEEVENTF_MOVE, point);
+  std::this_thread::sleep_for(100ms);
+  send_mouse(MOUSEEVENTF_LEFTDOWN, point);
+  send_mouse(MOUSEEVENTF_LEFTUP, point);
+}
+
+inline void press_escape(HWND window) {
+  using namespace std::chrono_literals;
+  ::SetForegroundWindow(window);
+  std::this_thread::sleep_for(200ms);
+  INPUT keys[2]{};
+  keys[0].type = keys[1].type = INPUT_KEYBOARD;
+  keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
+  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ASSERT_EQ(::SendInput(2, keys, sizeof keys[0]), 2u);
+}
+
+// One pixel of what the screen shows at a client position of the window.
+inline Colour screen_pixel(HWND window, int x, int y) {
+  const POINT point = client_to_screen(window, x, y);
+  HDC screen = ::GetDC(nullptr);
+  const COLORREF colour = ::GetPixel(screen, point.x, point.y);
+  ::ReleaseDC(nullptr, screen);
+  return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
+}
+
+// Polls until the pixel has the colour or the time is up; returns the last colour seen.
+inline Colour wait_for_pixel(HWND window, int x, int y, Colour wanted, std::chrono::milliseconds limit) {
+  using namespace std::chrono_literals;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  Colour seen = screen_pixel(window, x, y);
+  while (seen != wanted && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+    seen = screen_pixel(window, x, y);
+  }
+  return seen;
+}
+
+}  // namespace velko::test
