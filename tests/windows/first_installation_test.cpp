@@ -79,13 +79,7 @@ class FirstInstallation : public ::testing::Test {
   }
 
   std::vector<WorkerEvent> run(bool webView2Present, bool workbenchCurrent) {
-    auto [sender, receiver] = make_event_channel();
-    InstallRequest request;
-    request.webView2Present = webView2Present;
-    request.workbenchCurrent = workbenchCurrent;
-    request.installDirectory = directory;
-    run_installation(request, sender);
-    return drain_events(receiver);
+    return run_installation_to_end(webView2Present, workbenchCurrent, directory);
   }
 
   std::size_t installer_requests() {

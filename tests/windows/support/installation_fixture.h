@@ -21,6 +21,10 @@ namespace velko::test {
 void write_valid_installation(const std::string& directory, const std::string& version = "1.0.0",
                               const std::string& program = "stand-in workbench");
 
+// Runs the installation worker to its end on this thread; every event it published, in order.
+std::vector<WorkerEvent> run_installation_to_end(bool webView2Present, bool workbenchCurrent,
+                                                 const std::string& installDirectory);
+
 // Every event queued so far, oldest first.
 std::vector<WorkerEvent> drain_events(EventReceiver& receiver);
 std::vector<WorkerEventTag> tags_of(const std::vector<WorkerEvent>& events);

@@ -1,5 +1,7 @@
 #include "support/installation_fixture.h"
 
+#include "install/installation.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -53,6 +55,17 @@ void write_valid_installation(const std::string& directory, const std::string& v
              "{\"commandLibraryPath\":\"embedded://frontend-bundle\",\"executablePath\":\"" + json_escape(executable) +
                  "\",\"installPath\":\"" + json_escape(directory) + "\",\"product\":\"VelkoTarn工作台\",\"version\":\"" +
                  version + "\"}");
+}
+
+std::vector<WorkerEvent> run_installation_to_end(bool webView2Present, bool workbenchCurrent,
+                                                 const std::string& installDirectory) {
+  auto [sender, receiver] = make_event_channel();
+  InstallRequest request;
+  request.webView2Present = webView2Present;
+  request.workbenchCurrent = workbenchCurrent;
+  request.installDirectory = installDirectory;
+  run_installation(request, sender);
+  return drain_events(receiver);
 }
 
 std::vector<WorkerEvent> drain_events(EventReceiver& receiver) {
