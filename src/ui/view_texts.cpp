@@ -118,7 +118,10 @@ int system_row_status(const BootstrapState& state) {
 
 std::string system_row_value(const BootstrapState& state) {
   if (state.phase == UiPhase::Checking) return "正在检测…";
-  return state.environment ? state.environment->systemLabel : std::string();
+  if (!state.environment) return {};
+  // The verdict says why an unsupported system gets nothing; it stands beside the label.
+  if (state.environment->verdict.empty()) return state.environment->systemLabel;
+  return state.environment->systemLabel + " · " + state.environment->verdict;
 }
 
 int row_status(const BootstrapState& state, ComponentKind kind) {

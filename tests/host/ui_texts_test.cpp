@@ -144,9 +144,12 @@ TEST(Rows, UnsupportedSystemShowsMissingEverywhere) {
   const SceneInputs inputs = sample_inputs();
   auto state = supported_state(UiPhase::Ready, W::None);
   state->environment->supported = false;
-  state->environment->systemLabel = "Windows Server 2019";
+  state->environment->systemLabel = "Windows 7 x64 · Build 7601";
+  state->environment->verdict = "仅支持 Windows 10/11 x64";
   EXPECT_EQ(system_row_status(*state), -1);
-  EXPECT_EQ(system_row_value(*state), "Windows Server 2019");
+  EXPECT_EQ(system_row_value(*state), "Windows 7 x64 · Build 7601 · 仅支持 Windows 10/11 x64");
+  state->environment->verdict.clear();
+  EXPECT_EQ(system_row_value(*state), "Windows 7 x64 · Build 7601");
   for (int kind = 1; kind <= 5; ++kind) {
     EXPECT_EQ(row_status(*state, ComponentKind(kind)), -1);
     EXPECT_EQ(row_value_text(*state, inputs, ComponentKind(kind)), "当前系统不支持");

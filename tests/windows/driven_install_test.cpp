@@ -10,6 +10,7 @@
 #include "download/download_store.h"
 #include "stand_in_versions.h"
 #include "support/installation_fixture.h"
+#include "support/installer_screen.h"
 #include "support/paths.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
@@ -22,34 +23,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr wchar_t kClass[] = L"VelkoOnlineBootstrapperPreview";
 constexpr char kVersion[] = VELKO_STANDIN_WORKBENCH_VERSION;
 // The service serves the release under its plain name; the address names it percent-encoded.
 const std::string kInstallerName = std::string("VelkoTarn工作台-Setup-v") + kVersion + ".exe";
 const std::string kInstallerPath = std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v") + kVersion + ".exe";
 
-// Client positions where no text lies.
-constexpr POINT kPrimaryFill{582, 540};
-constexpr POINT kPrimaryCentre{630, 554};
-constexpr POINT kCloseBox{684, 4};
-constexpr POINT kSystemRing{66, 268};
-constexpr POINT kWebView2Ring{66, 404};
-constexpr POINT kWorkbenchRing{66, 438};
-constexpr POINT kFooter{300, 590};
-
-constexpr Colour kPrimaryEnabled{14, 99, 156};
-constexpr Colour kPrimaryDisabled{36, 67, 89};
-constexpr Colour kRingDone{83, 213, 156};
-constexpr Colour kRingMissing{255, 140, 112};
-constexpr Colour kRingChecking{64, 169, 255};
-constexpr Colour kCloseIdle{60, 60, 60};
-constexpr Colour kCloseHot{178, 45, 40};
-constexpr Colour kPanel{37, 37, 38};
-
-Colour pixel(HWND window, POINT at) { return screen_pixel(window, at.x, at.y); }
-Colour wait_for(HWND window, POINT at, Colour wanted, std::chrono::milliseconds limit) {
-  return wait_for_pixel(window, at.x, at.y, wanted, limit);
-}
+constexpr const wchar_t* kClass = kProductWindowClass;
 
 // Pixels of a row's value text that are not the panel: zero when the row shows no value.
 int value_text_pixels(HWND window, int rowTop) {

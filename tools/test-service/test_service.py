@@ -1,16 +1,22 @@
 #!/usr/bin/python3
 """Loopback stand-in for the maker's download service, for the Windows tests and the demo.
 
-Serves, from one release folder:
-  GET  /v1/bootstrap?version=0.0.0&target=windows&arch=x86_64   the policy set through the control port
+Serves, from one release folder laid out as scripts/publish-release writes it:
+  GET  /v1/bootstrap?version=0.0.0&target=windows&arch=x86_64   the policy set through the control port,
+                                                                 else the folder's file v1/bootstrap
   GET  /v1/downloads/<percent-encoded UTF-8 file name>          the file, "Range: bytes=N-" gives 206
   HEAD /v1/downloads/<...>                                       status and Content-Length only
-on HTTPS (the installer address rules pin port 443) and on a plain HTTP port.
+on HTTPS (the installer address rules pin port 443) and on a plain HTTP port. The HTTPS port can
+be handed to stock nginx running the repository's site configuration on the same folder.
 
 A third port (plain HTTP) is the control interface the tests use (scripts may use the
 subcommands set-policy and put-file instead):
-  GET  /info                      {"releaseDir", "httpsPort", "httpPort", "host"}
-  POST /reset                     forget policy, faults and records; empty the release folder
+  GET  /info                      {"releaseDir" (the downloads folder), "httpsPort", "httpPort", "host", "backend"}
+  POST /reset                     forget policy, faults and records; empty the release folder; the
+                                  HTTPS port goes back to the Python service
+  POST /backend?name=nginx|python who answers on the HTTPS port
+  POST /publish?version=V         the body is a workbench installer: scripts/publish-release puts it
+                                  and its policy into the release folder (any set policy is forgotten)
   POST /policy?status=N           the body of this request becomes the policy answer
   PUT  /files/<encoded name>      store a file in the release folder
   POST /fault?path=<encoded path> the body is a JSON fault object for that request path
@@ -20,7 +26,8 @@ Fault object members (all optional):
   status          answer with this status code
   body            answer with this text as the body instead of the normal content
   bodyBytes       the body (normal or "body") cut or padded with spaces to exactly this many bytes
-  cutAfter        announce the full length, send this many body bytes, then drop the connection
+  cutAfter        announce the full length, send this many body bytes, then drop the connection (RST)
+  endAfter        the same, but close the connection in order (FIN), as a server that goes away does
   ignoreRange     answer 200 with the whole file even when a Range was asked for
   unrequested206  answer 206 (bytes 0-) even without a Range header
   rangeStartsAt   answer 206 with a Content-Range (and the bytes) starting at this offset
@@ -39,45 +46,63 @@ import shutil
 import signal
 import socket
 import socketserver
+import subprocess
 import ssl
 import sys
 import threading
 import time
 import urllib.parse
 
+import nginx_backend
+
 POLICY_PATH = "/v1/bootstrap"
 POLICY_QUERY = "version=0.0.0&target=windows&arch=x86_64"
 DOWNLOADS_PREFIX = "/v1/downloads/"
 CHUNK = 16 * 1024
+SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 
 
 class ServiceState:
-    def __init__(self, release_dir):
+    def __init__(self, root):
         self.lock = threading.Lock()
-        self.release_dir = release_dir
-        self.policy_status = 404
+        self.root = root
+        self.release_dir = os.path.join(root, "v1", "downloads")
+        self.policy_file = os.path.join(root, "v1", "bootstrap")
+        os.makedirs(self.release_dir, exist_ok=True)
+        self.policy_status = None  # None: serve the folder's policy file
         self.policy_body = b""
         self.faults = {}
         self.records = []
+        self.https = None  # HttpsPort, set once the servers exist
 
     def reset(self):
         with self.lock:
-            self.policy_status = 404
+            self.policy_status = None
             self.policy_body = b""
             self.faults = {}
             self.records = []
-            for entry in os.listdir(self.release_dir):
-                full = os.path.join(self.release_dir, entry)
+            for entry in os.listdir(self.root):
+                full = os.path.join(self.root, entry)
                 if os.path.isdir(full) and not os.path.islink(full):
                     shutil.rmtree(full)
                 else:
                     os.remove(full)
+            os.makedirs(self.release_dir, exist_ok=True)
 
-    def record(self, method, target, range_header, user_agent):
+    def policy_answer(self):
         with self.lock:
-            self.records.append(
-                {"method": method, "target": target, "range": range_header or "", "userAgent": user_agent or ""}
-            )
+            if self.policy_status is not None:
+                return self.policy_status, self.policy_body
+        try:
+            with open(self.policy_file, "rb") as f:
+                return 200, f.read()
+        except OSError:
+            return 404, b""
+
+    def record(self, port, method, target, range_header, user_agent):
+        with self.lock:
+            self.records.append({"port": port, "method": method, "target": target, "range": range_header or "",
+                                 "userAgent": user_agent or ""})
 
     def take_fault(self, path):
         """The fault for a request path (compared after percent-decoding), counting down `times`."""
@@ -137,12 +162,11 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
         self.serve(head=True)
 
     def serve(self, head):
-        self.state.record(self.command, self.path, self.headers.get("Range"), self.headers.get("User-Agent"))
+        self.state.record(self.server.label, self.command, self.path, self.headers.get("Range"), self.headers.get("User-Agent"))
         path, _, query = self.path.partition("?")
         fault = self.state.take_fault(path)
         if path == POLICY_PATH:
-            with self.state.lock:
-                status, content = self.state.policy_status, self.state.policy_body
+            status, content = self.state.policy_answer()
             if query != POLICY_QUERY:
                 status, content = 404, b""
             self.answer(head, fault, status, content)
@@ -211,6 +235,9 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
         if not no_body_status:
             self.send_header("Content-Length", str(len(content)))
         cut_after = int(fault["cutAfter"]) if "cutAfter" in fault else None
+        end_after = int(fault["endAfter"]) if "endAfter" in fault else None
+        if end_after is not None:
+            cut_after = end_after
         if cut_after is not None:
             self.send_header("Connection", "close")
         self.end_headers()
@@ -223,7 +250,9 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.write(piece)
             self.wfile.flush()
             sent += len(piece)
-        if cut_after is not None:
+        if end_after is not None:
+            self.close_connection = True
+        elif cut_after is not None:
             self.close_connection = True
             self.drop_connection()
 
@@ -265,11 +294,14 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
                 "httpsPort": self.server.https_port,
                 "httpPort": self.server.http_port,
                 "host": self.server.host,
+                "backend": self.state.https.backend,
             })
         elif path == "/requests":
             with self.state.lock:
                 records = list(self.state.records)
-            self.reply(200, records)
+            if self.state.https.backend == "nginx":
+                records = self.state.https.nginx.records() + [r for r in records if r.get("port") == "http"]
+            self.reply(200, [{k: v for k, v in r.items() if k != "port"} for r in records])
         else:
             self.reply(404)
 
@@ -292,10 +324,29 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
         query = urllib.parse.parse_qs(parts.query)
         data = self.body()
         if parts.path == "/reset":
+            try:
+                self.state.https.use("python")
+            except nginx_backend.NginxError as error:
+                self.reply(500, {"error": str(error)})
+                return
             self.state.reset()
             self.reply(200)
+        elif parts.path == "/backend":
+            try:
+                self.state.https.use(query.get("name", [""])[0])
+            except (nginx_backend.NginxError, ValueError) as error:
+                self.reply(500, {"error": str(error)})
+                return
+            self.reply(200)
+        elif parts.path == "/publish":
+            self.publish(query.get("version", [""])[0], data)
         elif parts.path == "/policy":
             status = int(query.get("status", ["200"])[0])
+            if self.state.https.backend == "nginx":
+                if status != 200:
+                    self.reply(400, {"error": "nginx serves the policy file with status 200 only"})
+                    return
+                write_atomically(self.state.policy_file, data)
             with self.state.lock:
                 self.state.policy_status = status
                 self.state.policy_body = data
@@ -310,6 +361,14 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
             if not isinstance(fault, dict) or not path:
                 self.reply(400)
                 return
+            if self.state.https.backend == "nginx":
+                try:
+                    self.state.https.nginx.set_fault(urllib.parse.unquote(path), fault)
+                except nginx_backend.NginxError as error:
+                    self.reply(400, {"error": str(error)})
+                    return
+                self.reply(200)
+                return
             with self.state.lock:
                 if fault:
                     self.state.faults[urllib.parse.unquote(path)] = fault
@@ -318,6 +377,88 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
             self.reply(200)
         else:
             self.reply(404)
+
+    def publish(self, version, installer):
+        """Runs the maker's publishing command on the uploaded installer, into the release folder."""
+        import tempfile
+        with tempfile.TemporaryDirectory() as scratch:
+            source = os.path.join(scratch, "installer.exe")
+            with open(source, "wb") as f:
+                f.write(installer)
+            result = subprocess.run(
+                [os.path.join(SOURCE_DIR, "scripts", "publish-release"), source, version, self.state.root,
+                 "--host", self.server.host],
+                capture_output=True, text=True)
+        if result.returncode != 0:
+            self.reply(400, {"error": (result.stderr or result.stdout).strip()})
+            return
+        with self.state.lock:
+            self.state.policy_status = None
+            self.state.policy_body = b""
+        self.reply(200)
+
+
+def write_atomically(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    part = path + ".part"
+    with open(part, "wb") as f:
+        f.write(data)
+    os.replace(part, path)
+
+
+class HttpsPort:
+    """The HTTPS port of the download host, answered by the Python service or by nginx."""
+
+    def __init__(self, state, host, port, context, cert, key, state_dir):
+        self.state = state
+        self.host = host
+        self.port = port
+        self.context = context
+        self.backend = None
+        self.server = None
+        self.thread = None
+        self.nginx = nginx_backend.NginxBackend(
+            os.path.join(state_dir, "nginx"), os.path.join(SOURCE_DIR, "tools", "nginx", "velko-download.conf"),
+            host, state.root, cert, key)
+        self.switch = threading.Lock()
+
+    def use(self, backend):
+        if backend not in ("python", "nginx"):
+            raise ValueError("unknown backend %r" % backend)
+        with self.switch:
+            if backend == self.backend:
+                if backend == "nginx":
+                    self.nginx.reset()
+                return
+            self.stop()
+            if backend == "python":
+                self.start_python()
+                return
+            # nginx knows only the folder: a policy set through the control port becomes its file.
+            with self.state.lock:
+                status, body = self.state.policy_status, self.state.policy_body
+            if status == 200:
+                write_atomically(self.state.policy_file, body)
+            try:
+                self.nginx.start()
+            except nginx_backend.NginxError:
+                self.nginx.stop()
+                self.start_python()
+                raise
+            self.backend = "nginx"
+
+    def start_python(self):
+        self.server = TlsServer((self.host, self.port), ServiceHandler, self.state, "https", self.context)
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+        self.backend = "python"
+
+    def stop(self):
+        if self.server is not None:
+            self.server.shutdown()
+            self.server.server_close()
+            self.server = None
+        self.nginx.stop()
 
 
 class ThreadedServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -356,17 +497,21 @@ def serve(args):
     release_dir = os.path.abspath(args.release_dir)
     os.makedirs(release_dir, exist_ok=True)
     state = ServiceState(release_dir)
+    state_dir = os.path.dirname(release_dir)
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.minimum_version = ssl.TLSVersion.TLSv1_2
     context.load_cert_chain(args.cert, args.key)
 
+    state.https = HttpsPort(state, args.host, args.https_port, context, args.cert, args.key, state_dir)
+    # An nginx left over from a killed service would hold the port.
+    state.https.nginx.stop()
+    state.https.use("python")
     servers = [
-        TlsServer((args.host, args.https_port), ServiceHandler, state, "https", context),
         ThreadedServer((args.host, args.http_port), ServiceHandler, state, "http"),
         ThreadedServer((args.host, args.control_port), ControlHandler, state, "control"),
     ]
-    control = servers[2]
+    control = servers[1]
     control.https_port, control.http_port, control.host = args.https_port, args.http_port, args.host
 
     if args.pid_file:
@@ -383,6 +528,7 @@ def serve(args):
                      % (args.host, args.https_port, args.http_port, args.control_port, release_dir))
     sys.stderr.flush()
     stop.wait()
+    state.https.stop()
     for s in servers:
         s.shutdown()
         s.server_close()

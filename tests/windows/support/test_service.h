@@ -23,8 +23,16 @@ class TestService {
   // Windows path of the folder served under "/v1/downloads/".
   static std::string release_dir();
 
-  // Forgets faults, the policy answer and recorded requests, and empties the release folder.
+  // Forgets faults, the policy answer and recorded requests, empties the release folder and
+  // gives the HTTPS port back to the Python service.
   static void reset();
+  // Who answers on the HTTPS port: "python" (every fault below) or "nginx" (stock nginx with the
+  // repository's site configuration on the same release folder; faults: "delayMs", and
+  // "endAfter" for one request).
+  static void use_backend(const std::string& name);
+  // The maker's publishing command puts this installer and its policy into the release folder;
+  // the policy file is served from then on.
+  static void publish(const std::string& installer, const std::string& version);
   // The answer to the policy request: status and body as given.
   static void set_policy(const std::string& body, int status = 200);
   // Puts a file into the release folder, served at "/v1/downloads/" + percent-encoded name.
@@ -34,7 +42,8 @@ class TestService {
   // path replaces the old one; "{}" clears it. `faultJson` is an object with any of:
   // "status" (int), "body" (string), "bodyBytes" (int: answer exactly this many bytes: the
   // normal body cut, or padded with spaces, which keeps a JSON policy valid),
-  // "cutAfter" (int: close the connection after this many body bytes), "ignoreRange" (bool: 200
+  // "cutAfter" (int: break the connection (RST) after this many body bytes), "endAfter" (int: close
+  // it in order (FIN) after this many), "ignoreRange" (bool: 200
   // with the whole file), "unrequested206" (bool: 206 even without Range), "rangeStartsAt" (int:
   // a 206 whose Content-Range starts there), "headNoLength" (bool), "headLength" (int),
   // "extraBytes" (int: send this many bytes more than the file has), "delayMs" (int per chunk),

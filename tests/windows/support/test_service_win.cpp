@@ -61,7 +61,9 @@ ControlAnswer control(const wchar_t* method, const std::string& target, const st
     if (read == 0) break;
     answer.body.append(buffer, read);
   }
-  if (answer.status != 200) ADD_FAILURE() << "test service control " << target << " answered " << answer.status;
+  if (answer.status != 200) {
+    ADD_FAILURE() << "test service control " << target << " answered " << answer.status << ": " << answer.body;
+  }
   return answer;
 }
 
@@ -85,6 +87,12 @@ std::string TestService::release_dir() {
 }
 
 void TestService::reset() { control(L"POST", "/reset"); }
+
+void TestService::use_backend(const std::string& name) { control(L"POST", "/backend?name=" + name); }
+
+void TestService::publish(const std::string& installer, const std::string& version) {
+  control(L"POST", "/publish?version=" + percent_encode(version), installer);
+}
 
 void TestService::set_policy(const std::string& body, int status) {
   control(L"POST", "/policy?status=" + std::to_string(status), body);

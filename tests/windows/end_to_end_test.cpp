@@ -1,0 +1,423 @@
+// The product end to end, as a user meets it: the real program under real input against a
+// release published with the maker's publishing command, served once by the Python test
+// service and once by stock nginx with the repository's site configuration.
+#include <windows.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "common/command_line.h"
+#include "common/utf.h"
+#include "download/staging_rules.h"
+#include "install/install_manifest.h"
+#include "stand_in_versions.h"
+#include "support/installation_fixture.h"
+#include "support/installer_screen.h"
+#include "support/paths.h"
+#include "support/product_process.h"
+#include "support/scoped_temp_dir.h"
+#include "support/screen_text.h"
+#include "support/test_service.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
+namespace velko::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kVersion[] = VELKO_STANDIN_WORKBENCH_VERSION;
+const std::string kInstallerPath =
+    std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v") + kVersion + ".exe";
+constexpr wchar_t kWorkbenchClass[] = L"VelkoTarnWorkbenchStandIn";
+constexpr char kOlderVersion[] = "1.0.1";
+
+std::vector<RecordedRequest> installer_gets() {
+  std::vector<RecordedRequest> gets;
+  for (const auto& request : TestService::requests()) {
+    if (request.method == "GET" && request.target == kInstallerPath) gets.push_back(request);
+  }
+  return gets;
+}
+
+bool same_file_path(const std::wstring& a, const std::wstring& b) {
+  return ascii_lower(win::narrow(a)) == ascii_lower(win::narrow(b));
+}
+
+std::wstring image_of(DWORD processId) {
+  win::unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return {};
+  wchar_t path[MAX_PATH * 2];
+  DWORD length = MAX_PATH * 2;
+  if (!::QueryFullProcessImageNameW(process.get(), 0, path, &length)) return {};
+  return std::wstring(path, length);
+}
+
+// Identifiers of the running processes started from this file.
+std::vector<DWORD> processes_of(const std::string& image) {
+  std::vector<DWORD> found;
+  win::unique_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return found;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    if (same_file_path(image_of(entry.th32ProcessID), win::wide(image))) found.push_back(entry.th32ProcessID);
+  }
+  return found;
+}
+
+std::optional<DWORD> wait_for_process_of(const std::string& image, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    if (auto found = processes_of(image); !found.empty()) return found.front();
+    std::this_thread::sleep_for(20ms);
+  } while (std::chrono::steady_clock::now() < deadline);
+  return std::nullopt;
+}
+
+bool wait_until_gone(DWORD processId, std::chrono::milliseconds limit) {
+  win::unique_handle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
+  if (!process) return true;
+  return ::WaitForSingleObject(process.get(), static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+}
+
+// The command line another process was started with, read from its process parameters.
+std::string command_line_of(DWORD processId) {
+  win::unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!process) return {};
+  PROCESS_BASIC_INFORMATION basic{};
+  if (::NtQueryInformationProcess(process.get(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) {
+    return {};
+  }
+  PEB peb{};
+  RTL_USER_PROCESS_PARAMETERS parameters{};
+  if (!::ReadProcessMemory(process.get(), basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+      !::ReadProcessMemory(process.get(), peb.ProcessParameters, &parameters, sizeof parameters, nullptr)) {
+    return {};
+  }
+  std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+  if (!::ReadProcessMemory(process.get(), parameters.CommandLine.Buffer, text.data(), parameters.CommandLine.Length,
+                           nullptr)) {
+    return {};
+  }
+  return win::narrow(text);
+}
+
+// The situation a text is looked for in; the window's own layout says where and how it is drawn.
+struct Shown {
+  UiPhase phase = UiPhase::Ready;
+  bool supported = true;
+  WorkbenchInstallState workbench = WorkbenchInstallState::None;
+  std::string systemLabel;
+  std::string verdict;
+  std::optional<std::string> status;
+};
+
+TextOp layout_text(const Shown& shown, const std::string& text) {
+  BootstrapState state;
+  state.phase = shown.phase;
+  state.environment = EnvironmentReport{};
+  state.environment->supported = shown.supported;
+  state.environment->systemLabel = shown.systemLabel;
+  state.environment->verdict = shown.verdict;
+  state.workbenchState = shown.workbench;
+  state.updateMode = shown.workbench == WorkbenchInstallState::Older;
+  state.statusText = shown.status;
+  auto op = installer_text(state, text);
+  EXPECT_TRUE(op) << "the layout does not draw " << text;
+  return op.value_or(TextOp{});
+}
+
+class EndToEnd : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+    TestService::reset();
+    TestService::use_backend(GetParam());
+    installer_ = read_file(win::narrow(built_program(L"VelkoTarnWorkbenchSetupStandIn.exe")));
+    ASSERT_FALSE(installer_.empty());
+    TestService::publish(installer_, kVersion);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+  }
+
+  void TearDown() override {
+    if (product_.process && !wait_for_exit(product_, 0ms)) ::TerminateProcess(product_.process.get(), 0);
+    for (const std::string& image : {workbench_program(), launcher_program()}) {
+      for (DWORD id : processes_of(image)) {
+        win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (process) ::TerminateProcess(process.get(), 0), ::WaitForSingleObject(process.get(), 5000);
+      }
+    }
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+    TestService::reset();
+  }
+
+  std::string workbench_program() const { return directory_ + "\\VelkoTarn工作台.exe"; }
+  std::string launcher_program() const { return directory_ + "\\运行组件\\VelkoTarn工作台启动器.exe"; }
+
+  void start(std::vector<std::string> arguments) {
+    arguments.push_back("--install-dir");
+    arguments.push_back(directory_);
+    product_ = start_product(arguments);
+    auto window = wait_for_window(product_.id, kProductWindowClass, 30s);
+    ASSERT_TRUE(window);
+    window_ = *window;
+    ::SetForegroundWindow(window_);
+    move_to(window_, kFooter.x, kFooter.y);
+  }
+
+  // The check has finished and the primary button waits for a click.
+  void wait_for_ready() {
+    ASSERT_EQ(wait_for(window_, kSystemRing, kRingDone, 30s), kRingDone);
+    ASSERT_EQ(wait_for(window_, kPrimaryFill, kPrimaryEnabled, 10s), kPrimaryEnabled);
+  }
+
+  void click(POINT at) {
+    click_at(window_, at.x, at.y);
+    move_to(window_, kFooter.x, kFooter.y);
+  }
+
+  // Completed: every row done, the primary button enabled again ("打开程序").
+  void wait_for_completed() {
+    ASSERT_EQ(wait_for(window_, kWorkbenchRing, kRingDone, 120s), kRingDone);
+    ASSERT_EQ(wait_for(window_, kWebView2Ring, kRingDone, 5s), kRingDone);
+    ASSERT_EQ(wait_for(window_, kPrimaryFill, kPrimaryEnabled, 10s), kPrimaryEnabled);
+    EXPECT_TRUE(wait_for_text(window_, layout_text({.phase = UiPhase::Completed}, "打开程序"), 5s));
+  }
+
+  void expect_installed(const std::string& version) {
+    const std::string manifest = read_file(directory_ + "\\install-manifest.json");
+    EXPECT_NE(manifest.find("\"version\": \"" + version + "\""), std::string::npos) << manifest;
+    EXPECT_TRUE(file_exists(workbench_program()));
+    EXPECT_TRUE(file_exists(launcher_program()));
+    EXPECT_TRUE(file_exists(desktop_shortcut_path()));
+  }
+
+  // The workbench's window, shown by a process started from the installed program.
+  std::optional<HWND> wait_for_workbench_window(std::chrono::milliseconds limit) {
+    const auto workbench = wait_for_process_of(workbench_program(), limit);
+    if (!workbench) return std::nullopt;
+    return wait_for_window(*workbench, kWorkbenchClass, limit);
+  }
+
+  void install_with_resume() {
+    start({"--resume"});
+    wait_for_completed();
+    press_escape(window_);
+    ASSERT_EQ(wait_for_exit(product_, 20s), 0u);
+  }
+
+  std::string installer_;
+  ScopedTempDir temp_;
+  ScopedEnvironment programData_{"ProgramData", temp_.join("ProgramData")};
+  ScopedEnvironment localAppData_{"LOCALAPPDATA", temp_.join("LocalAppData")};
+  ScopedEnvironment programFiles_{"ProgramFiles(x86)", temp_.join("ProgramFiles86")};
+  ScopedEnvironment standInLog_{"VELKO_WEBVIEW2_STANDIN_LOG", temp_.join("standin.log")};
+  std::string directory_ = temp_.join("VelkoTarn工作台");
+  win::ChildProcess product_;
+  HWND window_ = nullptr;
+};
+
+TEST_P(EndToEnd, FirstInstallationByClickThenOpenTheProgram) {
+  TestService::set_fault(kInstallerPath, R"({"delayMs": 40})");
+  start({});
+  wait_for_ready();
+  EXPECT_TRUE(shows_text(window_, layout_text({}, "开始安装")));
+  EXPECT_TRUE(installer_gets().empty()) << "downloaded before the click";
+
+  click(kPrimaryCentre);
+  EXPECT_EQ(wait_for(window_, kPrimaryFill, kPrimaryDisabled, 10s), kPrimaryDisabled) << "no busy phase";
+  wait_for_completed();
+  expect_installed(kVersion);
+  EXPECT_EQ(installer_gets().size(), 1u);
+  EXPECT_EQ(read_file(temp_.join("standin.log")), "/silent /install\n");
+
+  // "打开程序": the program hands over to the deployed launcher, which starts the workbench.
+  click(kPrimaryCentre);
+  EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
+  EXPECT_TRUE(wait_for_workbench_window(30s)) << "the workbench did not show its window";
+}
+
+TEST_P(EndToEnd, ResumeInstallsWithoutAClick) {
+  start({"--resume"});
+  wait_for_completed();
+  expect_installed(kVersion);
+  EXPECT_EQ(installer_gets().size(), 1u);
+  EXPECT_FALSE(wait_for_exit(product_, 0ms)) << "only the installer role quits by itself";
+}
+
+TEST_P(EndToEnd, UpdateWaitsUntilTheRunningWorkbenchIsClosed) {
+  {
+    ScopedEnvironment older{"VELKO_STANDIN_INSTALLER_VERSION", kOlderVersion};
+    win::ChildProcess setup =
+        start_program(win::narrow(built_program(L"VelkoTarnWorkbenchSetupStandIn.exe")), {"--silent-install-to", directory_});
+    ASSERT_EQ(wait_for_exit(setup, 30s), 0u);
+  }
+  win::ChildProcess workbench = start_program(workbench_program(), {"--main"});
+  const auto workbenchWindow = wait_for_window(workbench.id, kWorkbenchClass, 30s);
+  ASSERT_TRUE(workbenchWindow);
+
+  start({});
+  wait_for_ready();
+  EXPECT_TRUE(wait_for_text(window_, layout_text({.workbench = WorkbenchInstallState::Older}, "立即更新"), 5s));
+
+  click(kPrimaryCentre);
+  const Shown waiting{.phase = UiPhase::WaitingForWorkbenchExit, .workbench = WorkbenchInstallState::Older};
+  ASSERT_TRUE(wait_for_text(window_, layout_text(waiting, "等待关闭程序"), 10s));
+  std::this_thread::sleep_for(2500ms);
+  EXPECT_TRUE(shows_text(window_, layout_text(waiting, "等待关闭程序"))) << "stopped waiting while it runs";
+  EXPECT_TRUE(installer_gets().empty()) << "downloaded while the workbench runs";
+
+  // Closing the workbench normally lets the update go on by itself.
+  ::PostMessageW(*workbenchWindow, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(wait_for_exit(workbench, 10s));
+  const auto closed = std::chrono::steady_clock::now();
+  const Shown updating{.phase = UiPhase::Downloading, .workbench = WorkbenchInstallState::Older};
+  EXPECT_TRUE(wait_for_text(window_, layout_text(updating, "正在更新"), 5s));
+  const auto resumedAfter = std::chrono::steady_clock::now() - closed;
+  EXPECT_LT(resumedAfter, 2500ms) << "the update went on "
+                                  << std::chrono::duration_cast<std::chrono::milliseconds>(resumedAfter).count()
+                                  << " ms after the workbench closed";
+  wait_for_completed();
+  expect_installed(kVersion);
+  EXPECT_EQ(installer_gets().size(), 1u);
+}
+
+TEST_P(EndToEnd, InstallerRoleHandsOverToTheLauncher) {
+  start({"--installer"});
+  // The launcher lives only until the workbench shows its window: catch it on the way. The
+  // workbench must not start while this process still runs.
+  std::string launcherCommandLine;
+  bool workbenchBeforeExit = false;
+  const auto deadline = std::chrono::steady_clock::now() + 120s;
+  while (!wait_for_exit(product_, 0ms) && std::chrono::steady_clock::now() < deadline) {
+    if (auto launchers = processes_of(launcher_program()); launchers.size() == 1 && launcherCommandLine.empty()) {
+      launcherCommandLine = command_line_of(launchers.front());
+    }
+    if (!processes_of(workbench_program()).empty() && !wait_for_exit(product_, 0ms)) workbenchBeforeExit = true;
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_EQ(wait_for_exit(product_, 0ms), 0u) << "the installer role did not finish and quit";
+  EXPECT_FALSE(workbenchBeforeExit) << "the workbench started before the installer quit";
+  expect_installed(kVersion);
+  if (auto launchers = processes_of(launcher_program()); launchers.size() == 1 && launcherCommandLine.empty()) {
+    launcherCommandLine = command_line_of(launchers.front());
+  }
+  const auto arguments = split_command_line(launcherCommandLine);
+  ASSERT_EQ(arguments.size(), 4u) << launcherCommandLine;
+  EXPECT_TRUE(same_file_path(win::wide(arguments[0]), win::wide(launcher_program()))) << arguments[0];
+  EXPECT_EQ(std::vector<std::string>(arguments.begin() + 1, arguments.end()),
+            (std::vector<std::string>{"--wait-for-process", std::to_string(product_.id), "--launch-main"}));
+
+  ASSERT_TRUE(wait_for_workbench_window(60s)) << "the launcher did not start the workbench";
+  EXPECT_EQ(processes_of(workbench_program()).size(), 1u);
+
+  // The launcher closes its window once the workbench shows one, and ends.
+  for (DWORD launcher : processes_of(launcher_program())) EXPECT_TRUE(wait_until_gone(launcher, 10s));
+}
+
+TEST_P(EndToEnd, DesktopShortcutStartsTheWorkbenchThroughTheLauncher) {
+  install_with_resume();
+  const ShortcutFields shortcut = read_shortcut(desktop_shortcut_path());
+  EXPECT_TRUE(same_file_path(win::wide(shortcut.target), win::wide(launcher_program()))) << shortcut.target;
+  EXPECT_EQ(shortcut.arguments, "--launch-main");
+
+  // As the desktop starts it: the target with the shortcut's arguments in its working folder.
+  // (Opening the .lnk through Wine's shell never returned here.)
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  std::wstring commandLine = win::wide(build_command_line(shortcut.target, split_command_line(shortcut.arguments)));
+  ASSERT_TRUE(::CreateProcessW(win::wide(shortcut.target).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, shortcut.workingDirectory.empty() ? nullptr : win::wide(shortcut.workingDirectory).c_str(),
+                               &startup, &started))
+      << ::GetLastError();
+  win::unique_handle launcherProcess(started.hProcess);
+  win::unique_handle launcherThread(started.hThread);
+  const std::optional<DWORD> launcher = started.dwProcessId;
+  const auto launchWindow = wait_for_window(*launcher, kProductWindowClass, 20s);
+  ASSERT_TRUE(launchWindow) << "no launch window";
+  EXPECT_EQ(client_size(*launchWindow).cx, kLaunchWidth);
+  EXPECT_EQ(client_size(*launchWindow).cy, kLaunchHeight);
+  EXPECT_TRUE(wait_for_workbench_window(60s)) << "the workbench did not show its window";
+  EXPECT_TRUE(wait_until_gone(*launcher, 10s)) << "the launch window stayed";
+}
+
+TEST_P(EndToEnd, InterruptedDownloadResumesAfterRecheck) {
+  const std::size_t cut = installer_.size() / 2;
+  TestService::set_fault(kInstallerPath, R"({"endAfter": )" + std::to_string(cut) + R"(, "times": 1})");
+  start({});
+  wait_for_ready();
+  click(kPrimaryCentre);
+
+  Shown failed{.phase = UiPhase::Failed};
+  ASSERT_TRUE(wait_for_text(window_, layout_text(failed, "操作未完成"), 90s)) << "the download did not fail";
+  const std::string fileName = workbench_installer_file_name(kVersion);
+  const std::string partial =
+      temp_.join("ProgramData") + "\\VelkoInstaller\\downloads\\" + partial_file_name(fileName);
+  const std::string kept = read_file(partial);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_LT(kept.size(), installer_.size());
+  EXPECT_EQ(kept, installer_.substr(0, kept.size()));
+  const std::string incomplete = fileName + " 下载不完整：应为 " + std::to_string(installer_.size()) + " 字节，实际 " +
+                                 std::to_string(kept.size()) + " 字节。";
+  failed.status = incomplete;
+  EXPECT_TRUE(shows_text(window_, layout_text(failed, incomplete))) << "the status line is not: " << incomplete;
+
+  click(kRecheckCentre);
+  wait_for_ready();
+  click(kPrimaryCentre);
+  wait_for_completed();
+  expect_installed(kVersion);
+  const auto gets = installer_gets();
+  ASSERT_FALSE(gets.empty());
+  EXPECT_EQ(gets.back().range, "bytes=" + std::to_string(kept.size()) + "-");
+}
+
+class UnsupportedWindows : public EndToEnd {
+ protected:
+  // Wine reports the version a program asks for under its own key.
+  static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\VelkoTarnOnlineInstaller.exe";
+  void SetUp() override {
+    EndToEnd::SetUp();
+    const wchar_t version[] = L"win7";
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, version, sizeof version), ERROR_SUCCESS);
+  }
+  void TearDown() override {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kKey);
+    EndToEnd::TearDown();
+  }
+};
+
+TEST_P(UnsupportedWindows, ShowsTheVerdictAndDownloadsNothing) {
+  start({"--resume"});
+  ASSERT_EQ(wait_for(window_, kSystemRing, kRingMissing, 30s), kRingMissing);
+  const Shown unsupported{
+      .supported = false, .systemLabel = "Windows 7 x64 · Build 7601", .verdict = "仅支持 Windows 10/11 x64"};
+  EXPECT_TRUE(wait_for_text(window_, layout_text(unsupported, "Windows 7 x64 · Build 7601 · 仅支持 Windows 10/11 x64"), 5s));
+  EXPECT_TRUE(shows_text(window_, layout_text(unsupported, "系统不支持")));
+  EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
+
+  // Neither --resume nor a click starts anything.
+  click(kPrimaryCentre);
+  std::this_thread::sleep_for(3s);
+  EXPECT_TRUE(shows_text(window_, layout_text(unsupported, "系统不支持")));
+  for (const auto& request : TestService::requests()) EXPECT_NE(request.target, kInstallerPath) << request.method;
+  EXPECT_FALSE(file_exists(temp_.join("ProgramData") + "\\VelkoInstaller\\downloads"));
+}
+
+std::string backend_name(const ::testing::TestParamInfo<const char*>& info) {
+  return std::string(info.param) == "nginx" ? "Nginx" : "TestService";
+}
+
+INSTANTIATE_TEST_SUITE_P(Service, EndToEnd, ::testing::Values("python", "nginx"), backend_name);
+INSTANTIATE_TEST_SUITE_P(Service, UnsupportedWindows, ::testing::Values("python", "nginx"), backend_name);
+
+}  // namespace
+}  // namespace velko::test
