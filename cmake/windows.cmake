@@ -23,7 +23,8 @@ add_executable(VelkoTarnOnlineInstaller WIN32 src/app/main_win.cpp src/app/resou
 target_link_libraries(VelkoTarnOnlineInstaller PRIVATE velko_win)
 target_link_options(VelkoTarnOnlineInstaller PRIVATE -municode)
 set_source_files_properties(src/app/resources.rc PROPERTIES
-  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/app/velko.manifest;${CMAKE_SOURCE_DIR}/src/app/velko.ico")
+  OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/app/velko.manifest;${CMAKE_SOURCE_DIR}/src/app/velko.ico;${VELKO_GENERATED_DIR}/velko_version.h")
+include(cmake/signing.cmake)
 
 # Stand-ins for the outside programs, and tools the tests use.
 file(GLOB _tool_cmake CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt")

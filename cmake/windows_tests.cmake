@@ -26,6 +26,9 @@ foreach(_file IN LISTS _windows_tests)
                RESOURCE_LOCK "velko_prefix")
 endforeach()
 
+# Reads the product's version resource.
+target_link_libraries(version_resource_test PRIVATE version)
+
 add_test(NAME harness_setup COMMAND "${CMAKE_SOURCE_DIR}/scripts/harness/harness-ctl" up "${VELKO_HARNESS_DIR}")
 set_tests_properties(harness_setup PROPERTIES FIXTURES_SETUP velko_harness)
 add_test(NAME harness_teardown COMMAND "${CMAKE_SOURCE_DIR}/scripts/harness/harness-ctl" down "${VELKO_HARNESS_DIR}")

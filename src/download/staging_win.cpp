@@ -16,11 +16,12 @@
 #include "win/system_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
+#include "velko_version.h"
 
 namespace velko {
 namespace {
 
-constexpr wchar_t kUserAgent[] = L"VelkoOnlineInstaller/1.0.0";
+constexpr wchar_t kUserAgent[] = L"VelkoOnlineInstaller/" VELKO_VERSION_TEXT;
 constexpr DWORD kReadBytes = 1'048'576;
 // Downloads are large and may stall on slow lines: longer than the policy request's limits.
 constexpr int kResolveTimeoutMs = 30'000;

@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "velko_version.h"
+
 namespace velko {
 
 // Fixed values of every request the bootstrapper sends to the download service.
-inline constexpr char kServiceUserAgent[] = "VelkoOnlineInstaller/1.0.0";
+inline constexpr char kServiceUserAgent[] = "VelkoOnlineInstaller/" VELKO_VERSION_TEXT;
 inline constexpr std::size_t kPolicyBodyLimit = 262'144;
 inline constexpr std::size_t kPolicyReadChunk = 65'536;
 

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Signs a copy of the built program with scripts/sign-exe and a throw-away CA, then checks that
+# the signature verifies against that CA only, that a change after signing breaks it, that a
+# wrong password leaves the program untouched, and that the version resource is still there.
+#   signing_test.sh PROGRAM WORK_DIR
+set -euo pipefail
+program=$(realpath "$1")
+work=$2
+sign_exe="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/sign-exe"
+description="VelkoTarn工作台 在线安装程序"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+# The CA and a code-signing certificate it issued, packed with its key as the maker's .pfx is.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=Velko Test Signing CA" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj "/O=Velko Tarn/CN=Velko Tarn Test Signer" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
+openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out signer.pem -days 2 \
+  -extfile signer.ext 2>/dev/null
+printf 'Tarn test pass 7\n' >password.txt
+openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.pfx -passout file:password.txt
+printf 'not the password\n' >wrong-password.txt
+
+# The build may have signed the program already: start from an unsigned copy.
+osslsigncode remove-signature -in "$program" -out unsigned.exe >/dev/null 2>&1 || cp "$program" unsigned.exe
+if osslsigncode verify -CAfile ca.pem -in unsigned.exe >/dev/null 2>&1; then
+  fail "an unsigned program verifies"
+fi
+
+echo "== signing with the right password"
+cp unsigned.exe signed.exe
+"$sign_exe" --pkcs12 signer.pfx --password-file password.txt --description "$description" --ca-file ca.pem \
+  signed.exe 2>&1 | tee signed.log
+cmp -s unsigned.exe signed.exe && fail "sign-exe left the program unchanged"
+osslsigncode verify -CAfile ca.pem -in signed.exe >verify.log 2>&1 || { cat verify.log; fail "the signature does not verify"; }
+grep -q "Signature verification: ok" verify.log || { cat verify.log; fail "no successful verification reported"; }
+grep -q "Message digest algorithm *: *SHA256" verify.log || { cat verify.log; fail "the signature does not use SHA-256"; }
+grep -q "Text description: $description" verify.log || { cat verify.log; fail "the description is missing"; }
+grep -q "Velko Tarn Test Signer" verify.log || { cat verify.log; fail "signed by someone else"; }
+# The signer is trusted through the CA only: the system's trust store does not know it.
+if osslsigncode verify -in signed.exe >/dev/null 2>&1; then
+  fail "the signature verifies without the test CA"
+fi
+
+echo "== changing a byte after signing"
+cp signed.exe tampered.exe
+python3 - tampered.exe <<'PY'
+import sys
+path = sys.argv[1]
+with open(path, "r+b") as data:
+    content = bytearray(data.read())
+    offset = len(content) // 3  # inside the code, far from the signature at the end
+    content[offset] ^= 0x5A
+    data.seek(0)
+    data.write(content)
+PY
+if osslsigncode verify -CAfile ca.pem -in tampered.exe >tampered.log 2>&1; then
+  cat tampered.log
+  fail "a program changed after signing still verifies"
+fi
+
+echo "== signing with a wrong password"
+cp unsigned.exe wrong.exe
+if "$sign_exe" --pkcs12 signer.pfx --password-file wrong-password.txt --description "$description" \
+     --ca-file ca.pem wrong.exe 2>wrong.log; then
+  fail "signing with a wrong password succeeded"
+fi
+cmp -s unsigned.exe wrong.exe || fail "a failed signature changed the program"
+if compgen -G ".sign-exe.*" >/dev/null; then
+  fail "sign-exe left its temporary folder behind"
+fi
+if grep -q "Tarn test pass" wrong.log signed.log; then
+  fail "the password was printed"
+fi
+
+echo "== a signature that does not verify is not kept"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout other.key -out other.pem -days 2 -subj "/CN=Other CA" 2>/dev/null
+cp unsigned.exe untrusted.exe
+if "$sign_exe" --pkcs12 signer.pfx --password-file password.txt --ca-file other.pem untrusted.exe 2>untrusted.log; then
+  fail "sign-exe kept a signature that does not verify"
+fi
+cmp -s unsigned.exe untrusted.exe || fail "a signature that does not verify changed the program"
+
+echo "== the version resource after signing"
+python3 - signed.exe "$description" <<'PY'
+import sys
+content = open(sys.argv[1], "rb").read()
+for text in ["VS_VERSION_INFO", "080404b0", "FileDescription", sys.argv[2], "ProductName", "VelkoTarn工作台",
+             "OriginalFilename", "VelkoTarnOnlineInstaller.exe", "1.0.0.0"]:
+    if text.encode("utf-16-le") not in content:
+        sys.exit(f"FAIL: the signed program lacks {text!r} in its version resource")
+PY
+
+echo "authenticode signing: all checks passed"
