@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# UI benchmark under the Wine harness: start-up to the first painted window against a minimal
+# Win32 window, the paint time of one frame against one BitBlt, the processor time of a window
+# idling in Ready against the minimal window, and the size of the program.
+# Output also goes to docs/bench-ui.txt.
+set -euo pipefail
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$source_dir/build/windows"
+cd "$source_dir"
+cmake --build --preset windows --target ui_bench trust-ca >/dev/null
+export VELKO_HARNESS_DIR="$build/harness"
+"$source_dir/scripts/harness/harness-ctl" up "$VELKO_HARNESS_DIR"
+
+# The build carries debug information (RelWithDebInfo): a stripped copy gives the shipped size.
+stripped=$(mktemp /tmp/velko-ui-bench-stripped.XXXXXX)
+trap 'rm -f "$stripped"' EXIT
+x86_64-w64-mingw32-strip -o "$stripped" "$build/VelkoTarnOnlineInstaller.exe"
+
+{
+  echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) CPUs, Wine $("${VELKO_WINE:-/usr/lib/wine/wine64}" --version 2>/dev/null)"
+  echo "UI benchmark: the installer window against a minimal Win32 window and plain GDI copies"
+  echo
+  "$source_dir/scripts/harness/wine-run" "$build/ui_bench.exe" "Z:$(printf '%s' "$stripped" | tr '/' '\\')" | tr -d '\r'
+} | tee "$source_dir/docs/bench-ui.txt"
