@@ -12,6 +12,7 @@
 
 #include "common/command_line.h"
 #include "common/utf.h"
+#include "detect/windows_version.h"
 #include "download/staging_rules.h"
 #include "install/install_manifest.h"
 #include "stand_in_versions.h"
@@ -105,6 +106,15 @@ std::string command_line_of(DWORD processId) {
     return {};
   }
   return win::narrow(text);
+}
+
+// Pixels of a row's value text that are not the panel: zero when the row shows no value.
+int value_text_pixels(HWND window, int rowTop) {
+  int count = 0;
+  for (int y = rowTop + 8; y < rowTop + 28; y += 2) {
+    for (int x = 278; x < 520; x += 2) count += screen_pixel(window, x, y) == kPanel ? 0 : 1;
+  }
+  return count;
 }
 
 // The situation a text is looked for in; the window's own layout says where and how it is drawn.
@@ -229,7 +239,11 @@ TEST_P(EndToEnd, FirstInstallationByClickThenOpenTheProgram) {
   start({});
   wait_for_ready();
   EXPECT_TRUE(shows_text(window_, layout_text({}, "开始安装")));
+  EXPECT_FALSE(shows_text(window_, layout_text({.workbench = WorkbenchInstallState::Older}, "立即更新")));
   EXPECT_TRUE(installer_gets().empty()) << "downloaded before the click";
+  EXPECT_EQ(pixel(window_, kWebView2Ring), kRingMissing);
+  EXPECT_EQ(pixel(window_, kWorkbenchRing), kRingMissing);
+  for (int rowTop : {258, 292, 326, 360, 394, 428}) EXPECT_GT(value_text_pixels(window_, rowTop), 20) << rowTop;
 
   click(kPrimaryCentre);
   EXPECT_EQ(wait_for(window_, kPrimaryFill, kPrimaryDisabled, 10s), kPrimaryDisabled) << "no busy phase";
@@ -386,7 +400,7 @@ class UnsupportedWindows : public EndToEnd {
   static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\VelkoTarnOnlineInstaller.exe";
   void SetUp() override {
     EndToEnd::SetUp();
-    const wchar_t version[] = L"win7";
+    const wchar_t version[] = L"win81";
     ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, version, sizeof version), ERROR_SUCCESS);
   }
   void TearDown() override {
@@ -398,9 +412,12 @@ class UnsupportedWindows : public EndToEnd {
 TEST_P(UnsupportedWindows, ShowsTheVerdictAndDownloadsNothing) {
   start({"--resume"});
   ASSERT_EQ(wait_for(window_, kSystemRing, kRingMissing, 30s), kRingMissing);
-  const Shown unsupported{
-      .supported = false, .systemLabel = "Windows 7 x64 · Build 7601", .verdict = "仅支持 Windows 10/11 x64"};
-  EXPECT_TRUE(wait_for_text(window_, layout_text(unsupported, "Windows 7 x64 · Build 7601 · 仅支持 Windows 10/11 x64"), 5s));
+  // What Wine's Windows 8.1 reports: 6.3, build 9600, a workstation.
+  const SystemClassification system = classify_version(WindowsVersion{6, 3, 9600, kWorkstationProductType});
+  ASSERT_FALSE(system.supported);
+  const Shown unsupported{.supported = false, .systemLabel = system.systemLabel, .verdict = system.verdict};
+  EXPECT_TRUE(
+      wait_for_text(window_, layout_text(unsupported, system.systemLabel + " · " + system.verdict), 5s));
   EXPECT_TRUE(shows_text(window_, layout_text(unsupported, "系统不支持")));
   EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
 

@@ -575,6 +575,15 @@ def put_file(args):
     return 0 if control_call(args, "PUT", "/files/" + urllib.parse.quote(name, safe=""), data) == 200 else 1
 
 
+def set_fault(args):
+    query = "/fault?path=" + urllib.parse.quote(args.path, safe="")
+    return 0 if control_call(args, "POST", query, args.fault.encode("utf-8")) == 200 else 1
+
+
+def set_backend(args):
+    return 0 if control_call(args, "POST", "/backend?name=" + args.name, b"") == 200 else 1
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -601,11 +610,21 @@ def main():
     upload.add_argument("--control-port", type=int, default=8081)
     upload.add_argument("--name", help="file name to serve it under (default: the file's own name)")
     upload.add_argument("file")
+    fault = sub.add_parser("set-fault", help="a fault (JSON object) for one request path of a running service")
+    fault.add_argument("--host", required=True)
+    fault.add_argument("--control-port", type=int, default=8081)
+    fault.add_argument("path")
+    fault.add_argument("fault")
+    backend = sub.add_parser("set-backend", help="who answers on the HTTPS port: python or nginx")
+    backend.add_argument("--host", required=True)
+    backend.add_argument("--control-port", type=int, default=8081)
+    backend.add_argument("name", choices=["python", "nginx"])
     args = parser.parse_args()
     if args.command == "serve":
         serve(args)
         return 0
-    return {"ping": ping, "set-policy": set_policy, "put-file": put_file}[args.command](args)
+    return {"ping": ping, "set-policy": set_policy, "put-file": put_file, "set-fault": set_fault,
+            "set-backend": set_backend}[args.command](args)
 
 
 if __name__ == "__main__":
