@@ -24,6 +24,17 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
     ::PostQuitMessage(0);
     return 0;
   }
+  if (message == WM_PAINT) {
+    // Says what it is, so a demo's screenshot shows which program came up.
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(window, &paint);
+    RECT client;
+    ::GetClientRect(window, &client);
+    ::SetBkMode(dc, TRANSPARENT);
+    ::DrawTextW(dc, L"VelkoTarn工作台 (stand-in) --main", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    ::EndPaint(window, &paint);
+    return 0;
+  }
   return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
