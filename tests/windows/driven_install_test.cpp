@@ -11,6 +11,7 @@
 #include "support/installation_fixture.h"
 #include "support/installer_screen.h"
 #include "support/paths.h"
+#include "support/private_machine.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
 #include "support/screen_input.h"
@@ -72,12 +73,9 @@ class DrivenInstall : public ::testing::Test {
   }
 
   std::string installer_;
-  ScopedTempDir temp_;
-  ScopedEnvironment programData_{"ProgramData", temp_.join("ProgramData")};
-  ScopedEnvironment localAppData_{"LOCALAPPDATA", temp_.join("LocalAppData")};
-  ScopedEnvironment programFiles_{"ProgramFiles(x86)", temp_.join("ProgramFiles86")};
-  ScopedEnvironment standInLog_{"VELKO_WEBVIEW2_STANDIN_LOG", temp_.join("standin.log")};
-  std::string directory_ = temp_.join("VelkoTarn工作台");
+  PrivateMachine machine_;
+  ScopedTempDir& temp_ = machine_.temp;
+  const std::string& directory_ = machine_.installDirectory;
   win::ChildProcess product_;
   HWND window_ = nullptr;
 };

@@ -12,6 +12,7 @@
 
 #include "app/bootstrap_state.h"
 #include "ui/painting_win.h"
+#include "win/dib.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -29,13 +30,7 @@ void PrintTo(const Colour& c, std::ostream* os) { *os << "RGB(" << c.r << ", " <
 class Canvas {
  public:
   Canvas(int width, int height) : width_(width), height_(height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = win::top_down_dib_info(width, height);
     dc_.reset(::CreateCompatibleDC(nullptr));
     bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
     previous_ = ::SelectObject(dc_.get(), bitmap_.get());

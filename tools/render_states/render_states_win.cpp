@@ -12,6 +12,7 @@
 
 #include "app/bootstrap_state.h"
 #include "ui/painting_win.h"
+#include "win/dib.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -42,13 +43,7 @@ bool write_bmp(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, int 
 
 bool render(const std::wstring& folder, const char* name, BootstrapState& state, int width, int height) {
   win::unique_hdc screen(::CreateCompatibleDC(nullptr));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = win::top_down_dib_info(width, height);
   void* bits = nullptr;
   win::unique_hbitmap bitmap(::CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap) return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ui/painting_win.h"
+#include "win/dib.h"
 #include "win/unique_any.h"
 
 namespace velko::test {
@@ -32,13 +33,7 @@ Pixels read_pixels(HDC source, int x, int y, int width, int height) {
     win::SelectedObject selected(memory.get(), bitmap.get());
     ::BitBlt(memory.get(), 0, 0, width, height, source, x, y, SRCCOPY);
   }
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = win::top_down_dib_info(width, height);
   std::vector<RGBQUAD> raw(static_cast<std::size_t>(width * height));
   ::GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS);
   pixels.colours.reserve(raw.size());
@@ -77,13 +72,7 @@ int text_mismatch(HWND window, const TextOp& text) {
   ::ReleaseDC(nullptr, screen);
 
   win::unique_hdc memory(::CreateCompatibleDC(nullptr));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = win::top_down_dib_info(width, height);
   void* bits = nullptr;
   win::unique_hbitmap bitmap(::CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   Pixels expected{width, height, {}};
