@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "ui/embedded_images.h"
+#include "win/dib.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -72,10 +73,9 @@ class KeptFont {
     // Wine files glyphs under the DC's anti-aliasing too, which is off for DCs of 8 bits or less
     // (a new memory DC holds a 1 x 1 monochrome bitmap): the holder gets a 32-bit pixel, like
     // the frames the window paints into.
-    const BITMAPINFOHEADER header = top_down_header(1, 1);
+    const BITMAPINFO info = win::top_down_dib_info(1, 1);
     void* bits = nullptr;
-    canvas_.reset(::CreateDIBSection(holder_.get(), reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                     &bits, nullptr, 0));
+    canvas_.reset(::CreateDIBSection(holder_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!canvas_) return;
     canvasSelected_.emplace(holder_.get(), canvas_.get());
     fontSelected_.emplace(holder_.get(), font_.get());
