@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "app/bootstrap_state.h"
 #include "ui/painting_win.h"
 #include "win/dib.h"
 #include "win/unique_any.h"
+#include "win/wide.h"
 
 namespace velko {
 namespace {
@@ -35,6 +38,7 @@ class Canvas {
   ~Canvas() { ::SelectObject(dc_.get(), previous_); }
 
   bool ready() const { return dc_ && bitmap_ && bits_ != nullptr; }
+  HDC dc() const { return dc_.get(); }
   void paint(BootstrapState& state) {
     paint_content(dc_.get(), state, SIZE{width_, height_});
     ::GdiFlush();
@@ -264,6 +268,109 @@ TEST(Paint, LaunchStatusLineChangesWithThe42ndTick) {
   EXPECT_EQ(first, at41);
   EXPECT_NE(at41, at42);
   EXPECT_NE(std::count(at41.begin(), at41.end(), Colour{18, 24, 32}), static_cast<long>(at41.size()));
+}
+
+
+// A text drawn the plain way: a font made for this one call and deleted after it.
+void draw_with_own_font(HDC dc, const std::wstring& text, const Rect& rect, Rgb colour, int size, int weight,
+                        bool centred) {
+  win::unique_hfont font(::CreateFontW(-size, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                       CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei UI"));
+  win::SelectedObject selected(dc, font.get());
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, RGB(colour.r, colour.g, colour.b));
+  RECT area{rect.left, rect.top, rect.right, rect.bottom};
+  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &area,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | (centred ? DT_CENTER : 0));
+}
+
+struct Sample {
+  std::wstring text;
+  int size, weight;
+  bool centred;
+};
+
+// Every size and weight the two windows use, and texts longer than their line.
+std::vector<Sample> samples() {
+  const std::wstring longText = L"下载失败：连接被重置，请检查网络后重新检测；未通过 SHA256 校验的文件绝不会执行。" +
+                                std::wstring(40, L'W');
+  return {
+      {L"VelkoTarn工作台", 12, 700, true}, {L"×", 17, 400, true},        {L"准备安装", 13, 600, false},
+      {L"目标版本  v1.2.3", 11, 500, true}, {L"环境检测完成", 18, 650, false}, {L"尚未选择", 12, 400, false},
+      {L"选择目录", 11, 600, true},        {L"组件检测", 12, 600, false},    {L"WebView2 运行环境", 14, 500, false},
+      {L"已下载 · 待安装", 13, 400, false}, {L"打开程序", 12, 700, true},    {L"只下载当前电脑缺少的组件", 11, 400, false},
+      {L"Velko Tarn 工作台", 13, 650, false}, {L"正在启动Velko Tarn 工作台", 22, 700, false},
+      {L"正在连接Velko服务器", 14, 600, false}, {longText, 12, 400, false},  {longText, 13, 400, true},
+      {longText, 18, 650, false},
+  };
+}
+
+// Draws every sample on its own line of a 720 x 620 canvas on the panel colour.
+void draw_samples(Canvas& canvas, bool ownFonts) {
+  fill_rect(canvas.dc(), {0, 0, 720, 620}, {37, 37, 38});
+  int top = 4;
+  for (const Sample& sample : samples()) {
+    const Rect line{20, top, 620, top + 30};
+    if (ownFonts) {
+      draw_with_own_font(canvas.dc(), sample.text, line, {220, 220, 220}, sample.size, sample.weight, sample.centred);
+    } else {
+      draw_text(canvas.dc(), win::narrow(sample.text), line, {220, 220, 220}, sample.size, sample.weight,
+                sample.centred);
+    }
+    top += 33;
+  }
+  ::GdiFlush();
+}
+
+TEST(Paint, KeptFontsDrawExactlyWhatAFontPerTextDraws) {
+  Canvas own(720, 620), first(720, 620), again(720, 620);
+  ASSERT_TRUE(own.ready() && first.ready() && again.ready());
+  draw_samples(first, false);  // the fonts may be made here
+  draw_samples(again, false);  // and are kept from here on
+  draw_samples(own, true);
+  const auto expected = region(own, 0, 0, 720, 620);
+  EXPECT_NE(std::count(expected.begin(), expected.end(), Colour{37, 37, 38}), static_cast<long>(expected.size()));
+  EXPECT_EQ(region(first, 0, 0, 720, 620), expected);
+  EXPECT_EQ(region(again, 0, 0, 720, 620), expected);
+  // The over-long texts end inside their line.
+  for (int y = 4 + 15 * 33; y < 4 + 18 * 33; ++y) {
+    for (int x = 620; x < 720; ++x) ASSERT_EQ(first.at(x, y), (Colour{37, 37, 38})) << x << "," << y;
+  }
+}
+
+TEST(Paint, TextLeavesTheFontOfTheDcAsItWas) {
+  Canvas canvas(200, 40);
+  ASSERT_TRUE(canvas.ready());
+  const HGDIOBJ before = ::GetCurrentObject(canvas.dc(), OBJ_FONT);
+  draw_text(canvas.dc(), "准备安装", {0, 0, 200, 40}, {255, 255, 255}, 13, 600, false);
+  draw_text(canvas.dc(), "准备安装", {0, 0, 200, 40}, {255, 255, 255}, 13, 600, false);
+  EXPECT_EQ(::GetCurrentObject(canvas.dc(), OBJ_FONT), before);
+}
+
+TEST(Paint, SeveralThreadsPaintTheSameFrames) {
+  auto reference = installer_state(UiPhase::Ready);
+  Canvas canvas(720, 620);
+  ASSERT_TRUE(canvas.ready());
+  canvas.paint(*reference);
+  const auto expected = region(canvas, 0, 0, 720, 620);
+  constexpr int kThreads = 4;
+  std::vector<int> mismatches(kThreads, -1);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      auto state = installer_state(UiPhase::Ready);
+      Canvas own(720, 620);
+      if (!own.ready()) return;
+      int wrong = 0;
+      for (int frame = 0; frame < 10; ++frame) {
+        own.paint(*state);
+        if (region(own, 0, 0, 720, 620) != expected) ++wrong;
+      }
+      mismatches[t] = wrong;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 
 }  // namespace
