@@ -18,20 +18,8 @@ namespace {
 COLORREF colour_ref(Rgb colour) { return RGB(colour.r, colour.g, colour.b); }
 RECT to_rect(const Rect& rect) { return RECT{rect.left, rect.top, rect.right, rect.bottom}; }
 
-BITMAPINFOHEADER top_down_header(int width, int height) {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = -height;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  header.biCompression = BI_RGB;
-  return header;
-}
-
 void draw_pixels(HDC dc, const PixelImage& image, int x, int y, int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader = top_down_header(image.width, image.height);
+  const BITMAPINFO info = win::top_down_dib_info(image.width, image.height);
   ::StretchDIBits(dc, x, y, width, height, 0, 0, image.width, image.height, image.bgrx.data(), &info, DIB_RGB_COLORS,
                   SRCCOPY);
 }
