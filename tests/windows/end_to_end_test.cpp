@@ -427,12 +427,57 @@ TEST_P(UnsupportedWindows, ShowsTheVerdictAndDownloadsNothing) {
   EXPECT_FALSE(file_exists(temp_.join("ProgramData") + "\\VelkoInstaller\\downloads"));
 }
 
+// The close rules of the busy and failed phases need a download that hangs and is then refused,
+// which only the Python service can be told to do.
+class BusyWindow : public EndToEnd {};
+
+TEST_P(BusyWindow, EscapeIsIgnoredWhileDownloadingAndClosesAfterTheFailure) {
+  // The installer request hangs a while and is then refused.
+  TestService::set_fault(kInstallerPath, R"({"delayMs": 4000, "status": 404})");
+  start({});
+  wait_for_ready();
+
+  click_at(window_, kPrimaryCentre.x, kPrimaryCentre.y);
+  move_to(window_, kCloseBox.x + 16, kCloseBox.y + 16);
+  ASSERT_EQ(wait_for(window_, kPrimaryFill, kPrimaryDisabled, 10s), kPrimaryDisabled) << "no busy phase";
+  const auto requestDeadline = std::chrono::steady_clock::now() + 3s;
+  while (installer_gets().empty() && std::chrono::steady_clock::now() < requestDeadline) std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(installer_gets().size(), 1u) << "the download has not started";
+
+  press_escape(window_);
+  std::this_thread::sleep_for(700ms);
+  ASSERT_FALSE(wait_for_exit(product_, 0ms)) << "Esc closed the window while downloading";
+  EXPECT_TRUE(visible_window_of(product_.id, kProductWindowClass));
+  EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
+  EXPECT_EQ(pixel(window_, kCloseBox), kCloseIdle) << "the close box lights up while busy";
+
+  // The refusal ends the run in Failed: the close box, under the mouse, lights up again.
+  Colour close = pixel(window_, kCloseBox);
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  for (int i = 0; close != kCloseHot && std::chrono::steady_clock::now() < deadline; ++i) {
+    move_to(window_, kCloseBox.x + 16 + i % 2, kCloseBox.y + 16);
+    std::this_thread::sleep_for(200ms);
+    close = pixel(window_, kCloseBox);
+  }
+  ASSERT_EQ(close, kCloseHot);
+  EXPECT_EQ(pixel(window_, kPrimaryFill), kPrimaryDisabled);
+  EXPECT_NE(pixel(window_, kWorkbenchRing), kRingDone);
+  EXPECT_NE(pixel(window_, kWorkbenchRing), kRingChecking);
+  EXPECT_FALSE(file_exists(directory_ + "\\install-manifest.json"));
+  EXPECT_FALSE(file_exists(temp_.join("standin.log"))) << "an installer ran after a failed download";
+  EXPECT_FALSE(wait_for_exit(product_, 0ms));
+
+  press_escape(window_);
+  EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
+}
+
 std::string backend_name(const ::testing::TestParamInfo<const char*>& info) {
   return std::string(info.param) == "nginx" ? "Nginx" : "TestService";
 }
 
 INSTANTIATE_TEST_SUITE_P(Service, EndToEnd, ::testing::Values("python", "nginx"), backend_name);
 INSTANTIATE_TEST_SUITE_P(Service, UnsupportedWindows, ::testing::Values("python", "nginx"), backend_name);
+INSTANTIATE_TEST_SUITE_P(Service, BusyWindow, ::testing::Values("python"), backend_name);
 
 }  // namespace
 }  // namespace velko::test
