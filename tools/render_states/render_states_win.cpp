@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/bootstrap_state.h"
+#include "detect/windows_version.h"
 #include "ui/painting_win.h"
 #include "win/dib.h"
 #include "win/unique_any.h"
@@ -63,10 +64,12 @@ std::unique_ptr<BootstrapState> installer(UiPhase phase, WorkbenchInstallState w
   state->phase = phase;
   state->workbenchState = workbench;
   state->updateMode = workbench == WorkbenchInstallState::Older;
+  // What the classification says of a Windows 11 23H2 workstation.
+  const SystemClassification system = classify_version(WindowsVersion{10, 0, 22631, kWorkstationProductType});
   EnvironmentReport report;
-  report.systemLabel = "Windows 11 专业版 23H2 · x64";
-  report.verdict = "受支持";
-  report.supported = true;
+  report.systemLabel = system.systemLabel;
+  report.verdict = system.verdict;
+  report.supported = system.supported;
   report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = true;
   report.workbenchCurrent = workbench == WorkbenchInstallState::Current;
   state->environment = report;
@@ -105,8 +108,10 @@ int wmain(int argc, wchar_t** argv) {
   shot("installer-ready-update", installer(UiPhase::Ready, W::Older));
 
   auto unsupported = installer(UiPhase::Ready, W::None);
-  unsupported->environment->supported = false;
-  unsupported->environment->systemLabel = "Windows Server 2019 · x64（不在支持范围）";
+  const SystemClassification windows7 = classify_version(WindowsVersion{6, 1, 7601, kWorkstationProductType});
+  unsupported->environment->supported = windows7.supported;
+  unsupported->environment->systemLabel = windows7.systemLabel;
+  unsupported->environment->verdict = windows7.verdict;
   shot("installer-ready-unsupported", std::move(unsupported));
 
   auto downloading = installer(UiPhase::Downloading, W::None);
