@@ -2,7 +2,6 @@
 // release published with the maker's publishing command, served once by the Python test
 // service and once by stock nginx with the repository's site configuration.
 #include <windows.h>
-#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 
 #include "common/command_line.h"
 #include "common/utf.h"
+#include "detect/running_workbench.h"
 #include "detect/windows_version.h"
 #include "download/staging_rules.h"
 #include "install/install_manifest.h"
@@ -24,6 +24,7 @@
 #include "support/scoped_temp_dir.h"
 #include "support/screen_text.h"
 #include "support/test_service.h"
+#include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -46,36 +47,17 @@ std::vector<RecordedRequest> installer_gets() {
   return gets;
 }
 
-bool same_file_path(const std::wstring& a, const std::wstring& b) {
-  return ascii_lower(win::narrow(a)) == ascii_lower(win::narrow(b));
-}
-
-std::wstring image_of(DWORD processId) {
-  win::unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  if (!process) return {};
-  wchar_t path[MAX_PATH * 2];
-  DWORD length = MAX_PATH * 2;
-  if (!::QueryFullProcessImageNameW(process.get(), 0, path, &length)) return {};
-  return std::wstring(path, length);
-}
-
-// Identifiers of the running processes started from this file.
-std::vector<DWORD> processes_of(const std::string& image) {
-  std::vector<DWORD> found;
-  win::unique_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return found;
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-    if (same_file_path(image_of(entry.th32ProcessID), win::wide(image))) found.push_back(entry.th32ProcessID);
-  }
-  return found;
+// A running process started from this file, by the program's own process search.
+std::optional<DWORD> running_process_of(const std::string& image) {
+  const auto found = find_running_process(image);
+  EXPECT_TRUE(found) << found.error();
+  return found.value_or(std::nullopt);
 }
 
 std::optional<DWORD> wait_for_process_of(const std::string& image, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   do {
-    if (auto found = processes_of(image); !found.empty()) return found.front();
+    if (auto found = running_process_of(image)) return found;
     std::this_thread::sleep_for(20ms);
   } while (std::chrono::steady_clock::now() < deadline);
   return std::nullopt;
@@ -159,8 +141,10 @@ class EndToEnd : public ::testing::TestWithParam<const char*> {
   void TearDown() override {
     if (product_.process && !wait_for_exit(product_, 0ms)) ::TerminateProcess(product_.process.get(), 0);
     for (const std::string& image : {workbench_program(), launcher_program()}) {
-      for (DWORD id : processes_of(image)) {
-        win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+      for (int i = 0; i < 10; ++i) {
+        const auto id = running_process_of(image);
+        if (!id) break;
+        win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, *id));
         if (process) ::TerminateProcess(process.get(), 0), ::WaitForSingleObject(process.get(), 5000);
       }
     }
@@ -309,35 +293,36 @@ TEST_P(EndToEnd, InstallerRoleHandsOverToTheLauncher) {
   bool workbenchBeforeExit = false;
   const auto deadline = std::chrono::steady_clock::now() + 120s;
   while (!wait_for_exit(product_, 0ms) && std::chrono::steady_clock::now() < deadline) {
-    if (auto launchers = processes_of(launcher_program()); launchers.size() == 1 && launcherCommandLine.empty()) {
-      launcherCommandLine = command_line_of(launchers.front());
+    if (auto launcher = running_process_of(launcher_program()); launcher && launcherCommandLine.empty()) {
+      launcherCommandLine = command_line_of(*launcher);
     }
-    if (!processes_of(workbench_program()).empty() && !wait_for_exit(product_, 0ms)) workbenchBeforeExit = true;
+    if (running_process_of(workbench_program()) && !wait_for_exit(product_, 0ms)) workbenchBeforeExit = true;
     std::this_thread::sleep_for(20ms);
   }
   ASSERT_EQ(wait_for_exit(product_, 0ms), 0u) << "the installer role did not finish and quit";
   EXPECT_FALSE(workbenchBeforeExit) << "the workbench started before the installer quit";
   expect_installed(kVersion);
-  if (auto launchers = processes_of(launcher_program()); launchers.size() == 1 && launcherCommandLine.empty()) {
-    launcherCommandLine = command_line_of(launchers.front());
+  if (auto launcher = running_process_of(launcher_program()); launcher && launcherCommandLine.empty()) {
+    launcherCommandLine = command_line_of(*launcher);
   }
   const auto arguments = split_command_line(launcherCommandLine);
   ASSERT_EQ(arguments.size(), 4u) << launcherCommandLine;
-  EXPECT_TRUE(same_file_path(win::wide(arguments[0]), win::wide(launcher_program()))) << arguments[0];
+  EXPECT_TRUE(win::same_path(arguments[0], launcher_program())) << arguments[0];
   EXPECT_EQ(std::vector<std::string>(arguments.begin() + 1, arguments.end()),
             (std::vector<std::string>{"--wait-for-process", std::to_string(product_.id), "--launch-main"}));
 
   ASSERT_TRUE(wait_for_workbench_window(60s)) << "the launcher did not start the workbench";
-  EXPECT_EQ(processes_of(workbench_program()).size(), 1u);
 
   // The launcher closes its window once the workbench shows one, and ends.
-  for (DWORD launcher : processes_of(launcher_program())) EXPECT_TRUE(wait_until_gone(launcher, 10s));
+  if (auto launcher = running_process_of(launcher_program())) {
+    EXPECT_TRUE(wait_until_gone(*launcher, 10s));
+  }
 }
 
 TEST_P(EndToEnd, DesktopShortcutStartsTheWorkbenchThroughTheLauncher) {
   install_with_resume();
   const ShortcutFields shortcut = read_shortcut(desktop_shortcut_path());
-  EXPECT_TRUE(same_file_path(win::wide(shortcut.target), win::wide(launcher_program()))) << shortcut.target;
+  EXPECT_TRUE(win::same_path(shortcut.target, launcher_program())) << shortcut.target;
   EXPECT_EQ(shortcut.arguments, "--launch-main");
 
   // As the desktop starts it: the target with the shortcut's arguments in its working folder.
