@@ -7,7 +7,20 @@ set(VELKO_SIGNING_CA_FILE "" CACHE FILEPATH "Certificates the new signature is v
 # The osslsigncode that signs and that the signing test runs; Debian 12's 2.5 and backports' 2.9 both work.
 find_program(VELKO_OSSLSIGNCODE osslsigncode)
 
-set(VELKO_SIGNING_DESCRIPTION "VelkoTarn工作台 在线安装程序")
+# The description the signature carries is the program's own (CMakeLists.txt), as in its version resource.
+if(NOT VELKO_FILE_DESCRIPTION)
+  message(FATAL_ERROR "VELKO_FILE_DESCRIPTION must be set before cmake/signing.cmake is included.")
+endif()
+
+# Signing is a step of its own after the link, not part of it: it runs when the program was linked
+# again, when the certificate or password file changed, and when any signing setting changed (the
+# settings are in its command, and ninja runs a step again whose command changed). So configuring
+# an existing build folder for signing signs the program already there. The stamp records that
+# the program on disk carries the signature of these settings; it is written after the program,
+# so neither the link nor the signing runs again on the next build.
+set(_sign_stamp "${CMAKE_CURRENT_BINARY_DIR}/VelkoTarnOnlineInstaller.signed")
+set(_program "${CMAKE_CURRENT_BINARY_DIR}/VelkoTarnOnlineInstaller${CMAKE_EXECUTABLE_SUFFIX}")
+set(_sign_exe "${CMAKE_CURRENT_LIST_DIR}/../scripts/sign-exe")
 
 if(VELKO_SIGNING_PKCS12)
   foreach(_file IN ITEMS VELKO_SIGNING_PKCS12 VELKO_SIGNING_PASSWORD_FILE VELKO_SIGNING_CA_FILE)
@@ -18,30 +31,53 @@ if(VELKO_SIGNING_PKCS12)
   if(NOT VELKO_OSSLSIGNCODE)
     message(FATAL_ERROR "Signing needs osslsigncode (scripts/deps installs it), or VELKO_OSSLSIGNCODE.")
   endif()
-  set(_sign_arguments --pkcs12 "${VELKO_SIGNING_PKCS12}" --description "${VELKO_SIGNING_DESCRIPTION}")
+  set(_sign_arguments --pkcs12 "${VELKO_SIGNING_PKCS12}" --description "${VELKO_FILE_DESCRIPTION}")
+  set(_sign_inputs "${VELKO_SIGNING_PKCS12}" "${_sign_exe}")
   if(VELKO_SIGNING_PASSWORD_FILE)
     list(APPEND _sign_arguments --password-file "${VELKO_SIGNING_PASSWORD_FILE}")
+    list(APPEND _sign_inputs "${VELKO_SIGNING_PASSWORD_FILE}")
   endif()
   if(VELKO_SIGNING_TIMESTAMP_URL)
     list(APPEND _sign_arguments --timestamp-url "${VELKO_SIGNING_TIMESTAMP_URL}")
   endif()
   if(VELKO_SIGNING_CA_FILE)
     list(APPEND _sign_arguments --ca-file "${VELKO_SIGNING_CA_FILE}")
+    list(APPEND _sign_inputs "${VELKO_SIGNING_CA_FILE}")
   endif()
-  add_custom_command(TARGET VelkoTarnOnlineInstaller POST_BUILD
+  # sign-exe replaces a signature the program already carries, so signing again never stacks.
+  add_custom_command(OUTPUT "${_sign_stamp}"
+    COMMAND "${CMAKE_COMMAND}" -E rm -f "${_sign_stamp}"
     COMMAND "${CMAKE_COMMAND}" -E env "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}"
-            "${CMAKE_SOURCE_DIR}/scripts/sign-exe" ${_sign_arguments} "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
+            "${_sign_exe}" ${_sign_arguments} "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
+    COMMAND "${CMAKE_COMMAND}" -E touch "${_sign_stamp}"
+    DEPENDS VelkoTarnOnlineInstaller ${_sign_inputs}
     COMMENT "Signing VelkoTarnOnlineInstaller.exe"
     VERBATIM)
+  add_custom_target(VelkoTarnOnlineInstaller_signature ALL DEPENDS "${_sign_stamp}")
 elseif(VELKO_SIGNING_PASSWORD_FILE OR VELKO_SIGNING_TIMESTAMP_URL OR VELKO_SIGNING_CA_FILE)
   message(FATAL_ERROR "The signing options need VELKO_SIGNING_PKCS12, the maker's certificate.")
+elseif(EXISTS "${_sign_stamp}")
+  # Signing was switched off in a folder that signed before: the program there still carries the
+  # old signature. Removing it makes the next build link it again, unsigned.
+  message(STATUS "Signing switched off: VelkoTarnOnlineInstaller${CMAKE_EXECUTABLE_SUFFIX} will be linked again, unsigned")
+  file(REMOVE "${_sign_stamp}" "${_program}")
 endif()
 
 # Signs a copy of the product with a throw-away certificate: the signature verifies, breaks when
 # the file is changed afterwards, and keeps the version resource. Needs no Wine.
 add_test(NAME authenticode_signing
-  COMMAND "${CMAKE_SOURCE_DIR}/tests/tools/signing_test.sh" "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
+  COMMAND "${CMAKE_CURRENT_LIST_DIR}/../tests/tools/signing_test.sh" "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
           "${CMAKE_BINARY_DIR}/signing-test")
 if(VELKO_OSSLSIGNCODE)
   set_tests_properties(authenticode_signing PROPERTIES ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
+endif()
+
+# The signing step of the build on a small project of its own: signs when configured for it, when
+# a setting or the certificate changes and after a link, never twice, and not again on the next
+# build. Needs no Wine.
+add_test(NAME authenticode_signing_build
+  COMMAND "${CMAKE_CURRENT_LIST_DIR}/../tests/tools/signing_build_test.sh" "${CMAKE_SOURCE_DIR}"
+          "${CMAKE_BINARY_DIR}/signing-build-test")
+if(VELKO_OSSLSIGNCODE)
+  set_tests_properties(authenticode_signing_build PROPERTIES ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
 endif()

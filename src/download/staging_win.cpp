@@ -11,17 +11,16 @@
 #include "download/digest_text.h"
 #include "download/download_store.h"
 #include "policy/download_address.h"
+#include "policy/policy_request.h"
 #include "win/http_session.h"
 #include "win/os_error.h"
 #include "win/system_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
-#include "velko_version.h"
 
 namespace velko {
 namespace {
 
-constexpr wchar_t kUserAgent[] = L"VelkoOnlineInstaller/" VELKO_VERSION_TEXT;
 constexpr DWORD kReadBytes = 1'048'576;
 // Downloads are large and may stall on slow lines: longer than the policy request's limits.
 constexpr int kResolveTimeoutMs = 30'000;
@@ -82,7 +81,7 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   const auto address = parse_download_address(package.downloadUrl);
   if (!address) return std::unexpected(address.error());
 
-  const win::unique_hinternet session = win::open_http_session(kUserAgent);
+  const win::unique_hinternet session = win::open_http_session(win::wide(kServiceUserAgent));
   if (!session) return coded("初始化下载服务失败", last_error());
   win::apply_session_settings(session.get(), address->secure);
   set_download_timeouts(session.get());

@@ -9,7 +9,8 @@
 set -euo pipefail
 program=$(realpath "$1")
 work=$2
-sign_exe="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/scripts/sign-exe"
+tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+sign_exe="$tools/../../scripts/sign-exe"
 description="VelkoTarn工作台 在线安装程序"
 osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 export OSSLSIGNCODE=$osslsigncode
@@ -28,14 +29,8 @@ version=${version%%$'\n'*}
 echo "using ${version%%,*} ($(command -v "$osslsigncode"))"
 
 # The CA and a code-signing certificate it issued, packed with its key as the maker's .pfx is.
-openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=Velko Test Signing CA" \
-  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -keyout signer.key -out signer.csr -subj "/O=Velko Tarn/CN=Velko Tarn Test Signer" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >signer.ext
-openssl x509 -req -in signer.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out signer.pem -days 2 \
-  -extfile signer.ext 2>/dev/null
-printf 'Tarn test pass 7\n' >password.txt
-openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem -out signer.pfx -passout file:password.txt
+source "$tools/test_signer.sh"
+make_test_signer
 printf 'not the password\n' >wrong-password.txt
 
 # The build may have signed the program already: start from an unsigned copy.
@@ -58,6 +53,23 @@ grep -q "Velko Tarn Test Signer" verify.log || { cat verify.log; fail "signed by
 if "$osslsigncode" verify -in signed.exe >/dev/null 2>&1; then
   fail "the signature verifies without the test CA"
 fi
+
+echo "== signing a signed program again"
+# The old signature is replaced, not nested: the same certificate and description give a program
+# of the size signing once gives, and a new description is the one the signature carries.
+cp signed.exe resigned.exe
+"$sign_exe" --pkcs12 signer.pfx --password-file password.txt --description "$description" --ca-file ca.pem \
+  resigned.exe >/dev/null || fail "signing a signed program failed"
+[ "$(stat -c %s resigned.exe)" = "$(stat -c %s signed.exe)" ] || fail "signing again stacked the signatures"
+"$osslsigncode" verify -CAfile ca.pem -in resigned.exe >resigned.log 2>&1 || { cat resigned.log; fail "the new signature does not verify"; }
+"$sign_exe" --pkcs12 signer.pfx --password-file password.txt --description "Other words" --ca-file ca.pem \
+  resigned.exe >/dev/null || fail "signing a signed program failed"
+"$osslsigncode" verify -CAfile ca.pem -in resigned.exe >resigned.log 2>&1 || { cat resigned.log; fail "the new signature does not verify"; }
+grep -q "Text description *: *Other words" resigned.log || { cat resigned.log; fail "the new description is missing"; }
+grep -q "Text description *: *$description" resigned.log && { cat resigned.log; fail "the old signature is still there"; }
+"$osslsigncode" remove-signature -in signed.exe -out signed-removed.exe >/dev/null 2>&1 || fail "no signature to remove"
+"$osslsigncode" remove-signature -in resigned.exe -out resigned-removed.exe >/dev/null 2>&1 || fail "no signature to remove"
+cmp -s signed-removed.exe resigned-removed.exe || fail "signing again changed the program beyond its signature"
 
 echo "== changing a byte after signing"
 cp signed.exe tampered.exe
