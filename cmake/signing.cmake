@@ -20,7 +20,8 @@ endif()
 # so neither the link nor the signing runs again on the next build.
 set(_sign_stamp "${CMAKE_CURRENT_BINARY_DIR}/VelkoTarnOnlineInstaller.signed")
 set(_program "${CMAKE_CURRENT_BINARY_DIR}/VelkoTarnOnlineInstaller${CMAKE_EXECUTABLE_SUFFIX}")
-set(_sign_exe "${CMAKE_CURRENT_LIST_DIR}/../scripts/sign-exe")
+get_filename_component(_velko_source "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+set(_sign_exe "${_velko_source}/scripts/sign-exe")
 
 if(VELKO_SIGNING_PKCS12)
   foreach(_file IN ITEMS VELKO_SIGNING_PKCS12 VELKO_SIGNING_PASSWORD_FILE VELKO_SIGNING_CA_FILE)
@@ -66,7 +67,7 @@ endif()
 # Signs a copy of the product with a throw-away certificate: the signature verifies, breaks when
 # the file is changed afterwards, and keeps the version resource. Needs no Wine.
 add_test(NAME authenticode_signing
-  COMMAND "${CMAKE_CURRENT_LIST_DIR}/../tests/tools/signing_test.sh" "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
+  COMMAND "${_velko_source}/tests/tools/signing_test.sh" "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
           "${CMAKE_BINARY_DIR}/signing-test")
 if(VELKO_OSSLSIGNCODE)
   set_tests_properties(authenticode_signing PROPERTIES ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
@@ -76,7 +77,7 @@ endif()
 # a setting or the certificate changes and after a link, never twice, and not again on the next
 # build. Needs no Wine.
 add_test(NAME authenticode_signing_build
-  COMMAND "${CMAKE_CURRENT_LIST_DIR}/../tests/tools/signing_build_test.sh" "${CMAKE_SOURCE_DIR}"
+  COMMAND "${_velko_source}/tests/tools/signing_build_test.sh" "${_velko_source}"
           "${CMAKE_BINARY_DIR}/signing-build-test")
 if(VELKO_OSSLSIGNCODE)
   set_tests_properties(authenticode_signing_build PROPERTIES ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
