@@ -39,13 +39,7 @@ const std::string kInstallerPath =
 constexpr wchar_t kWorkbenchClass[] = L"VelkoTarnWorkbenchStandIn";
 constexpr char kOlderVersion[] = "1.0.1";
 
-std::vector<RecordedRequest> installer_gets() {
-  std::vector<RecordedRequest> gets;
-  for (const auto& request : TestService::requests()) {
-    if (request.method == "GET" && request.target == kInstallerPath) gets.push_back(request);
-  }
-  return gets;
-}
+std::vector<RecordedRequest> installer_gets() { return TestService::requests("GET", kInstallerPath); }
 
 // A running process started from this file, by the program's own process search.
 std::optional<DWORD> running_process_of(const std::string& image) {
@@ -277,9 +271,10 @@ TEST_P(EndToEnd, UpdateWaitsUntilTheRunningWorkbenchIsClosed) {
   const Shown updating{.phase = UiPhase::Downloading, .workbench = WorkbenchInstallState::Older};
   EXPECT_TRUE(wait_for_text(window_, layout_text(updating, "正在更新"), 5s));
   const auto resumedAfter = std::chrono::steady_clock::now() - closed;
-  EXPECT_LT(resumedAfter, 2500ms) << "the update went on "
-                                  << std::chrono::duration_cast<std::chrono::milliseconds>(resumedAfter).count()
-                                  << " ms after the workbench closed";
+  // The window looks once a second; the rest is this test's own polling of the screen.
+  const auto resumedMs = std::chrono::duration_cast<std::chrono::milliseconds>(resumedAfter).count();
+  RecordProperty("resumedAfterMs", static_cast<int>(resumedMs));
+  EXPECT_LT(resumedAfter, 2000ms) << "the update went on " << resumedMs << " ms after the workbench closed";
   wait_for_completed();
   expect_installed(kVersion);
   EXPECT_EQ(installer_gets().size(), 1u);
@@ -372,8 +367,13 @@ TEST_P(EndToEnd, InterruptedDownloadResumesAfterRecheck) {
   click(kPrimaryCentre);
   wait_for_completed();
   expect_installed(kVersion);
+  // nginx logs a request when it ends, and the worker serving the cut one was ended with it.
   const auto gets = installer_gets();
-  ASSERT_FALSE(gets.empty());
+  const bool nginx = std::string(GetParam()) == "nginx";
+  ASSERT_EQ(gets.size(), nginx ? 1u : 2u);
+  if (!nginx) {
+    EXPECT_EQ(gets.front().range, "");
+  }
   EXPECT_EQ(gets.back().range, "bytes=" + std::to_string(kept.size()) + "-");
 }
 
@@ -456,13 +456,9 @@ TEST_P(BusyWindow, EscapeIsIgnoredWhileDownloadingAndClosesAfterTheFailure) {
   EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
 }
 
-std::string backend_name(const ::testing::TestParamInfo<const char*>& info) {
-  return std::string(info.param) == "nginx" ? "Nginx" : "TestService";
-}
-
-INSTANTIATE_TEST_SUITE_P(Service, EndToEnd, ::testing::Values("python", "nginx"), backend_name);
-INSTANTIATE_TEST_SUITE_P(Service, UnsupportedWindows, ::testing::Values("python", "nginx"), backend_name);
-INSTANTIATE_TEST_SUITE_P(Service, BusyWindow, ::testing::Values("python"), backend_name);
+INSTANTIATE_TEST_SUITE_P(Service, EndToEnd, ::testing::Values("python", "nginx"), backend_test_name);
+INSTANTIATE_TEST_SUITE_P(Service, UnsupportedWindows, ::testing::Values("python", "nginx"), backend_test_name);
+INSTANTIATE_TEST_SUITE_P(Service, BusyWindow, ::testing::Values("python"), backend_test_name);
 
 }  // namespace
 }  // namespace velko::test

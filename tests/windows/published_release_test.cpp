@@ -58,14 +58,6 @@ class PublishedRelease : public ::testing::TestWithParam<const char*> {
   }
   void TearDown() override { TestService::reset(); }
 
-  std::vector<test::RecordedRequest> requests_for(const std::string& method) {
-    std::vector<test::RecordedRequest> found;
-    for (const auto& request : TestService::requests()) {
-      if (request.method == method) found.push_back(request);
-    }
-    return found;
-  }
-
   const std::string installer_ = installer_bytes();
   std::string digest_;
   test::ScopedTempDir temp_;
@@ -76,12 +68,12 @@ TEST_P(PublishedRelease, PolicyIsAcceptedAndHeadGivesTheSize) {
   const auto policy = fetch_release_policy();
   ASSERT_TRUE(policy) << policy.error();
   EXPECT_EQ(*policy, (ReleasePolicy{kVersion, address_of(kVersion), digest_, static_cast<std::uint32_t>(installer_.size())}));
-  const auto gets = requests_for("GET");
+  const auto gets = TestService::requests("GET");
   ASSERT_EQ(gets.size(), 1u);
   EXPECT_EQ(gets[0].target, kPolicyTarget);
 
   EXPECT_EQ(probe_installer_size(address_of(kVersion)), installer_.size());
-  EXPECT_EQ(requests_for("HEAD").size(), 1u);
+  EXPECT_EQ(TestService::requests("HEAD").size(), 1u);
   EXPECT_EQ(probe_installer_size(address_of("2.0.2")),
             std::unexpected(std::string("安装包服务器返回 HTTP 404。"))) << "an unpublished version";
 }
@@ -100,17 +92,13 @@ TEST_P(PublishedRelease, APartialFileIsResumedWithOneRange) {
                                      staged, sender);
   ASSERT_TRUE(result) << result.error();
   EXPECT_EQ(read_file(downloads + "\\" + fileName), installer_);
-  const auto gets = requests_for("GET");
+  const auto gets = TestService::requests("GET");
   ASSERT_EQ(gets.size(), 1u);
   EXPECT_EQ(gets[0].range, "bytes=" + std::to_string(kKept) + "-");
   EXPECT_EQ(gets[0].userAgent, "VelkoOnlineInstaller/1.0.0");
 }
 
-std::string backend_name(const ::testing::TestParamInfo<const char*>& info) {
-  return std::string(info.param) == "nginx" ? "Nginx" : "TestService";
-}
-
-INSTANTIATE_TEST_SUITE_P(Service, PublishedRelease, ::testing::Values("python", "nginx"), backend_name);
+INSTANTIATE_TEST_SUITE_P(Service, PublishedRelease, ::testing::Values("python", "nginx"), test::backend_test_name);
 
 }  // namespace
 }  // namespace velko

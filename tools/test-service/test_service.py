@@ -49,6 +49,7 @@ import socketserver
 import subprocess
 import ssl
 import sys
+import tempfile
 import threading
 import time
 import urllib.parse
@@ -380,7 +381,6 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
 
     def publish(self, version, installer):
         """Runs the maker's publishing command on the uploaded installer, into the release folder."""
-        import tempfile
         with tempfile.TemporaryDirectory() as scratch:
             source = os.path.join(scratch, "installer.exe")
             with open(source, "wb") as f:
@@ -399,11 +399,19 @@ class ControlHandler(http.server.BaseHTTPRequestHandler):
 
 
 def write_atomically(path, data):
+    """A reader of `path` sees the old content or the new one, never a part."""
     os.makedirs(os.path.dirname(path), exist_ok=True)
-    part = path + ".part"
-    with open(part, "wb") as f:
-        f.write(data)
-    os.replace(part, path)
+    descriptor, part = tempfile.mkstemp(dir=os.path.dirname(path), prefix=".policy-")
+    try:
+        with os.fdopen(descriptor, "wb") as f:
+            f.write(data)
+        os.replace(part, path)
+    except BaseException:
+        try:
+            os.unlink(part)
+        except OSError:
+            pass
+        raise
 
 
 class HttpsPort:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +52,13 @@ class TestService {
   // "times" (int: applies to this many requests, then clears; absent = always).
   static void set_fault(const std::string& path, const std::string& faultJson);
   static std::vector<RecordedRequest> requests();
+  // The recorded requests with this method (and this target, when one is given).
+  static std::vector<RecordedRequest> requests(const std::string& method, const std::string& target = {});
 };
+
+// Test names for a suite instantiated once per backend: "TestService" and "Nginx".
+inline std::string backend_test_name(const ::testing::TestParamInfo<const char*>& info) {
+  return std::string(info.param) == "nginx" ? "Nginx" : "TestService";
+}
 
 }  // namespace velko::test

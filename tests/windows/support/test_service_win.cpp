@@ -125,4 +125,12 @@ std::vector<RecordedRequest> TestService::requests() {
   return result;
 }
 
+std::vector<RecordedRequest> TestService::requests(const std::string& method, const std::string& target) {
+  std::vector<RecordedRequest> found;
+  for (auto& request : requests()) {
+    if (request.method == method && (target.empty() || request.target == target)) found.push_back(std::move(request));
+  }
+  return found;
+}
+
 }  // namespace velko::test
