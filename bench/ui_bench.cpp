@@ -21,10 +21,13 @@
 #include "download/download_store.h"
 #include "stand_in_versions.h"
 #include "support/paths.h"
+#include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
+#include "support/screen_input.h"
 #include "support/test_service.h"
 #include "ui/painting_win.h"
 #include "ui/scene.h"
+#include "win/child_process.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -43,8 +46,8 @@ constexpr auto kIdleTime = 10s;
 // Inside the primary button, away from its label: the disabled fill while the product checks
 // (and the minimal window's colour), the enabled fill once it is Ready.
 constexpr POINT kProbe{582, 540};
-constexpr COLORREF kCheckingFill = RGB(36, 67, 89);
-constexpr COLORREF kReadyFill = RGB(14, 99, 156);
+constexpr test::Colour kCheckingFill{36, 67, 89};
+constexpr test::Colour kReadyFill{14, 99, 156};
 
 double ms_since(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
 
@@ -55,51 +58,20 @@ double median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-struct Started {
-  PROCESS_INFORMATION info{};
-  ~Started() {
-    if (info.hProcess) {
-      ::TerminateProcess(info.hProcess, 0);
-      ::WaitForSingleObject(info.hProcess, 10'000);
-      ::CloseHandle(info.hProcess);
-      ::CloseHandle(info.hThread);
+// Ends the started program when the measurement is done with it.
+struct EndOnExit {
+  const win::ChildProcess& child;
+  ~EndOnExit() {
+    if (child.process) {
+      ::TerminateProcess(child.process.get(), 0);
+      ::WaitForSingleObject(child.process.get(), 10'000);
     }
   }
 };
 
 // Both programs are started the same way: CreateProcessW with nothing but the command line.
-bool start(const std::wstring& program, const std::wstring& arguments, Started& started) {
-  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  return ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started.info) != FALSE;
-}
-
-HWND visible_window(const wchar_t* className, DWORD processId) {
-  HWND window = ::FindWindowW(className, nullptr);
-  while (window != nullptr) {
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == processId && ::IsWindowVisible(window)) return window;
-    window = ::FindWindowExW(nullptr, window, className, nullptr);
-  }
-  return nullptr;
-}
-
-COLORREF screen_pixel(HWND window, POINT client) {
-  ::ClientToScreen(window, &client);
-  HDC screen = ::GetDC(nullptr);
-  const COLORREF colour = ::GetPixel(screen, client.x, client.y);
-  ::ReleaseDC(nullptr, screen);
-  return colour;
-}
-
-COLORREF screen_pixel_at(POINT screenPoint) {
-  HDC screen = ::GetDC(nullptr);
-  const COLORREF colour = ::GetPixel(screen, screenPoint.x, screenPoint.y);
-  ::ReleaseDC(nullptr, screen);
-  return colour;
+win::ChildProcess start(const std::wstring& program, const std::vector<std::string>& arguments) {
+  return test::start_program(win::narrow(program), arguments);
 }
 
 // Polls every millisecond until the program's window is visible and shows `colour` at the probe.
@@ -108,16 +80,18 @@ struct Shown {
   double windowMs = -1;  // first visible
   double paintedMs = -1; // probe pixel painted
 };
-Shown wait_until_painted(const wchar_t* className, const Started& started, Clock::time_point t0, COLORREF colour,
-                         std::chrono::milliseconds limit) {
+Shown wait_until_painted(const wchar_t* className, const win::ChildProcess& started, Clock::time_point t0,
+                         test::Colour colour, std::chrono::milliseconds limit) {
   Shown shown;
   const auto deadline = t0 + limit;
   while (Clock::now() < deadline) {
     if (shown.window == nullptr) {
-      shown.window = visible_window(className, started.info.dwProcessId);
-      if (shown.window != nullptr) shown.windowMs = ms_since(t0);
+      if (auto window = test::visible_window_of(started.id, className)) {
+        shown.window = *window;
+        shown.windowMs = ms_since(t0);
+      }
     }
-    if (shown.window != nullptr && screen_pixel(shown.window, kProbe) == colour) {
+    if (shown.window != nullptr && test::screen_pixel(shown.window, kProbe.x, kProbe.y) == colour) {
       shown.paintedMs = ms_since(t0);
       return shown;
     }
@@ -132,13 +106,15 @@ POINT centred_probe() {
 }
 
 // One start: from CreateProcess to the painted probe pixel; the process is ended afterwards.
-std::optional<Shown> time_start(const std::wstring& program, const std::wstring& arguments, const wchar_t* className) {
+std::optional<Shown> time_start(const std::wstring& program, const std::vector<std::string>& arguments,
+                                const wchar_t* className) {
   // The previous window must be gone from the screen, or its pixels would count.
   const POINT probe = centred_probe();
-  for (int i = 0; i < 2000 && screen_pixel_at(probe) == kCheckingFill; ++i) ::Sleep(1);
-  Started started;
+  for (int i = 0; i < 2000 && test::screen_pixel_at(probe) == kCheckingFill; ++i) ::Sleep(1);
   const auto t0 = Clock::now();
-  if (!start(program, arguments, started)) return std::nullopt;
+  const win::ChildProcess started = start(program, arguments);
+  const EndOnExit ending{started};
+  if (!started.process) return std::nullopt;
   Shown shown = wait_until_painted(className, started, t0, kCheckingFill, 30s);
   if (shown.paintedMs < 0) return std::nullopt;
   return shown;
@@ -147,10 +123,10 @@ std::optional<Shown> time_start(const std::wstring& program, const std::wstring&
 void startup_section(const std::wstring& product, const std::wstring& minimal, const std::string& installDir) {
   std::printf("Start-up: CreateProcess to the first painted window (probe pixel at client (%ld, %ld)), median of %d runs\n",
               kProbe.x, kProbe.y, kStartRuns);
-  const std::wstring productArguments = L"--install-dir \"" + win::wide(installDir) + L"\"";
+  const std::vector<std::string> productArguments{"--install-dir", installDir};
   // One start of each first: Wine loads and maps the programs' images once.
   time_start(product, productArguments, kProductClass);
-  time_start(minimal, L"", kMinimalClass);
+  time_start(minimal, {}, kMinimalClass);
   std::vector<double> productWindow, productPainted, minimalWindow, minimalPainted;
   int failures = 0;
   for (int run = 0; run < kStartRuns; ++run) {
@@ -160,7 +136,7 @@ void startup_section(const std::wstring& product, const std::wstring& minimal, c
     } else {
       ++failures;
     }
-    if (auto shown = time_start(minimal, L"", kMinimalClass)) {
+    if (auto shown = time_start(minimal, {}, kMinimalClass)) {
       minimalWindow.push_back(shown->windowMs);
       minimalPainted.push_back(shown->paintedMs);
     } else {
@@ -231,15 +207,16 @@ double time_median(const std::function<void()>& work) {
   return median(times);
 }
 
+// A memory DC with a bitmap compatible with the screen selected, as the window's WM_PAINT
+// buffers its frames.
 struct Frame {
   win::unique_hdc dc;
   win::unique_hbitmap bitmap;
-  HGDIOBJ previous = nullptr;
+  win::SelectedObject selected;
   Frame(HDC screen, int width, int height)
-      : dc(::CreateCompatibleDC(screen)), bitmap(::CreateCompatibleBitmap(screen, width, height)) {
-    previous = ::SelectObject(dc.get(), bitmap.get());
-  }
-  ~Frame() { ::SelectObject(dc.get(), previous); }
+      : dc(::CreateCompatibleDC(screen)),
+        bitmap(::CreateCompatibleBitmap(screen, width, height)),
+        selected(dc.get(), bitmap.get()) {}
 };
 
 // Where the time of one frame goes: the frame's steps drawn one at a time, summed by kind.
@@ -290,7 +267,8 @@ void paint_breakdown(HDC dc, BootstrapState& state) {
 
 void paint_section() {
   std::printf("Painting one frame into a memory DC with the window's own paint_content, median of %d\n", kPaintRuns);
-  HDC screen = ::GetDC(nullptr);
+  const win::WindowDc screenDc(nullptr);
+  const HDC screen = screenDc.get();
   struct Case {
     const char* name;
     std::unique_ptr<BootstrapState> state;
@@ -328,7 +306,6 @@ void paint_section() {
     Frame target(screen, 720, 620);
     paint_breakdown(target.dc.get(), *cases[0].state);
   }
-  ::ReleaseDC(nullptr, screen);
   std::printf("\n");
 }
 
@@ -359,15 +336,16 @@ double threads_cpu_ms(DWORD processId) {
 // outside, it survives exactly as long as the program leaves its client area alone. Polled
 // every 50 ms and drawn again when gone, it counts the repaints (at most one per poll).
 constexpr POINT kMarker{300, 600};
-constexpr COLORREF kMarkerColour = RGB(255, 0, 255);
+constexpr test::Colour kMarkerColour{255, 0, 255};
 
 bool put_marker(HWND window) {
-  HDC dc = ::GetDC(window);
-  ::SetPixel(dc, kMarker.x, kMarker.y, kMarkerColour);
-  ::GdiFlush();
-  ::ReleaseDC(window, dc);
+  {
+    const win::WindowDc dc(window);
+    ::SetPixel(dc.get(), kMarker.x, kMarker.y, RGB(kMarkerColour.r, kMarkerColour.g, kMarkerColour.b));
+    ::GdiFlush();
+  }
   for (int i = 0; i < 20; ++i) {
-    if (screen_pixel(window, kMarker) == kMarkerColour) return true;
+    if (test::screen_pixel(window, kMarker.x, kMarker.y) == kMarkerColour) return true;
     ::Sleep(5);
   }
   return false;
@@ -381,29 +359,30 @@ struct Idle {
   std::optional<bool> forcedSeen;   // whether a forced repaint was seen (the counter works)
 };
 
-Idle idle_run(const std::wstring& program, const std::wstring& arguments, const wchar_t* className, COLORREF ready) {
+Idle idle_run(const std::wstring& program, const std::vector<std::string>& arguments, const wchar_t* className,
+              test::Colour ready) {
   Idle idle;
   // The cursor stays off the window, so no hover fade runs.
   ::SetCursorPos(2, 2);
-  Started started;
   const auto t0 = Clock::now();
-  if (!start(program, arguments, started)) return idle;
+  const win::ChildProcess started = start(program, arguments);
+  const EndOnExit ending{started};
+  if (!started.process) return idle;
   Shown shown = wait_until_painted(className, started, t0, ready, 90s);
   if (shown.paintedMs < 0) return idle;
   // Let the reveal animation after the check (35 ticks of 45 ms) run out.
   ::Sleep(2500);
-  const DWORD id = started.info.dwProcessId;
+  const DWORD id = started.id;
   bool marked = put_marker(shown.window);
   int repaints = 0;
   const double before = threads_cpu_ms(id);
   const auto from = Clock::now();
   // Only the screen is read while measuring: calls on the window itself would make its
   // process work.
-  POINT markerOnScreen = kMarker;
-  ::ClientToScreen(shown.window, &markerOnScreen);
+  const POINT markerOnScreen = test::client_to_screen(shown.window, kMarker.x, kMarker.y);
   while (Clock::now() - from < kIdleTime) {
     ::Sleep(50);
-    if (marked && screen_pixel_at(markerOnScreen) != kMarkerColour) {
+    if (marked && test::screen_pixel_at(markerOnScreen) != kMarkerColour) {
       ++repaints;
       marked = put_marker(shown.window);
     }
@@ -417,7 +396,7 @@ Idle idle_run(const std::wstring& program, const std::wstring& arguments, const 
     bool seen = false;
     for (int i = 0; i < 100 && !seen; ++i) {
       ::Sleep(10);
-      seen = screen_pixel(shown.window, kMarker) != kMarkerColour;
+      seen = test::screen_pixel(shown.window, kMarker.x, kMarker.y) != kMarkerColour;
     }
     idle.forcedSeen = seen;
   }
@@ -458,10 +437,9 @@ void idle_section(const std::wstring& product, const std::wstring& minimal, cons
   test::TestService::put_file(std::string("VelkoTarn工作台-Setup-v") + VELKO_STANDIN_WORKBENCH_VERSION + ".exe",
                               test::read_file(standIn));
   test::TestService::set_policy(policy_for(standIn));
-  const Idle minimalIdle = idle_run(minimal, L"", kMinimalClass, kCheckingFill);
-  const Idle timerIdle = idle_run(minimal, L"--timer", kMinimalClass, kCheckingFill);
-  const Idle productIdle =
-      idle_run(product, L"--install-dir \"" + win::wide(installDir) + L"\"", kProductClass, kReadyFill);
+  const Idle minimalIdle = idle_run(minimal, {}, kMinimalClass, kCheckingFill);
+  const Idle timerIdle = idle_run(minimal, {"--timer"}, kMinimalClass, kCheckingFill);
+  const Idle productIdle = idle_run(product, {"--install-dir", installDir}, kProductClass, kReadyFill);
   print_idle("minimal Win32 window", minimalIdle);
   print_idle("minimal window with a 45 ms timer", timerIdle);
   print_idle("installer in Ready", productIdle);

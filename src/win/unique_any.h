@@ -89,6 +89,28 @@ class SelectedObject {
   HGDIOBJ previous_;
 };
 
+// The DC of a window from GetDC (of the whole screen for a null window), released with
+// ReleaseDC. get() is null when GetDC failed.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() {
+    if (dc_) {
+      const DWORD lastError = ::GetLastError();
+      ::ReleaseDC(window_, dc_);
+      ::SetLastError(lastError);
+    }
+  }
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
 // BeginPaint and EndPaint as one scope.
 class PaintScope {
  public:

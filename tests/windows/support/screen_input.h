@@ -10,6 +10,8 @@
 #include <ostream>
 #include <thread>
 
+#include "win/unique_any.h"
+
 namespace velko::test {
 
 struct Colour {
@@ -57,14 +59,15 @@ inline void press_escape(HWND window) {
   ASSERT_EQ(::SendInput(2, keys, sizeof keys[0]), 2u);
 }
 
-// One pixel of what the screen shows at a client position of the window.
-inline Colour screen_pixel(HWND window, int x, int y) {
-  const POINT point = client_to_screen(window, x, y);
-  HDC screen = ::GetDC(nullptr);
-  const COLORREF colour = ::GetPixel(screen, point.x, point.y);
-  ::ReleaseDC(nullptr, screen);
+// One pixel of what the screen shows at a screen position.
+inline Colour screen_pixel_at(POINT screen) {
+  const win::WindowDc dc(nullptr);
+  const COLORREF colour = ::GetPixel(dc.get(), screen.x, screen.y);
   return {GetRValue(colour), GetGValue(colour), GetBValue(colour)};
 }
+
+// One pixel of what the screen shows at a client position of the window.
+inline Colour screen_pixel(HWND window, int x, int y) { return screen_pixel_at(client_to_screen(window, x, y)); }
 
 // Polls until the pixel has the colour or the time is up; returns the last colour seen.
 inline Colour wait_for_pixel(HWND window, int x, int y, Colour wanted, std::chrono::milliseconds limit) {

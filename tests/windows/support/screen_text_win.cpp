@@ -1,5 +1,8 @@
 #include "support/screen_text.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <map>
 #include <thread>
 #include <vector>
@@ -24,8 +27,9 @@ struct Pixels {
   COLORREF at(int x, int y) const { return colours[static_cast<std::size_t>(y * width + x)]; }
 };
 
-// Reads a top-down 32-bit copy of what `dc` holds in the rectangle.
-Pixels read_pixels(HDC source, int x, int y, int width, int height) {
+// Reads a top-down 32-bit copy of what `dc` holds in the rectangle; nothing when the copy
+// cannot be read back.
+std::optional<Pixels> read_pixels(HDC source, int x, int y, int width, int height) {
   Pixels pixels{width, height, {}};
   win::unique_hdc memory(::CreateCompatibleDC(source));
   win::unique_hbitmap bitmap(::CreateCompatibleBitmap(source, width, height));
@@ -35,7 +39,10 @@ Pixels read_pixels(HDC source, int x, int y, int width, int height) {
   }
   BITMAPINFO info = win::top_down_dib_info(width, height);
   std::vector<RGBQUAD> raw(static_cast<std::size_t>(width * height));
-  ::GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS);
+  if (::GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), raw.data(), &info, DIB_RGB_COLORS) !=
+      height) {
+    return std::nullopt;
+  }
   pixels.colours.reserve(raw.size());
   for (const RGBQUAD& q : raw) pixels.colours.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
   return pixels;
@@ -67,14 +74,28 @@ int text_mismatch(HWND window, const TextOp& text) {
   const int height = text.rect.bottom - text.rect.top;
   POINT origin{text.rect.left, text.rect.top};
   ::ClientToScreen(window, &origin);
-  HDC screen = ::GetDC(nullptr);
-  const Pixels shown = read_pixels(screen, origin.x, origin.y, width, height);
-  ::ReleaseDC(nullptr, screen);
+  // Every compared pixel counts as different when either picture cannot be had, so a failed
+  // read never passes for the text being shown.
+  const int compared = std::max(1, std::max(width - 4, 0) * std::max(height - 4, 0));
+  std::optional<Pixels> read;
+  {
+    const win::WindowDc screen(nullptr);
+    if (screen) read = read_pixels(screen.get(), origin.x, origin.y, width, height);
+  }
+  if (!read) {
+    ADD_FAILURE() << "cannot read back the screen under \"" << text.text << "\"";
+    return compared;
+  }
+  const Pixels& shown = *read;
 
   win::unique_hdc memory(::CreateCompatibleDC(nullptr));
   BITMAPINFO info = win::top_down_dib_info(width, height);
   void* bits = nullptr;
   win::unique_hbitmap bitmap(::CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !bitmap || bits == nullptr) {
+    ADD_FAILURE() << "cannot make a bitmap for \"" << text.text << "\": os error " << ::GetLastError();
+    return compared;
+  }
   Pixels expected{width, height, {}};
   {
     win::SelectedObject selected(memory.get(), bitmap.get());
