@@ -11,21 +11,13 @@
 #include "install/install_manifest.h"
 #include "install/workbench_installer.h"
 #include "webview2_pin.h"
+#include "win/environment.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko {
 namespace {
-
-std::optional<std::string> environment_value(const wchar_t* name) {
-  const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
-  if (needed == 0) return std::nullopt;
-  std::vector<wchar_t> buffer(needed);
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), needed);
-  if (length == 0 || length >= needed) return std::nullopt;
-  return win::narrow(std::wstring_view(buffer.data(), length));
-}
 
 std::optional<std::uint64_t> plain_file_size(const std::string& path) {
   if (!win::is_plain_file(path)) return std::nullopt;
@@ -97,12 +89,12 @@ std::optional<std::string> query_registry_version(std::string_view root, std::st
 bool detect_webview2() {
   std::vector<RuntimeCandidate> candidates;
   // Both registry values are read before any file is looked at.
-  if (const auto programFiles = environment_value(L"ProgramFiles(x86)")) {
+  if (const auto programFiles = win::environment_value(L"ProgramFiles(x86)")) {
     if (auto version = query_registry_version("HKLM", kWebView2MachineClientKey)) {
       candidates.push_back({std::move(*version), path_join(*programFiles, "Microsoft\\EdgeWebView\\Application")});
     }
   }
-  if (const auto localAppData = environment_value(L"LOCALAPPDATA")) {
+  if (const auto localAppData = win::environment_value(L"LOCALAPPDATA")) {
     if (auto version = query_registry_version("HKCU", kWebView2UserClientKey)) {
       candidates.push_back({std::move(*version), path_join(*localAppData, "Microsoft\\EdgeWebView\\Application")});
     }

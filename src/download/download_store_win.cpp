@@ -6,6 +6,7 @@
 
 #include "common/win_path.h"
 #include "download/digest_text.h"
+#include "win/environment.h"
 #include "win/folder_security.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
@@ -46,16 +47,8 @@ std::expected<void, std::uint32_t> real_folder(const std::string& path) {
 }  // namespace
 
 std::string program_data_folder() {
-  const DWORD length = ::GetEnvironmentVariableW(L"ProgramData", nullptr, 0);
-  if (length > 1) {
-    std::wstring value(length, L'\0');
-    const DWORD written = ::GetEnvironmentVariableW(L"ProgramData", value.data(), length);
-    if (written > 0 && written < length) {
-      value.resize(written);
-      return win::narrow(value);
-    }
-  }
-  return "C:\\ProgramData";
+  // An empty value counts as unset: an elevated program takes no relative path from it.
+  return win::environment_value(L"ProgramData").value_or("C:\\ProgramData");
 }
 
 std::string installer_data_folder() { return path_join(program_data_folder(), "VelkoInstaller"); }

@@ -10,6 +10,7 @@
 #include "download/download_store.h"
 #include "install/launcher_files.h"
 #include "install/workbench_installer.h"
+#include "win/environment.h"
 #include "win/child_process.h"
 #include "win/directories.h"
 #include "win/file_identity.h"
@@ -40,9 +41,7 @@ std::string system_program(const wchar_t* name) {
 // never reports a failure.
 std::string attrib_program() {
   if constexpr (build::kTestBuild) {
-    wchar_t buffer[32768];
-    const DWORD length = ::GetEnvironmentVariableW(L"VELKO_TEST_ATTRIB_PROGRAM", buffer, 32768);
-    if (length > 0 && length < 32768) return win::narrow(std::wstring_view(buffer, length));
+    if (auto program = win::environment_value(L"VELKO_TEST_ATTRIB_PROGRAM")) return *program;
   }
   return system_program(L"attrib.exe");
 }

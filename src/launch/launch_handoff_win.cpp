@@ -13,6 +13,7 @@
 #include "install/launcher_files.h"
 #include "install/workbench_installer.h"
 #include "launch/launch_rules.h"
+#include "win/environment.h"
 #include "win/child_process.h"
 #include "win/os_error.h"
 #include "win/unique_any.h"
@@ -45,18 +46,9 @@ HWND visible_window_of(std::uint32_t processId) {
   return search.found;
 }
 
-std::optional<std::string> environment_value(const wchar_t* name) {
-  const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
-  if (needed == 0) return std::nullopt;
-  std::vector<wchar_t> buffer(needed);
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), needed);
-  if (length == 0 || length >= needed) return std::nullopt;
-  return win::narrow(std::wstring_view(buffer.data(), length));
-}
-
 std::chrono::milliseconds startup_limit() {
   if constexpr (!build::kTestBuild) return kLaunchTimeLimit;
-  const auto value = environment_value(win::wide(kLaunchLimitOverrideVariable).c_str());
+  const auto value = win::environment_value(win::wide(kLaunchLimitOverrideVariable).c_str());
   return launch_time_limit(build::kTestBuild, value ? std::optional<std::string_view>(*value) : std::nullopt);
 }
 

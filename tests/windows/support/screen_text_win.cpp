@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -105,10 +106,9 @@ int text_mismatch(HWND window, const TextOp& text) {
     draw_text(memory.get(), text.text, Rect{0, 0, width, height}, text.colour, text.size, text.weight, text.centred);
     ::GdiFlush();
   }
-  for (const RGBQUAD& q : std::vector<RGBQUAD>(static_cast<const RGBQUAD*>(bits),
-                                               static_cast<const RGBQUAD*>(bits) + width * height)) {
-    expected.colours.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
-  }
+  const std::span<const RGBQUAD> drawn(static_cast<const RGBQUAD*>(bits), static_cast<std::size_t>(width) * height);
+  expected.colours.reserve(drawn.size());
+  for (const RGBQUAD& q : drawn) expected.colours.push_back(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue));
   int mismatches = 0;
   for (int y = 2; y < height - 2; ++y) {
     for (int x = 2; x < width - 2; ++x) mismatches += shown.at(x, y) == expected.at(x, y) ? 0 : 1;
