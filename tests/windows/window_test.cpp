@@ -210,6 +210,13 @@ TEST(LaunchWindow, StaysOpenOnFailureUntilEscape) {
   ScopedTempDir folder;
   ScopedEnvironment programData{"ProgramData", folder.join("ProgramData")};
   auto product = start_product({"--launch-main"});  // no workbench beside the test programs
+  // A window left open would keep this test's output pipe and hold up the whole run.
+  struct EndAtExit {
+    win::ChildProcess& child;
+    ~EndAtExit() {
+      if (child.process && !wait_for_exit(child, std::chrono::milliseconds(0))) ::TerminateProcess(child.process.get(), 0);
+    }
+  } endAtExit{product};
   auto window = wait_for_window(product.id, kClass, 30s);
   ASSERT_TRUE(window);
   const POINT strip = client_to_screen(*window, 600, 40);

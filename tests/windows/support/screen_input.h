@@ -50,7 +50,13 @@ inline void click_at(HWND window, int x, int y) {
 
 inline void press_escape(HWND window) {
   using namespace std::chrono_literals;
-  ::SetForegroundWindow(window);
+  // The key goes to the foreground window; Wine may still be handing the focus over (its
+  // desktop process can be starting at the same moment).
+  for (int i = 0; i < 30; ++i) {
+    ::SetForegroundWindow(window);
+    if (::GetForegroundWindow() == window) break;
+    std::this_thread::sleep_for(100ms);
+  }
   std::this_thread::sleep_for(200ms);
   INPUT keys[2]{};
   keys[0].type = keys[1].type = INPUT_KEYBOARD;
