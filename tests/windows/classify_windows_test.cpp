@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/bootstrap_state.h"
+#include "support/installation_fixture.h"
 #include "support/scoped_temp_dir.h"
 
 namespace velko {
@@ -48,17 +49,7 @@ TEST_F(ClassifyFixture, ReportsTheTrueVersionOfThisSystem) {
 
 TEST_F(ClassifyFixture, InstallDirectoryDecidesTheWorkbenchState) {
   const std::string install = dir.join("工作台");
-  test::make_directories(install);
-  test::write_file(install + "\\VelkoTarn工作台.exe", "MZ");
-  std::string escaped;
-  for (char c : install) {
-    if (c == '\\') escaped.push_back('\\');
-    escaped.push_back(c);
-  }
-  test::write_file(install + "\\install-manifest.json",
-                   R"({"product":"VelkoTarn工作台","version":"1.4.0","installPath":")" + escaped +
-                       R"(","executablePath":")" + escaped +
-                       R"(\\VelkoTarn工作台.exe","commandLibraryPath":"embedded://frontend-bundle"})");
+  test::write_valid_installation(install, "1.4.0", "MZ");
   state.installDirectory = install;
   classify_windows(state);  // no policy known yet
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Older);

@@ -9,6 +9,7 @@
 #include "app/bootstrap_state.h"
 #include "detect/install_location.h"
 #include "support/paths.h"
+#include "support/installation_fixture.h"
 #include "support/scoped_temp_dir.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -191,17 +192,7 @@ struct InstallLocationFixture : ::testing::Test {
     return ::GetDriveTypeW(L"D:\\") == DRIVE_FIXED ? "D:\\VelkoTarn工作台" : "C:\\Program Files\\VelkoTarn工作台";
   }
   void install_into(const std::string& installDir) {
-    test::make_directories(installDir);
-    test::write_file(installDir + "\\VelkoTarn工作台.exe", "MZ");
-    std::string escaped;
-    for (char c : installDir) {
-      if (c == '\\') escaped.push_back('\\');
-      escaped.push_back(c);
-    }
-    test::write_file(installDir + "\\install-manifest.json",
-                     R"({"product":"VelkoTarn工作台","version":"1.4.0","installPath":")" + escaped +
-                         R"(","executablePath":")" + escaped +
-                         R"(\\VelkoTarn工作台.exe","commandLibraryPath":"embedded://frontend-bundle"})");
+    test::write_valid_installation(installDir, "1.4.0", "MZ");
   }
   void SetUp() override { test::make_directories(dir.join("ProgramData") + "\\VelkoInstaller"); }
 };
