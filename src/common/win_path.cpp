@@ -53,4 +53,12 @@ std::string path_join(std::string_view directory, std::string_view name) {
   return joined;
 }
 
+bool is_local_drive_path(std::string_view path) {
+  if (path.starts_with("\\\\?\\")) path.remove_prefix(4);
+  if (path.size() < 3) return false;
+  const char drive = path[0];
+  const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  return letter && path[1] == ':' && is_separator(path[2]);
+}
+
 }  // namespace velko

@@ -15,4 +15,10 @@ std::optional<std::string> path_parent(std::string_view path);
 // Joins with one backslash.
 std::string path_join(std::string_view directory, std::string_view name);
 
+// True only for an absolute path on a drive letter ("X:\..." or "\\?\X:\..."). A network path
+// ("\\server\share", "\\?\UNC\..."), a device ("\\.\..."), a drive-relative or relative path
+// is not: an elevated program must not even look at one read from a file, because opening it
+// hands the administrator's credentials to whichever host it names.
+bool is_local_drive_path(std::string_view path);
+
 }  // namespace velko

@@ -13,11 +13,14 @@ namespace velko {
 namespace {
 
 std::optional<std::string> remembered_install_location() {
-  auto text = win::read_whole_file(path_join(installer_data_folder(), "install-location.txt"));
+  // The record is read only from a data folder that nobody else can have written.
+  const auto dataFolder = trusted_installer_data_folder();
+  if (!dataFolder) return std::nullopt;
+  auto text = win::read_whole_file(path_join(*dataFolder, "install-location.txt"));
   if (!text || !is_valid_utf8(*text)) return std::nullopt;
   std::string path = trim_unicode_space(*text);
   // Only a folder that still holds the workbench is worth returning to.
-  if (path.empty() || !has_valid_installation(path)) return std::nullopt;
+  if (path.empty() || !win::is_local_path(path) || !has_valid_installation(path)) return std::nullopt;
   return path;
 }
 

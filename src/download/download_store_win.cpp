@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <vector>
 
+#include "common/folder_trust.h"
 #include "common/win_path.h"
 #include "download/digest_text.h"
 #include "win/environment.h"
+#include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
@@ -18,6 +21,8 @@ namespace velko {
 namespace {
 
 constexpr std::size_t kHashBufferBytes = 1'048'576;
+constexpr unsigned kSetAsideAttempts = 16;
+constexpr unsigned kSettleRounds = 3;
 
 std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
   return std::unexpected(std::string(prefix) + win::os_error_text(code));
@@ -25,8 +30,6 @@ std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
 
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
-// Creates the folder and every missing parent; an existing folder is fine, anything else in its
-// place is ERROR_ALREADY_EXISTS.
 // A link or junction where a folder of ours belongs would send our files wherever it points: it
 // is removed (the link only, never its target) so that a real folder can take its place.
 std::expected<void, std::uint32_t> remove_link(const std::string& path) {
@@ -44,6 +47,56 @@ std::expected<void, std::uint32_t> real_folder(const std::string& path) {
   return win::create_directories(path);
 }
 
+bool exists(const std::string& path) {
+  return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Anyone may create folders in ProgramData, so a data folder that we find may have been made
+// (or changed) by a user who wants an administrator to run his files. One that is not wholly
+// ours is moved out of the way under a new name, with everything in it, and never read.
+std::expected<void, std::uint32_t> set_aside(const std::string& folder) {
+  const auto parent = path_parent(folder);
+  if (!parent) return std::unexpected(static_cast<std::uint32_t>(ERROR_BAD_PATHNAME));
+  const auto nanos = static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count());
+  DWORD error = ERROR_ALREADY_EXISTS;
+  for (unsigned attempt = 0; attempt < kSetAsideAttempts; ++attempt) {
+    const std::string target =
+        path_join(*parent, set_aside_folder_name(path_file_name(folder), ::GetCurrentProcessId(), nanos, attempt));
+    if (::MoveFileExW(win::wide(folder).c_str(), win::wide(target).c_str(), 0)) return {};
+    error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  return std::unexpected(static_cast<std::uint32_t>(error));
+}
+
+// The data folder when it exists and is wholly ours; a folder that is not is set aside first.
+// With `create`, a missing folder is made with the secure descriptor in the creating call.
+std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool create) {
+  const std::string folder = installer_data_folder();
+  // Someone may put a folder in the name between our look and our creation: judge it again.
+  for (unsigned round = 0; round < kSettleRounds; ++round) {
+    if (exists(folder)) {
+      const auto plain = win::is_plain_directory(folder);
+      const auto trusted = plain && *plain ? win::is_trusted_tree(folder) : std::expected<bool, std::uint32_t>(false);
+      if (trusted && *trusted) {
+        if (auto secured = win::secure_admin_folder(folder); !secured) return std::unexpected(secured.error());
+        return folder;
+      }
+      if (auto moved = set_aside(folder); !moved) return std::unexpected(moved.error());
+    }
+    if (!create) return std::nullopt;
+    if (const auto parent = path_parent(folder)) {
+      if (auto made = win::create_directories(*parent); !made) return std::unexpected(made.error());
+    }
+    auto made = win::create_secure_folder(folder);
+    if (made) return folder;
+    if (made.error() != ERROR_ALREADY_EXISTS) return std::unexpected(made.error());
+  }
+  return std::unexpected(static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+}
+
 }  // namespace
 
 std::string program_data_folder() {
@@ -54,12 +107,15 @@ std::string program_data_folder() {
 std::string installer_data_folder() { return path_join(program_data_folder(), "VelkoInstaller"); }
 
 std::expected<std::string, std::string> prepare_installer_data_folder() {
-  const std::string folder = installer_data_folder();
-  if (auto made = real_folder(folder); !made) return std::unexpected(win::os_error_text(made.error()));
-  if (auto secured = win::secure_admin_folder(folder); !secured) {
-    return std::unexpected(win::os_error_text(secured.error()));
-  }
-  return folder;
+  auto folder = settle_data_folder(true);
+  if (!folder) return std::unexpected(win::os_error_text(folder.error()));
+  return std::move(**folder);
+}
+
+std::optional<std::string> trusted_installer_data_folder() {
+  auto folder = settle_data_folder(false);
+  if (!folder) return std::nullopt;
+  return std::move(*folder);
 }
 
 std::expected<std::string, std::string> downloads_folder() {

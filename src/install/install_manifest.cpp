@@ -7,6 +7,7 @@
 
 #include "common/unicode_space.h"
 #include "common/utf.h"
+#include "common/win_path.h"
 #include "policy/version_rules.h"
 
 namespace velko {
@@ -129,8 +130,11 @@ std::optional<InstallManifest> parse_install_manifest(std::string_view text) {
 
 bool manifest_describes_installation(const InstallManifest& manifest, const std::string& directory,
                                      const std::string& executable, const SamePathFunction& samePath) {
+  // A path in the manifest is compared by opening it: one that names a share or a device is
+  // refused before anything looks at it.
   return manifest.product == kWorkbenchProductName && is_valid_version(manifest.version) &&
-         manifest.commandLibraryPath == kEmbeddedCommandLibrary && samePath(manifest.installPath, directory) &&
+         manifest.commandLibraryPath == kEmbeddedCommandLibrary && is_local_drive_path(manifest.installPath) &&
+         is_local_drive_path(manifest.executablePath) && samePath(manifest.installPath, directory) &&
          samePath(manifest.executablePath, executable);
 }
 

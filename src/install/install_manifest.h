@@ -35,7 +35,8 @@ using SamePathFunction = std::function<bool(const std::string&, const std::strin
 
 // Does the manifest describe a valid installation in `directory` whose program is
 // `executable`? The checks run in a fixed order and stop at the first failure, so the
-// costlier path resolutions only happen for an otherwise good manifest.
+// costlier path resolutions only happen for an otherwise good manifest whose paths are both
+// local drive paths (is_local_drive_path).
 bool manifest_describes_installation(const InstallManifest& manifest, const std::string& directory,
                                      const std::string& executable, const SamePathFunction& samePath);
 

@@ -19,6 +19,10 @@ inline constexpr char kWebView2StepText[] = "正在联网安装微软 WebView2 E
 inline constexpr char kWebView2NotDetectedText[] =
     "微软 WebView2 安装服务已经结束，但未检测到完整运行环境，已停止打开 IDE 安装程序。";
 inline constexpr char kInstallerLabel[] = "安装程序";
+// An existing install folder that others may change, holding files that are not a workbench
+// installation: its permissions are the user's business and are never taken over.
+inline constexpr char kSharedInstallFolderText[] =
+    "所选安装目录可被其他用户修改，且其中已有其他文件。为安全起见，请选择其他安装目录。";
 inline constexpr char kStagedBootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
 inline constexpr char kBootstrapperPartExtension[] = "exe.part";
 

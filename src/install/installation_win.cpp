@@ -10,6 +10,7 @@
 #include "detect/component_detection.h"
 #include "detect/running_workbench.h"
 #include "download/staging.h"
+#include "install/install_directory.h"
 #include "install/install_manifest.h"
 #include "install/installation_plan.h"
 #include "install/installer_run.h"
@@ -102,6 +103,9 @@ Result install_workbench(StagedFiles& staged, const std::string& installDirector
 Result perform_installation(const InstallRequest& request, const EventSender& events) {
   const std::string& directory = request.installDirectory;
   if (auto stopped = ensure_workbench_stopped(directory); !stopped) return stopped;
+  // The folder is ours before anything lands in it: what runs elevated from it later must not
+  // be replaceable by another user.
+  if (auto prepared = prepare_install_directory(directory); !prepared) return prepared;
   const std::vector<ComponentKind> plan = plan_installation(request.webView2Present, request.workbenchCurrent);
 
   // Everything is on disk and verified before the first installer runs.

@@ -215,7 +215,13 @@ std::optional<InstallManifest> read_install_manifest(const std::string& director
   const auto text = win::read_whole_file(manifestPath);
   if (!text) return std::nullopt;
   auto manifest = parse_install_manifest(*text);
-  if (!manifest || !manifest_describes_installation(*manifest, directory, executable, same_path)) return std::nullopt;
+  // A drive letter may still name a share; such a path is never opened either.
+  const auto sameLocalPath = [](const std::string& a, const std::string& b) {
+    return win::is_local_path(a) && same_path(a, b);
+  };
+  if (!manifest || !manifest_describes_installation(*manifest, directory, executable, sameLocalPath)) {
+    return std::nullopt;
+  }
   return manifest;
 }
 

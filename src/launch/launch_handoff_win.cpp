@@ -9,6 +9,7 @@
 
 #include "build_config.h"
 #include "detect/running_workbench.h"
+#include "install/install_directory.h"
 #include "install/launcher_deployment.h"
 #include "install/launcher_files.h"
 #include "install/workbench_installer.h"
@@ -77,6 +78,9 @@ WorkerEvent wait_for_first_window(const win::ChildProcess& workbench) {
 WorkerEvent launch_workbench(const std::string& installDirectory) {
   auto executable = workbench_executable(installDirectory);
   if (!executable) return WorkerEvent::launch_failed(kIncompleteInstallationText);
+  const auto isPrivate = is_private_installation(installDirectory, *executable);
+  if (!isPrivate) return WorkerEvent::launch_failed(isPrivate.error());
+  if (!*isPrivate) return WorkerEvent::launch_failed(kInstallationNotPrivateText);
   auto running = find_running_process(*executable);
   if (!running) return WorkerEvent::launch_failed(running.error());
   if (*running) {
@@ -104,6 +108,9 @@ std::expected<void, std::string> relaunch_after_update(const std::expected<std::
   if (!has_valid_installation(*installDirectory)) return std::unexpected(std::string(kNoInstallResultText));
   auto launcher = deploy_launcher(*installDirectory);
   if (!launcher) return std::unexpected(launcher.error());
+  const auto isPrivate = is_private_installation(*installDirectory, *launcher);
+  if (!isPrivate) return std::unexpected(isPrivate.error());
+  if (!*isPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
   win::ProcessLaunch launch;
   launch.program = *launcher;
   launch.arguments = {"--wait-for-process", std::to_string(::GetCurrentProcessId()), kLaunchMainArgument};

@@ -23,7 +23,18 @@ bool same_path(const std::string& a, const std::string& b);
 // The Windows error code when the metadata cannot be read.
 std::expected<bool, std::uint32_t> is_plain_directory(const std::string& path);
 
-// The whole file, or the Windows error code. Opened so that writers and deleters may go on.
-std::expected<std::string, std::uint32_t> read_whole_file(const std::string& path);
+// Files that the program reads whole (manifest, install-location record, the installer's error
+// report, the shortcut) are small; one larger than this is not one of ours.
+inline constexpr std::uint64_t kWholeFileLimit = 1'048'576;
+
+// The whole file, or the Windows error code; ERROR_FILE_TOO_LARGE when it holds more than
+// `limit` bytes (also when it grows past the limit while being read). Opened so that writers and
+// deleters may go on.
+std::expected<std::string, std::uint32_t> read_whole_file(const std::string& path,
+                                                          std::uint64_t limit = kWholeFileLimit);
+
+// A path read from a file that may be looked at: a local drive path (is_local_drive_path) whose
+// drive is neither a network drive nor missing. Never touches the path itself.
+bool is_local_path(const std::string& path);
 
 }  // namespace velko::win

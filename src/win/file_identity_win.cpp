@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/utf.h"
+#include "common/win_path.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -83,7 +84,7 @@ std::expected<bool, std::uint32_t> is_plain_directory(const std::string& path) {
   return !is_name_surrogate(*data, widePath);
 }
 
-std::expected<std::string, std::uint32_t> read_whole_file(const std::string& path) {
+std::expected<std::string, std::uint32_t> read_whole_file(const std::string& path, std::uint64_t limit) {
   unique_file file(::CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
@@ -95,8 +96,18 @@ std::expected<std::string, std::uint32_t> read_whole_file(const std::string& pat
       return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
     }
     if (read == 0) return bytes;
+    if (bytes.size() + read > limit) return std::unexpected(static_cast<std::uint32_t>(ERROR_FILE_TOO_LARGE));
     bytes.append(buffer, read);
   }
+}
+
+bool is_local_path(const std::string& path) {
+  if (!is_local_drive_path(path)) return false;
+  std::string_view rest = path;
+  if (rest.starts_with("\\\\?\\")) rest.remove_prefix(4);
+  const std::wstring root = wide(std::string(rest.substr(0, 2)) + "\\");
+  const UINT type = ::GetDriveTypeW(root.c_str());
+  return type != DRIVE_REMOTE && type != DRIVE_NO_ROOT_DIR && type != DRIVE_UNKNOWN;
 }
 
 }  // namespace velko::win

@@ -15,6 +15,23 @@ namespace velko::win {
 // but not followed. Errors are Windows error codes.
 std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder);
 
+// Creates one folder that already carries kAdminFolderDescriptor when it comes into being, so
+// there is no moment in which someone else owns it or may change it. Its parent must exist;
+// ERROR_ALREADY_EXISTS when anything has that name.
+std::expected<void, std::uint32_t> create_secure_folder(const std::string& folder);
+
+// The SID of the user this process runs as ("S-1-5-21-..."), empty when it cannot be read.
+std::string own_user_sid();
+
+// Whether nobody but Administrators, SYSTEM, TrustedInstaller and this process's own user can
+// change the entry or its permissions (see is_trusted_descriptor). A link is judged itself,
+// never followed. The Windows error code when it cannot be opened or its descriptor read.
+std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path);
+
+// The same for a folder and everything below it; an entry deeper than the program's own trees
+// ever go counts as not trusted.
+std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder);
+
 // The descriptors written, in SDDL: the folder itself, a folder below it, a file below it.
 // Administrators own everything; SYSTEM and Administrators may do anything, Users may read and
 // run (FILE_GENERIC_READ | FILE_GENERIC_EXECUTE = 0x1200A9). "P": the folder ignores whatever its

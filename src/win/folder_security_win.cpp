@@ -4,14 +4,16 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <vector>
+
+#include "common/folder_trust.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::win {
 namespace {
 
-inline void local_free(PSECURITY_DESCRIPTOR p) { ::LocalFree(p); }
-using unique_security_descriptor = unique_any<PSECURITY_DESCRIPTOR, local_free>;
+using unique_security_descriptor = unique_hlocal<PSECURITY_DESCRIPTOR>;
 
 // Entries deeper than this are left alone; the program's own tree is two levels deep.
 constexpr int kMaxDepth = 8;
@@ -43,6 +45,66 @@ unique_file open_for_security(const std::wstring& path) {
   return unique_file(::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
+
+// The owner and DACL of an open entry, in SDDL.
+std::expected<std::string, std::uint32_t> descriptor_text(HANDLE object) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  unique_security_descriptor descriptor;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  const DWORD result = ::GetSecurityInfo(object, SE_FILE_OBJECT, what, &owner, nullptr, &dacl, nullptr, descriptor.put());
+  if (result != ERROR_SUCCESS) return std::unexpected(static_cast<std::uint32_t>(result));
+  unique_hlocal<LPWSTR> text;
+  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1, what, text.put(),
+                                                              nullptr)) {
+    return std::unexpected(last_error());
+  }
+  return narrow(text.get());
+}
+
+std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::string& ownSid) {
+  auto text = descriptor_text(object);
+  if (!text) return std::unexpected(text.error());
+  return is_trusted_sddl(*text, ownSid);
+}
+
+unique_file open_for_reading_security(const std::wstring& path) {
+  return unique_file(::CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                   nullptr));
+}
+
+std::expected<bool, std::uint32_t> is_trusted_below(const std::wstring& folder, const std::string& ownSid, int depth) {
+  WIN32_FIND_DATAW entry{};
+  unique_find find(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
+                                      nullptr, 0));
+  if (!find) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return true;
+    return std::unexpected(static_cast<std::uint32_t>(error));
+  }
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (depth > kMaxDepth) return false;
+    const std::wstring path = folder + L"\\" + name;
+    unique_file object = open_for_reading_security(path);
+    if (!object) return std::unexpected(last_error());
+    auto trusted = is_trusted_handle(object.get(), ownSid);
+    if (!trusted || !*trusted) return trusted;
+    object.reset();
+    const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !isLink) {
+      auto below = is_trusted_below(path, ownSid, depth + 1);
+      if (!below || !*below) return below;
+    }
+  } while (::FindNextFileW(find.get(), &entry));
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_NO_MORE_FILES) return std::unexpected(static_cast<std::uint32_t>(error));
+  return true;
 }
 
 std::expected<void, std::uint32_t> reset_children(const std::wstring& folder, int depth) {
@@ -94,6 +156,55 @@ std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder
   if (auto applied = apply(object.get(), kAdminFolderDescriptor, true); !applied) return applied;
   object.reset();
   return reset_children(path, 1);
+}
+
+std::expected<void, std::uint32_t> create_secure_folder(const std::string& folder) {
+  unique_security_descriptor descriptor;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminFolderDescriptor, SDDL_REVISION_1,
+                                                              descriptor.put(), nullptr)) {
+    return std::unexpected(last_error());
+  }
+  SECURITY_ATTRIBUTES attributes{};
+  attributes.nLength = sizeof attributes;
+  attributes.lpSecurityDescriptor = descriptor.get();
+  if (!::CreateDirectoryW(wide(folder).c_str(), &attributes)) return std::unexpected(last_error());
+  return {};
+}
+
+std::string own_user_sid() {
+  unique_handle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<std::uint8_t> buffer(size);
+  if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
+  unique_hlocal<LPWSTR> text;
+  if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put())) return {};
+  return narrow(text.get());
+}
+
+std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path) {
+  unique_file object = open_for_reading_security(wide(path));
+  if (!object) return std::unexpected(last_error());
+  return is_trusted_handle(object.get(), own_user_sid());
+}
+
+std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder) {
+  const std::wstring path = wide(folder);
+  unique_file object = open_for_reading_security(path);
+  if (!object) return std::unexpected(last_error());
+  const std::string ownSid = own_user_sid();
+  auto trusted = is_trusted_handle(object.get(), ownSid);
+  if (!trusted || !*trusted) return trusted;
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(object.get(), &information)) return std::unexpected(last_error());
+  // A link in the folder's place is judged as the link; what it points to is never looked at.
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return true;
+  }
+  return is_trusted_below(path, ownSid, 1);
 }
 
 }  // namespace velko::win

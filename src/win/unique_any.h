@@ -55,6 +55,7 @@ inline void delete_gdi(HGDIOBJ o) { ::DeleteObject(o); }
 inline void delete_dc(HDC dc) { ::DeleteDC(dc); }
 inline void find_close(HANDLE h) { ::FindClose(h); }
 inline void destroy_icon(HICON icon) { ::DestroyIcon(icon); }
+inline void local_free(void* memory) { ::LocalFree(memory); }
 }  // namespace detail
 
 // A handle where null means none (processes, threads, events, snapshots use the other one).
@@ -63,6 +64,9 @@ using unique_handle = unique_any<HANDLE, detail::close_handle>;
 using unique_file = unique_any<HANDLE, detail::close_handle, -1>;
 using unique_hkey = unique_any<HKEY, detail::close_key>;
 using unique_find = unique_any<HANDLE, detail::find_close, -1>;
+// Memory that a Windows call allocated with LocalAlloc (security descriptors, SID texts).
+template <typename T>
+using unique_hlocal = unique_any<T, detail::local_free>;
 using unique_hdc = unique_any<HDC, detail::delete_dc>;
 using unique_hicon = unique_any<HICON, detail::destroy_icon>;
 

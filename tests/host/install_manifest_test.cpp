@@ -144,6 +144,28 @@ TEST(InstallManifest, ChecksRunInOrderAndStopEarly) {
   EXPECT_EQ(calls.size(), 1u);
 }
 
+TEST(InstallManifest, SharesAndDevicesAreNeverLookedAt) {
+  std::vector<std::string> calls;
+  const SamePathFunction recording = [&](const std::string& a, const std::string& b) {
+    calls.push_back(a + "|" + b);
+    return true;
+  };
+  const auto base = *parse_install_manifest(manifest_text());
+  for (const char* path : {"\\\\attacker\\share\\VelkoTarn工作台", "\\\\?\\UNC\\attacker\\share", "\\\\.\\pipe\\x",
+                           "//attacker/share", "D:VelkoTarn工作台", "VelkoTarn工作台", ""}) {
+    InstallManifest manifest = base;
+    manifest.installPath = path;
+    EXPECT_FALSE(manifest_describes_installation(manifest, kDir, kExe, recording)) << path;
+    manifest = base;
+    manifest.executablePath = path;
+    EXPECT_FALSE(manifest_describes_installation(manifest, kDir, kExe, recording)) << path;
+  }
+  EXPECT_TRUE(calls.empty());
+  InstallManifest manifest = base;
+  manifest.installPath = "\\\\?\\D:\\VelkoTarn工作台";
+  EXPECT_TRUE(manifest_describes_installation(manifest, kDir, kExe, recording));
+}
+
 TEST(InstalledWorkbenchState, AgainstThePolicy) {
   const auto manifest = parse_install_manifest(manifest_text());
   EXPECT_EQ(installed_workbench_state(std::nullopt, "1.4.0"), WorkbenchInstallState::None);

@@ -22,5 +22,15 @@ TEST(WinPath, FileNameAndParent) {
   EXPECT_EQ(path_join("C:\\", "b"), "C:\\b");
 }
 
+TEST(WinPath, LocalDrivePaths) {
+  for (const char* path : {"C:\\", "d:\\VelkoTarn工作台", "D:/x", "\\\\?\\D:\\x"}) {
+    EXPECT_TRUE(is_local_drive_path(path)) << path;
+  }
+  for (const char* path : {"", "C:", "C:x", "x", "\\x", "\\\\server\\share", "//server/share", "\\\\?\\UNC\\server\\share",
+                           "\\\\.\\C:\\x", "\\\\.\\pipe\\x", "\\??\\C:\\x", "\\\\?\\GLOBALROOT\\Device\\x", "1:\\x"}) {
+    EXPECT_FALSE(is_local_drive_path(path)) << path;
+  }
+}
+
 }  // namespace
 }  // namespace velko

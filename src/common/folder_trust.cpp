@@ -1,0 +1,42 @@
+#include "common/folder_trust.h"
+
+namespace velko {
+namespace {
+
+constexpr std::string_view kCreatorOwnerSid = "S-1-3-0";
+constexpr std::string_view kOwnerRightsSid = "S-1-3-4";
+
+}  // namespace
+
+bool is_trusted_principal(std::string_view sid, std::string_view ownUserSid) {
+  return sid == kAdministratorsSid || sid == kSystemSid || sid == kTrustedInstallerSid ||
+         (!ownUserSid.empty() && sid == ownUserSid);
+}
+
+bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_view ownUserSid) {
+  if (!descriptor.owner || !is_trusted_principal(*descriptor.owner, ownUserSid)) return false;
+  if (descriptor.nullDacl) return false;
+  for (const AccessEntry& entry : descriptor.dacl) {
+    if (entry.kind != AceKind::Allow || (entry.mask & kChangingRights) == 0) continue;
+    if (entry.sid == kCreatorOwnerSid || entry.sid == kOwnerRightsSid) continue;
+    if (!is_trusted_principal(entry.sid, ownUserSid)) return false;
+  }
+  return true;
+}
+
+bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid) {
+  const auto descriptor = parse_sddl(sddl);
+  return descriptor && is_trusted_descriptor(*descriptor, ownUserSid);
+}
+
+UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation) {
+  return isEmpty || holdsWorkbenchInstallation ? UntrustedFolderAction::Secure : UntrustedFolderAction::Refuse;
+}
+
+std::string set_aside_folder_name(std::string_view name, std::uint32_t processId, std::uint64_t nanoseconds,
+                                  unsigned attempt) {
+  return std::string(name) + ".untrusted-" + std::to_string(processId) + "-" + std::to_string(nanoseconds) + "-" +
+         std::to_string(attempt);
+}
+
+}  // namespace velko

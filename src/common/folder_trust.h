@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "common/security_descriptor.h"
+
+namespace velko {
+
+// Who may own and change what an elevated program runs or reads: Administrators, SYSTEM,
+// TrustedInstaller, and the user the program itself runs as.
+inline constexpr std::string_view kAdministratorsSid = "S-1-5-32-544";
+inline constexpr std::string_view kSystemSid = "S-1-5-18";
+inline constexpr std::string_view kTrustedInstallerSid =
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+// Rights that let their holder change an object or what it will run: write or append data
+// (for a folder: add files or folders), extended attributes and attributes, delete a child,
+// delete, change permissions, take ownership, and the generic rights that include them.
+inline constexpr std::uint32_t kChangingRights = 0x00000002 | 0x00000004 | 0x00000010 | 0x00000040 | 0x00000100 |
+                                                 0x00010000 | 0x00040000 | 0x00080000 | 0x10000000 | 0x40000000;
+
+bool is_trusted_principal(std::string_view sid, std::string_view ownUserSid);
+
+// True when nobody but a trusted principal can change the object or its permissions: it has
+// a trusted owner (an owner may always rewrite the permissions) and a DACL without any
+// allowing entry that gives a changing right to anyone else, whether the entry applies to the
+// object itself or is only handed down to what will be created below it. "CREATOR OWNER" and
+// "OWNER RIGHTS" stand for the owner and count as trusted; deny entries are not credited, so
+// an entry that a deny would cancel still counts against the object. A null DACL is not
+// trusted.
+bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_view ownUserSid);
+
+// The same for an SDDL text; a text that cannot be read is not trusted.
+bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid);
+
+// What to do with an existing installation folder that is not trusted.
+enum class UntrustedFolderAction {
+  Secure,  // empty, or only a workbench installation: take it over with the secure descriptor
+  Refuse,  // holds other files: never touch the permissions of the user's own files
+};
+UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation);
+
+// The name a distrusted data folder is moved to, in the same parent:
+// "{name}.untrusted-{process id}-{nanoseconds}-{attempt}".
+std::string set_aside_folder_name(std::string_view name, std::uint32_t processId, std::uint64_t nanoseconds,
+                                  unsigned attempt);
+
+}  // namespace velko

@@ -1,0 +1,160 @@
+#include "common/folder_trust.h"
+
+#include <gtest/gtest.h>
+
+#include "common/security_descriptor.h"
+
+namespace velko {
+namespace {
+
+constexpr char kOwnUser[] = "S-1-5-21-1111-2222-3333-1001";
+constexpr char kOtherUser[] = "S-1-5-21-1111-2222-3333-1002";
+constexpr char kAdminFolder[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+bool trusted(const std::string& sddl) { return is_trusted_sddl(sddl, kOwnUser); }
+
+TEST(SecurityDescriptor, ReadsOwnerProtectionAndEntries) {
+  const auto descriptor = parse_sddl(kAdminFolder);
+  ASSERT_TRUE(descriptor);
+  EXPECT_EQ(descriptor->owner, "S-1-5-32-544");
+  EXPECT_FALSE(descriptor->nullDacl);
+  EXPECT_TRUE(descriptor->daclProtected);
+  ASSERT_EQ(descriptor->dacl.size(), 3u);
+  EXPECT_EQ(descriptor->dacl[0].kind, AceKind::Allow);
+  EXPECT_EQ(descriptor->dacl[0].flags, kObjectInherit | kContainerInherit);
+  EXPECT_EQ(descriptor->dacl[0].mask, 0x1F01FFu);
+  EXPECT_EQ(descriptor->dacl[0].sid, "S-1-5-18");
+  EXPECT_EQ(descriptor->dacl[2].mask, 0x1200A9u);
+  EXPECT_EQ(descriptor->dacl[2].sid, "S-1-5-32-545");
+}
+
+TEST(SecurityDescriptor, ReadsWhatWindowsAndWineWriteBack) {
+  // As read back from a folder under Wine with mode 777, and as Windows writes inherited entries.
+  const auto wine = parse_sddl("O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)"
+                               "(A;OICI;0x1301ff;;;WD)");
+  ASSERT_TRUE(wine);
+  EXPECT_EQ(wine->owner, "S-1-5-21-0-0-0-1000");
+  EXPECT_FALSE(wine->daclProtected);
+  ASSERT_EQ(wine->dacl.size(), 3u);
+  EXPECT_EQ(wine->dacl[2].mask, 0x1301FFu);
+  EXPECT_EQ(wine->dacl[2].sid, "S-1-1-0");
+
+  const auto windows = parse_sddl("O:BAG:SYD:AI(A;ID;FA;;;SY)(A;OICIIOID;GA;;;CO)(A;ID;0x1200a9;;;BU)S:AI(AU;SA;FA;;;WD)");
+  ASSERT_TRUE(windows);
+  ASSERT_EQ(windows->dacl.size(), 3u);
+  EXPECT_EQ(windows->dacl[0].flags, kInheritedAce);
+  EXPECT_EQ(windows->dacl[1].flags, kObjectInherit | kContainerInherit | kInheritOnly | kInheritedAce);
+  EXPECT_EQ(windows->dacl[1].mask, 0x10000000u);
+  EXPECT_EQ(windows->dacl[1].sid, "S-1-3-0");
+}
+
+TEST(SecurityDescriptor, RightsAsLettersOrNumbers) {
+  const auto letters = parse_sddl("O:SYD:(A;;WDWOSDRC;;;AU)(A;;FW;;;IU)(A;;0x10;;;BU)(A;;16;;;BU)(A;;020;;;BU)");
+  ASSERT_TRUE(letters);
+  ASSERT_EQ(letters->dacl.size(), 5u);
+  EXPECT_EQ(letters->dacl[0].mask, 0x40000u | 0x80000u | 0x10000u | 0x20000u);
+  EXPECT_EQ(letters->dacl[0].sid, "S-1-5-11");
+  EXPECT_EQ(letters->dacl[1].mask, 0x120116u);
+  EXPECT_EQ(letters->dacl[2].mask, 0x10u);
+  EXPECT_EQ(letters->dacl[3].mask, 16u);
+  EXPECT_EQ(letters->dacl[4].mask, 16u);
+}
+
+TEST(SecurityDescriptor, NullAndEmptyDacl) {
+  const auto none = parse_sddl("O:BA");
+  ASSERT_TRUE(none);
+  EXPECT_TRUE(none->nullDacl);
+  const auto noAccessControl = parse_sddl("O:BAD:NO_ACCESS_CONTROL");
+  ASSERT_TRUE(noAccessControl);
+  EXPECT_TRUE(noAccessControl->nullDacl);
+  const auto empty = parse_sddl("O:BAD:P");
+  ASSERT_TRUE(empty);
+  EXPECT_FALSE(empty->nullDacl);
+  EXPECT_TRUE(empty->dacl.empty());
+}
+
+TEST(SecurityDescriptor, RefusesMalformedText) {
+  for (const char* text : {"O", "O:", "X:BA", "O:BAO:SY", "O:BAD:(A;;FA;;SY)", "O:BAD:(A;;FA;;;SY", "O:BAD:(Q;;FA;;;SY)",
+                           "O:BAD:(A;QQ;FA;;;SY)", "O:BAD:(A;;ZZ;;;SY)", "O:BAD:(A;;;;;SY)", "O:BAD:(A;;0xZZ;;;SY)",
+                           "O:BAD:(A;;FA;;;S-)", "O:BAD:(A;;FA;;;sy)", "O:BAD:NO_ACCESS_CONTROL(A;;FA;;;SY)",
+                           "O:BAD:Q(A;;FA;;;SY)", "O:BAD:(A;;FA;;;SY)x", "O:BAD:(A;;0x100000000;;;SY)"}) {
+    EXPECT_FALSE(parse_sddl(text)) << text;
+  }
+}
+
+TEST(SecurityDescriptor, UnknownAliasIsKeptAndNotTrusted) {
+  const auto descriptor = parse_sddl("O:DAD:(A;;FA;;;DU)");
+  ASSERT_TRUE(descriptor);
+  EXPECT_EQ(descriptor->owner, "DA");
+  EXPECT_FALSE(trusted("O:DAD:(A;;FA;;;SY)"));
+  EXPECT_FALSE(trusted("O:BAD:(A;;FA;;;DU)"));
+}
+
+TEST(FolderTrust, TrustedOwners) {
+  EXPECT_TRUE(trusted(kAdminFolder));
+  EXPECT_TRUE(trusted("O:SYD:(A;;FA;;;SY)"));
+  EXPECT_TRUE(trusted("O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:(A;;FA;;;SY)"));
+  EXPECT_TRUE(trusted(std::string("O:") + kOwnUser + "D:(A;;FA;;;SY)"));
+  // Wine reads every folder back as owned by the user it runs as.
+  EXPECT_TRUE(is_trusted_sddl("O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)"
+                              "(A;OICI;0x1200a9;;;WD)",
+                              "S-1-5-21-0-0-0-1000"));
+}
+
+TEST(FolderTrust, ForeignOwnerCanRewriteThePermissions) {
+  EXPECT_FALSE(trusted(std::string("O:") + kOtherUser + "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"));
+  EXPECT_FALSE(trusted("O:BUD:P(A;OICI;FA;;;SY)"));
+  EXPECT_FALSE(trusted("D:P(A;OICI;FA;;;SY)"));  // no owner known
+  // An unknown own user trusts nobody by that name, not an empty one.
+  EXPECT_FALSE(is_trusted_sddl(std::string("O:") + kOtherUser + "D:(A;;FA;;;SY)", ""));
+}
+
+TEST(FolderTrust, AnyChangingRightForOthersIsNotTrusted) {
+  struct Case {
+    const char* rights;
+    bool changes;
+  };
+  for (const Case& c : {Case{"0x1200a9", false}, Case{"FR", false}, Case{"FX", false}, Case{"RC", false},
+                        Case{"0x2", true}, Case{"0x4", true}, Case{"0x10", true}, Case{"0x40", true},
+                        Case{"0x100", true}, Case{"SD", true}, Case{"WD", true}, Case{"WO", true}, Case{"GA", true},
+                        Case{"GW", true}, Case{"FW", true}, Case{"FA", true}, Case{"0x1301ff", true}}) {
+    for (const char* who : {"BU", "AU", "WD", "IU", "S-1-5-21-1111-2222-3333-1002"}) {
+      const std::string sddl = std::string("O:BAD:P(A;;FA;;;SY)(A;;") + c.rights + ";;;" + who + ")";
+      EXPECT_EQ(trusted(sddl), !c.changes) << sddl;
+    }
+  }
+}
+
+TEST(FolderTrust, InheritableEntriesCountAndPlaceholdersDoNot) {
+  // Handed down only to what is created below: the next file we write there would be open.
+  EXPECT_FALSE(trusted("O:BAD:P(A;OICIIO;FA;;;SY)(A;OICIIO;0x1301ff;;;AU)"));
+  // Windows' usual "CREATOR OWNER" entry gives the creator of each new entry its rights.
+  EXPECT_TRUE(trusted("O:BAD:P(A;OICI;FA;;;SY)(A;OICIIO;GA;;;CO)(A;;0x1301ff;;;OW)"));
+  // Inherited entries are judged like any other.
+  EXPECT_FALSE(trusted("O:BAD:AI(A;ID;FA;;;SY)(A;ID;0x1301ff;;;AU)"));
+}
+
+TEST(FolderTrust, DenyEntriesAreNotCredited) {
+  EXPECT_FALSE(trusted("O:BAD:P(D;;FA;;;BU)(A;;FA;;;BU)"));
+  EXPECT_TRUE(trusted("O:BAD:P(D;;FA;;;BU)(A;;FA;;;SY)"));
+}
+
+TEST(FolderTrust, NullDaclIsNotTrustedEmptyIs) {
+  EXPECT_FALSE(trusted("O:BAD:NO_ACCESS_CONTROL"));
+  EXPECT_FALSE(trusted("O:BA"));
+  EXPECT_TRUE(trusted("O:BAD:P"));
+  EXPECT_FALSE(trusted("not a descriptor"));
+}
+
+TEST(FolderTrust, UntrustedInstallFolder) {
+  EXPECT_EQ(untrusted_install_folder_action(true, false), UntrustedFolderAction::Secure);
+  EXPECT_EQ(untrusted_install_folder_action(false, true), UntrustedFolderAction::Secure);
+  EXPECT_EQ(untrusted_install_folder_action(false, false), UntrustedFolderAction::Refuse);
+}
+
+TEST(FolderTrust, SetAsideName) {
+  EXPECT_EQ(set_aside_folder_name("VelkoInstaller", 42, 123456789, 3), "VelkoInstaller.untrusted-42-123456789-3");
+}
+
+}  // namespace
+}  // namespace velko
