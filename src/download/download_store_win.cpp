@@ -79,12 +79,19 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
   for (unsigned round = 0; round < kSettleRounds; ++round) {
     if (exists(folder)) {
       const auto plain = win::is_plain_directory(folder);
-      const auto trusted = plain && *plain ? win::is_trusted_tree(folder) : std::expected<bool, std::uint32_t>(false);
-      if (trusted && *trusted) {
-        if (auto secured = win::secure_admin_folder(folder); !secured) return std::unexpected(secured.error());
-        return folder;
+      if (plain && *plain) {
+        const auto trusted = win::is_trusted_tree(folder);
+        if (trusted && *trusted) {
+          if (auto secured = win::secure_admin_folder(folder); !secured) return std::unexpected(secured.error());
+          return folder;
+        }
+      } else if (auto removed = remove_link(folder); !removed) {
+        // A link holds nothing of anyone's: only the link goes, never what it points to.
+        return std::unexpected(removed.error());
       }
-      if (auto moved = set_aside(folder); !moved) return std::unexpected(moved.error());
+      if (exists(folder)) {
+        if (auto moved = set_aside(folder); !moved) return std::unexpected(moved.error());
+      }
     }
     if (!create) return std::nullopt;
     if (const auto parent = path_parent(folder)) {

@@ -14,7 +14,8 @@ std::expected<void, std::string> prepare_install_directory(const std::string& di
 
 // Whether only administrators (and this process's own user) can change what an elevated start
 // of `program` trusts: the install directory, its "运行组件" folder when it exists, and the
-// program itself. "检查安装目录权限失败：{error}" when a permission cannot be read. Any thread.
+// program itself (none when `program` is empty). "检查安装目录权限失败：{error}" when a
+// permission cannot be read. Any thread.
 std::expected<bool, std::string> is_private_installation(const std::string& directory, const std::string& program);
 
 }  // namespace velko

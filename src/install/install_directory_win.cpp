@@ -95,6 +95,7 @@ std::expected<void, std::string> prepare_install_directory(const std::string& di
 }
 
 std::expected<bool, std::string> is_private_installation(const std::string& directory, const std::string& program) {
+  if (program.empty()) return entries_trusted({{directory, true}, {launcher_paths(directory).folder, false}});
   return entries_trusted({{directory, true}, {launcher_paths(directory).folder, false}, {program, true}});
 }
 

@@ -106,11 +106,16 @@ void run_launch_handoff(std::string installDirectory, EventSender events) {
 std::expected<void, std::string> relaunch_after_update(const std::expected<std::string, std::string>& installDirectory) {
   if (!installDirectory) return std::unexpected(installDirectory.error());
   if (!has_valid_installation(*installDirectory)) return std::unexpected(std::string(kNoInstallResultText));
+  // Looked at before the launcher is copied in (the copy would be exposed too) and again for
+  // the launcher that will be started.
+  const auto folderPrivate = is_private_installation(*installDirectory, {});
+  if (!folderPrivate) return std::unexpected(folderPrivate.error());
+  if (!*folderPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
   auto launcher = deploy_launcher(*installDirectory);
   if (!launcher) return std::unexpected(launcher.error());
-  const auto isPrivate = is_private_installation(*installDirectory, *launcher);
-  if (!isPrivate) return std::unexpected(isPrivate.error());
-  if (!*isPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
+  const auto launcherPrivate = is_private_installation(*installDirectory, *launcher);
+  if (!launcherPrivate) return std::unexpected(launcherPrivate.error());
+  if (!*launcherPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
   win::ProcessLaunch launch;
   launch.program = *launcher;
   launch.arguments = {"--wait-for-process", std::to_string(::GetCurrentProcessId()), kLaunchMainArgument};

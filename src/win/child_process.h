@@ -20,7 +20,7 @@ struct ChildProcess {
 struct ProcessLaunch {
   std::string program;                  // full path; never searched for
   std::vector<std::string> arguments;   // quoted by the Windows rules
-  // When absent, the program's own folder (its run folder, or System32 for a system tool).
+  // When absent, System32: only administrators can put anything there.
   std::optional<std::string> workingDirectory;
   DWORD creationFlags = CREATE_NO_WINDOW;
 };

@@ -1,7 +1,7 @@
 #include "win/child_process.h"
 
 #include "common/command_line.h"
-#include "common/win_path.h"
+#include "win/directories.h"
 #include "win/wide.h"
 
 namespace velko::win {
@@ -10,15 +10,15 @@ std::expected<ChildProcess, std::uint32_t> start_process(const ProcessLaunch& la
   const std::wstring program = wide(launch.program);
   std::wstring commandLine = wide(build_command_line(launch.program, launch.arguments));
   // Never the folder this elevated process inherited (often the user's Downloads): a child looks
-  // for some DLLs in its working folder.
-  const std::wstring directory = wide(launch.workingDirectory ? *launch.workingDirectory
-                                                              : path_parent(launch.program).value_or(std::string()));
+  // for some DLLs in its working folder. Not the child's own folder either, which the child
+  // would keep busy until it has wholly gone.
+  const std::wstring directory = wide(launch.workingDirectory ? *launch.workingDirectory : system_directory());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
                         launch.creationFlags | CREATE_UNICODE_ENVIRONMENT, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+                        directory.c_str(), &startup, &info)) {
     return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
   }
   unique_handle thread(info.hThread);

@@ -10,4 +10,7 @@ namespace velko::win {
 // The Windows error code of the first step that failed.
 std::expected<void, std::uint32_t> create_directories(const std::string& path);
 
+// The system folder (System32), "C:\Windows\System32" when it cannot be read.
+std::string system_directory();
+
 }  // namespace velko::win

@@ -25,4 +25,11 @@ std::expected<void, std::uint32_t> create_directories(const std::string& path) {
   return {};
 }
 
+std::string system_directory() {
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return "C:\\Windows\\System32";
+  return narrow(std::wstring_view(system, length));
+}
+
 }  // namespace velko::win

@@ -10,6 +10,7 @@
 #include "detect/install_location.h"
 #include "support/paths.h"
 #include "support/installation_fixture.h"
+#include "support/links.h"
 #include "support/scoped_temp_dir.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -210,6 +211,22 @@ TEST_F(InstallLocationFixture, RecordWithoutInstallationGivesTheDefault) {
   const std::string installDir = dir.join("空目录");
   test::make_directories(installDir);
   test::write_file(record(), installDir);
+  EXPECT_EQ(resolve_install_location(), default_location());
+}
+
+TEST_F(InstallLocationFixture, RecordInADataFolderOthersCanChangeIsNeverRead) {
+  const std::string installDir = dir.join("别人的目录");
+  install_into(installDir);
+  test::write_file(record(), installDir);
+  test::let_everyone_change(dir.join("ProgramData") + "\\VelkoInstaller");
+  EXPECT_EQ(resolve_install_location(), default_location());
+  EXPECT_FALSE(test::file_exists(record()));
+}
+
+TEST_F(InstallLocationFixture, OversizedRecordGivesTheDefault) {
+  const std::string installDir = dir.join("安装目录");
+  install_into(installDir);
+  test::write_file(record(), installDir + std::string(2 * 1024 * 1024, ' '));
   EXPECT_EQ(resolve_install_location(), default_location());
 }
 

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "download/download_store.h"
+#include "support/links.h"
 #include "support/scoped_temp_dir.h"
+#include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -325,26 +327,90 @@ TEST(InstallerDataFolder, ANewFolderIsOwnedByAdministratorsWithAProtectedDacl) {
   expect_locked_folder(read_security(temp.join("VelkoInstaller")));
 }
 
-TEST(InstallerDataFolder, APrecreatedWritableTreeIsTakenOver) {
-  ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
-  // Someone without rights of the program prepared the tree: Everyone may do anything, and the
-  // downloads folder and a file in it keep that even against inheritance.
-  create_with_descriptor(temp.join("VelkoInstaller"), L"D:(A;OICI;FA;;;WD)", true);
-  create_with_descriptor(temp.join("VelkoInstaller\\downloads"), L"D:P(A;OICI;FA;;;WD)", true);
-  create_with_descriptor(temp.join("VelkoInstaller\\downloads\\VelkoTarnWorkbench-Setup-v1.4.2.exe"),
-                         L"D:P(A;;FA;;;WD)", false);
-  const auto folder = downloads_folder();
-  ASSERT_TRUE(folder) << folder.error();
-  EXPECT_EQ(test::read_file(temp.join("VelkoInstaller\\downloads\\VelkoTarnWorkbench-Setup-v1.4.2.exe")), "");
-  SKIP_WITHOUT_FILE_SECURITY(temp);
-  expect_locked_folder(read_security(temp.join("VelkoInstaller")));
-  expect_inherited_only(read_security(temp.join("VelkoInstaller\\downloads")), true);
-  expect_inherited_only(read_security(temp.join("VelkoInstaller\\downloads\\VelkoTarnWorkbench-Setup-v1.4.2.exe")),
-                        false);
+// The folders next to the data folder that a set-aside left behind.
+std::vector<std::string> set_aside_folders(const ScopedTempDir& temp) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW entry{};
+  win::unique_find find(::FindFirstFileW(win::wide(temp.join("VelkoInstaller.untrusted-*")).c_str(), &entry));
+  if (!find) return names;
+  do {
+    names.push_back(temp.join(win::narrow(entry.cFileName)));
+  } while (::FindNextFileW(find.get(), &entry));
+  return names;
 }
 
-TEST(InstallerDataFolder, ALaterCallFindsTheFolderAndLocksItAgain) {
+TEST(InstallerDataFolder, AFolderOthersCanChangeIsSetAsideWithEverythingInItAndAFreshOneMade) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  // A standard user got there first and keeps write access: a record pointing at his own
+  // folder, and a DLL beside where the bootstrapper will be written.
+  test::make_directories(temp.join("VelkoInstaller\\downloads"));
+  write_file(temp.join("VelkoInstaller\\install-location.txt"), "C:\\users\\someone\\fake");
+  write_file(temp.join("VelkoInstaller\\downloads\\version.dll"), "planted");
+  test::let_everyone_change(temp.join("VelkoInstaller"));
+
+  const auto folder = downloads_folder();
+  ASSERT_TRUE(folder) << folder.error();
+  EXPECT_EQ(*folder, temp.join("VelkoInstaller\\downloads"));
+  EXPECT_FALSE(file_exists(temp.join("VelkoInstaller\\install-location.txt")));
+  EXPECT_FALSE(file_exists(temp.join("VelkoInstaller\\downloads\\version.dll")));
+  EXPECT_EQ(win::is_trusted_tree(temp.join("VelkoInstaller")).value_or(false), true);
+  // Nothing of the user's is lost.
+  const auto aside = set_aside_folders(temp);
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(read_file(aside[0] + "\\install-location.txt"), "C:\\users\\someone\\fake");
+  EXPECT_EQ(read_file(aside[0] + "\\downloads\\version.dll"), "planted");
+}
+
+TEST(InstallerDataFolder, OneEntryOthersCanChangeDeepInsideIsEnough) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  ASSERT_TRUE(downloads_folder());
+  write_file(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe"), "MZ");
+  ASSERT_TRUE(prepare_installer_data_folder());
+  EXPECT_TRUE(set_aside_folders(temp).empty()) << "a folder that is wholly ours stays where it is";
+  EXPECT_TRUE(file_exists(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe")));
+
+  test::let_everyone_change(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe"));
+  const auto prepared = prepare_installer_data_folder();
+  ASSERT_TRUE(prepared) << prepared.error();
+  EXPECT_FALSE(file_exists(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe")));
+  ASSERT_EQ(set_aside_folders(temp).size(), 1u);
+}
+
+TEST(InstallerDataFolder, ReadersNeverCreateAndNeverSeeAForeignFolder) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  EXPECT_FALSE(trusted_installer_data_folder());
+  EXPECT_FALSE(file_exists(temp.join("VelkoInstaller")));
+
+  test::make_directories(temp.join("VelkoInstaller"));
+  EXPECT_EQ(trusted_installer_data_folder(), temp.join("VelkoInstaller"));
+
+  test::let_everyone_change(temp.join("VelkoInstaller"));
+  EXPECT_FALSE(trusted_installer_data_folder());
+  EXPECT_FALSE(file_exists(temp.join("VelkoInstaller")));
+  EXPECT_EQ(set_aside_folders(temp).size(), 1u);
+}
+
+TEST(InstallerDataFolder, ALinkInItsPlaceIsNeverFollowed) {
+  ScopedTempDir temp;
+  ScopedEnvironment programData("ProgramData", temp.path());
+  test::make_directories(temp.join("elsewhere"));
+  write_file(temp.join("elsewhere\\kept.txt"), "kept");
+  test::make_directory_link(temp.join("VelkoInstaller"), temp.join("elsewhere"));
+  // Windows removes the link and makes a real folder; Wine cannot remove a link to a folder
+  // that holds something, and then the folder is not used at all.
+  const auto folder = downloads_folder();
+  if (folder) {
+    const auto plain = win::is_plain_directory(temp.join("VelkoInstaller"));
+    EXPECT_TRUE(plain && *plain);
+  }
+  EXPECT_FALSE(file_exists(temp.join("elsewhere\\downloads")));
+  EXPECT_EQ(read_file(temp.join("elsewhere\\kept.txt")), "kept");
+}
+
+TEST(InstallerDataFolder, ALaterCallSetsALoosenedFolderAsideAndLocksTheNewOne) {
   ScopedTempDir temp;
   ScopedEnvironment programData("ProgramData", temp.path());
   ASSERT_TRUE(downloads_folder());
@@ -368,6 +434,7 @@ TEST(InstallerDataFolder, ALaterCallFindsTheFolderAndLocksItAgain) {
   const auto prepared = prepare_installer_data_folder();
   ASSERT_TRUE(prepared) << prepared.error();
   EXPECT_EQ(*prepared, temp.join("VelkoInstaller"));
+  EXPECT_EQ(set_aside_folders(temp).size(), 1u);
   expect_locked_folder(read_security(temp.join("VelkoInstaller")));
 }
 

@@ -11,6 +11,7 @@
 #include "common/command_line.h"
 #include "launch/launch_handoff.h"
 #include "support/installation_fixture.h"
+#include "support/links.h"
 #include "support/paths.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
@@ -176,6 +177,25 @@ TEST_F(LaunchHandoff, MissingManifestStartsNothing) {
   EXPECT_EQ(launch(), WorkerEvent::launch_failed("工作台安装清单或主程序不完整，无法安全启动。"));
   EXPECT_TRUE(records().empty());
   EXPECT_TRUE(processes_of("VelkoTarn工作台.exe").empty());
+}
+
+TEST_F(LaunchHandoff, NothingIsStartedFromAnInstallationOthersCanChange) {
+  ScopedEnvironment role{kRoleVariable, "window"};
+  constexpr char kText[] = "工作台安装目录可被其他用户修改，为安全起见已停止启动。请重新运行安装程序以修复安装目录权限。";
+  // Each on an installation of its own, so that one loosened entry is the only reason.
+  int number = 0;
+  for (const std::string entry : {"VelkoTarn工作台.exe", "运行组件", ""}) {
+    directory = temp.join("安装" + std::to_string(++number));
+    write_valid_installation(directory, "1.0.0", read_file(own_program_path()));
+    make_directories(directory + "\\运行组件");
+    let_everyone_change(entry.empty() ? directory : directory + "\\" + entry);
+    EXPECT_EQ(launch(), WorkerEvent::launch_failed(kText)) << entry;
+  }
+  EXPECT_TRUE(records().empty());
+  EXPECT_TRUE(processes_of("VelkoTarn工作台.exe").empty());
+  EXPECT_EQ(relaunch_after_update(directory).error(), kText);
+  EXPECT_FALSE(file_exists(directory + "\\运行组件\\VelkoTarn工作台启动器.exe"));
+  EXPECT_TRUE(records().empty());
 }
 
 TEST_F(LaunchHandoff, RelaunchPassesAnErrorOn) {

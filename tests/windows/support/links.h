@@ -10,4 +10,13 @@ namespace velko::test {
 // when neither works.
 void make_directory_link(const std::string& link, const std::string& target);
 
+// The Unix path Wine keeps a Windows path at; empty on Windows.
+std::string wine_unix_path(const std::string& path);
+
+// Lets Everyone change the file or folder (write, delete, change permissions), the way a
+// folder that a standard user made or loosened looks to the program. On Windows through its
+// DACL; under Wine, which keeps no descriptors and reads them back from the Unix mode bits,
+// through `chmod o+w`. Fails the current test when neither works.
+void let_everyone_change(const std::string& path);
+
 }  // namespace velko::test

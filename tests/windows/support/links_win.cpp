@@ -1,10 +1,13 @@
 #include "support/links.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "win/child_process.h"
 #include "win/file_identity.h"
@@ -19,7 +22,9 @@ bool resolves_to(const std::string& link, const std::string& target) {
   return resolved && expected && *resolved == *expected;
 }
 
-std::string unix_path(const std::string& path) {
+}  // namespace
+
+std::string wine_unix_path(const std::string& path) {
   using UnixName = char* CDECL(const wchar_t*);
   auto* const to_unix = reinterpret_cast<UnixName*>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
@@ -29,6 +34,32 @@ std::string unix_path(const std::string& path) {
   std::string result(name);
   ::HeapFree(::GetProcessHeap(), 0, name);
   return result;
+}
+
+namespace {
+
+// Does the DACL read back give Everyone the right to write (add files, for a folder)?
+bool everyone_may_write(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (::GetNamedSecurityInfoW(win::wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  bool found = false;
+  for (DWORD i = 0; dacl != nullptr && everyone != nullptr && i < dacl->AceCount && !found; ++i) {
+    void* raw = nullptr;
+    if (!::GetAce(dacl, i, &raw)) continue;
+    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+    found = ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE && (ace->Mask & FILE_WRITE_DATA) != 0 &&
+            ::EqualSid(&ace->SidStart, everyone);
+  }
+  if (everyone != nullptr) ::FreeSid(everyone);
+  ::LocalFree(descriptor);
+  return found;
 }
 
 }  // namespace
@@ -41,8 +72,8 @@ void make_directory_link(const std::string& link, const std::string& target) {
   }
   ::RemoveDirectoryW(win::wide(link).c_str());
   ::DeleteFileW(win::wide(link).c_str());
-  const std::string unixLink = unix_path(link);
-  const std::string unixTarget = unix_path(target);
+  const std::string unixLink = wine_unix_path(link);
+  const std::string unixTarget = wine_unix_path(target);
   ASSERT_FALSE(unixLink.empty()) << "no way to make a link here";
   ASSERT_FALSE(unixTarget.empty());
   // Wine starts Unix programs by their mapped path.
@@ -52,6 +83,33 @@ void make_directory_link(const std::string& link, const std::string& target) {
   ::WaitForSingleObject(child->process.get(), 10000);
   for (int i = 0; i < 100 && !resolves_to(link, target); ++i) ::Sleep(50);
   ASSERT_TRUE(resolves_to(link, target)) << "link " << link << " does not lead to " << target;
+}
+
+void let_everyone_change(const std::string& path) {
+  const std::string unixPath = wine_unix_path(path);
+  if (!unixPath.empty()) {
+    // Wine gives no waitable handle for a Unix program: watch for the mode to show instead.
+    win::ProcessLaunch launch{"Z:\\bin\\chmod", {"o+w", unixPath}, std::nullopt, CREATE_NO_WINDOW};
+    ASSERT_TRUE(win::start_process(launch)) << "cannot start chmod";
+    for (int i = 0; i < 200; ++i) {
+      if (everyone_may_write(path)) return;
+      ::Sleep(25);
+    }
+    FAIL() << "Everyone still cannot change " << path;
+  }
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+  PACL dacl = nullptr;
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  std::wstring widePath = win::wide(path);
+  const DWORD status = ::SetNamedSecurityInfoW(widePath.data(), SE_FILE_OBJECT,
+                                               DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                                               nullptr, nullptr, dacl, nullptr);
+  ::LocalFree(descriptor);
+  ASSERT_EQ(status, static_cast<DWORD>(ERROR_SUCCESS)) << path;
 }
 
 }  // namespace velko::test
