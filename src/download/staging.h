@@ -21,7 +21,10 @@ std::expected<void, std::string> stage_packages(ComponentKind kind, const std::v
                                                 StagedFiles& stagedFiles, const EventSender& events);
 
 // One package inside `downloadFolder` (from downloads_folder()), reporting progress through
-// `context`. Returns the verified final path, or the user text of the first failure.
+// `context`. Returns the verified final path, or the user text of the first failure. The partial
+// file is held open, shared with nobody, from before it is looked at until it is verified: while
+// another copy of the program holds it, this fails at once with the text of
+// file_held_elsewhere_text and leaves the file alone.
 std::expected<std::string, std::string> stage_package(const PackageDescriptor& package,
                                                       const std::string& downloadFolder,
                                                       const DownloadProgressContext& context);

@@ -82,6 +82,12 @@ PackageDiskState package_disk_state(bool finalMatches, std::optional<std::uint64
   return PackageDiskState::Interrupted;
 }
 
+std::optional<std::string> file_held_elsewhere_text(std::uint32_t openError) {
+  constexpr std::uint32_t kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+  if (openError != kSharingViolation) return std::nullopt;
+  return "另一个助手正在下载同一文件，请等待其完成后重试。";
+}
+
 std::string http_status_text(std::uint32_t status) {
   return "下载服务器返回 HTTP " + std::to_string(status) + "。";
 }

@@ -56,6 +56,11 @@ enum class PackageDiskState {
 PackageDiskState package_disk_state(bool finalMatches, std::optional<std::uint64_t> partialSize,
                                     std::uint64_t expectedSize);
 
+// A file that is being downloaded or written out is held open by one copy of the program and
+// shared with nobody. When opening it fails with `openError` (a Windows code) because another
+// holder has it, the user text saying so; nothing for any other failure.
+std::optional<std::string> file_held_elsewhere_text(std::uint32_t openError);
+
 // Texts.
 std::string http_status_text(std::uint32_t status);
 std::string incomplete_download_text(std::string_view name, std::uint64_t expected, std::uint64_t actual);

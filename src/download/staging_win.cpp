@@ -10,6 +10,7 @@
 #include "common/win_path.h"
 #include "download/digest_text.h"
 #include "download/download_store.h"
+#include "download/open_file_digest.h"
 #include "policy/download_address.h"
 #include "policy/policy_request.h"
 #include "win/http_session.h"
@@ -45,13 +46,6 @@ std::optional<std::uint64_t> file_size(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-void set_download_timeouts(HINTERNET session) {
-  static auto* const setTimeouts = win::system_function<decltype(::WinHttpSetTimeouts)>(L"winhttp.dll", "WinHttpSetTimeouts");
-  if (setTimeouts != nullptr) {
-    setTimeouts(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
-  }
-}
-
 bool add_range_header(HINTERNET request, std::uint64_t offset) {
   static auto* const addHeaders =
       win::system_function<decltype(::WinHttpAddRequestHeaders)>(L"winhttp.dll", "WinHttpAddRequestHeaders");
@@ -75,8 +69,51 @@ std::expected<void, std::string> write_all(HANDLE file, const std::uint8_t* byte
   return {};
 }
 
-// Fetches the package into the partial file, from `offset` on when the server allows it.
-std::expected<void, std::string> download_into_partial(const PackageDescriptor& package, const std::string& partial,
+// The partial file, opened for this run alone: created when missing and shared with nobody, so a
+// second copy of the program staging the same package can neither write to it nor truncate or
+// delete it, and fails at once instead. `created` tells whether this open made the file.
+struct HeldPartial {
+  win::unique_file file;
+  bool created = false;
+};
+
+std::expected<HeldPartial, std::string> hold_partial(const std::string& path) {
+  const std::wstring widePath = win::wide(path);
+  const bool existed = ::GetFileAttributesW(widePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+  HeldPartial held;
+  held.file.reset(::CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held.file) {
+    const std::uint32_t code = last_error();
+    if (auto elsewhere = file_held_elsewhere_text(code)) return std::unexpected(std::move(*elsewhere));
+    return file_failure(existed ? "打开续传文件失败：" : "创建下载文件失败：", code);
+  }
+  held.created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+  return held;
+}
+
+std::optional<std::uint64_t> open_file_size(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+// Empties the held file and leaves its position at the start.
+bool truncate_held(HANDLE file) {
+  const LARGE_INTEGER start{};
+  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+}
+
+// A partial file this run created and never wrote to goes again when the run fails: the folder
+// looks as it did before. Marked through the handle, so nobody else's file is ever removed.
+void discard_if_empty(HANDLE file) {
+  if (open_file_size(file) != 0u) return;
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// Fetches the package into the held partial file, from `offset` on when the server allows it.
+std::expected<void, std::string> download_into_partial(const PackageDescriptor& package, HANDLE file,
                                                        std::uint64_t offset, const DownloadProgressContext& context) {
   const auto address = parse_download_address(package.downloadUrl);
   if (!address) return std::unexpected(address.error());
@@ -84,7 +121,7 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   const win::unique_hinternet session = win::open_http_session(win::wide(kServiceUserAgent));
   if (!session) return coded("初始化下载服务失败", last_error());
   win::apply_session_settings(session.get(), address->secure);
-  set_download_timeouts(session.get());
+  win::set_http_timeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
   const win::unique_hinternet connection = win::connect_http(session.get(), address->host, address->port);
   if (!connection) return coded("连接下载服务器失败", last_error());
   const win::unique_hinternet request =
@@ -101,19 +138,13 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   const auto mode = choose_partial_write(*status, offset, contentRange);
   if (const auto* failure = std::get_if<std::string>(&mode)) return std::unexpected(*failure);
 
-  const std::wstring partialPath = win::wide(partial);
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  win::unique_file file;
   std::uint64_t written = 0;
   if (std::get<PartialWrite>(mode) == PartialWrite::Append) {
-    file.reset(::CreateFileW(partialPath.c_str(), FILE_APPEND_DATA, kShareAll, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return file_failure("打开续传文件失败：", last_error());
+    const LARGE_INTEGER end{};
+    if (!::SetFilePointerEx(file, end, nullptr, FILE_END)) return file_failure("打开续传文件失败：", last_error());
     written = offset;
-  } else {
-    file.reset(::CreateFileW(partialPath.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return file_failure("创建下载文件失败：", last_error());
+  } else if (!truncate_held(file)) {
+    return file_failure("创建下载文件失败：", last_error());
   }
   std::uint64_t inPartial = written;
   report_download_progress(context, written);
@@ -128,7 +159,7 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
       return coded("下载数据失败", last_error());
     }
     if (read == 0) break;
-    if (auto saved = write_all(file.get(), buffer.data(), read); !saved) return saved;
+    if (auto saved = write_all(file, buffer.data(), read); !saved) return saved;
     inPartial = saturating_add(inPartial, read);
     written = advance_written(written, read, package.size);
     report_download_progress(context, written);
@@ -136,7 +167,44 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
     // fill the disk.
     if (partial_overflows(inPartial, package.size)) break;
   }
-  if (!::FlushFileBuffers(file.get())) return file_failure("保存下载文件失败：", last_error());
+  if (!::FlushFileBuffers(file)) return file_failure("保存下载文件失败：", last_error());
+  return {};
+}
+
+// Everything after the final file was found missing or wrong, with the partial file held. On
+// success the verified partial file is still held; the caller promotes it once it lets go.
+std::expected<void, std::string> fill_held_partial(const PackageDescriptor& package, HANDLE partial, bool created,
+                                                   const DownloadProgressContext& context) {
+  const std::uint64_t expectedSize = package.size;
+  std::optional<std::uint64_t> partialSize;
+  if (!created) {
+    partialSize = open_file_size(partial);
+    if (!partialSize) return file_failure("读取下载文件大小失败：", last_error());
+  }
+
+  // A partial file as long as the package may be complete: verify it, or start over.
+  if (package_disk_state(false, partialSize, expectedSize) == PackageDiskState::CompleteButUnchecked) {
+    const auto digest = sha256_of_open_file(partial);
+    if (!digest) return std::unexpected(digest.error());
+    if (same_digest(*digest, package.sha256)) return {};
+    if (!truncate_held(partial)) return file_failure("清理无效下载文件失败：", last_error());
+    partialSize = 0;
+  }
+
+  const std::uint64_t offset = partialSize.value_or(0);
+  if (auto fetched = download_into_partial(package, partial, offset, context); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+
+  const std::optional<std::uint64_t> actualSize = open_file_size(partial);
+  if (!actualSize) return file_failure("读取下载文件大小失败：", last_error());
+  if (*actualSize != expectedSize) {
+    return std::unexpected(incomplete_download_text(package.fileName, expectedSize, *actualSize));
+  }
+  const auto digest = sha256_of_open_file(partial);
+  if (!digest) return std::unexpected(digest.error());
+  // The partial file stays: the next run finds it complete, fails its check and starts afresh.
+  if (!same_digest(*digest, package.sha256)) return std::unexpected(verification_failed_text(package.fileName));
   return {};
 }
 
@@ -159,36 +227,14 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
     }
   }
 
-  // A partial file as long as the package may be complete: verify and promote it, or start over.
-  const std::optional<std::uint64_t> partialSize = file_size(partialPath);
-  if (package_disk_state(false, partialSize, expectedSize) == PackageDiskState::CompleteButUnchecked) {
-    const auto digest = sha256_of_file(partialPath);
-    if (!digest) return std::unexpected(digest.error());
-    if (same_digest(*digest, package.sha256)) {
-      if (auto moved = move_into_place(partialPath, finalPath); !moved) return std::unexpected(moved.error());
-      report_download_progress(context, expectedSize);
-      return finalPath;
-    }
-    if (!::DeleteFileW(win::wide(partialPath).c_str())) return file_failure("清理无效下载文件失败：", last_error());
+  auto held = hold_partial(partialPath);
+  if (!held) return std::unexpected(held.error());
+  if (auto filled = fill_held_partial(package, held->file.get(), held->created, context); !filled) {
+    if (held->created) discard_if_empty(held->file.get());
+    return std::unexpected(filled.error());
   }
-
-  const std::uint64_t offset = file_size(partialPath).value_or(0);
-  if (auto fetched = download_into_partial(package, partialPath, offset, context); !fetched) {
-    return std::unexpected(fetched.error());
-  }
-
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(win::wide(partialPath).c_str(), GetFileExInfoStandard, &data)) {
-    return file_failure("读取下载文件大小失败：", last_error());
-  }
-  const std::uint64_t actualSize = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (actualSize != expectedSize) {
-    return std::unexpected(incomplete_download_text(package.fileName, expectedSize, actualSize));
-  }
-  const auto digest = sha256_of_file(partialPath);
-  if (!digest) return std::unexpected(digest.error());
-  // The partial file stays: the next run finds it complete, fails its check and starts afresh.
-  if (!same_digest(*digest, package.sha256)) return std::unexpected(verification_failed_text(package.fileName));
+  // Renaming needs the file shared for deletion: let go of it only now that it is verified.
+  held->file.reset();
   if (auto moved = move_into_place(partialPath, finalPath); !moved) return std::unexpected(moved.error());
   report_download_progress(context, expectedSize);
   return finalPath;

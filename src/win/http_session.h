@@ -32,11 +32,16 @@ inline constexpr int kReceiveTimeoutMs = 30'000;
 // TLS 1.0, 1.1 and 1.2.
 inline constexpr DWORD kSecureProtocols = 0xA80;
 
-// WinHttpOpen: synchronous, default proxy setting, no flags.
+// WinHttpOpen: synchronous, default proxy setting, no flags; the session never follows a
+// redirect, so a 3xx answer reaches the caller as its status. Null when the session cannot be
+// opened or cannot be kept from following redirects.
 unique_hinternet open_http_session(std::wstring_view userAgent);
 // The time-outs above and, for secure use, the TLS protocol choice. Results are not
 // reported: a session that keeps WinHTTP's own values still works.
 void apply_session_settings(HINTERNET session, bool secure);
+// WinHttpSetTimeouts, for a session that waits longer than the values above. The result is not
+// reported, as above.
+void set_http_timeouts(HINTERNET session, int resolveMs, int connectMs, int sendMs, int receiveMs);
 // WinHttpConnect to a host (UTF-8) and port.
 unique_hinternet connect_http(HINTERNET session, std::string_view host, std::uint16_t port);
 // WinHttpOpenRequest: default HTTP version, no referrer, no accept types, WINHTTP_FLAG_SECURE

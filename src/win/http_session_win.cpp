@@ -32,21 +32,31 @@ void close_internet(HINTERNET handle) {
 unique_hinternet open_http_session(std::wstring_view userAgent) {
   VELKO_WINHTTP(WinHttpOpen);
   if (WinHttpOpen_fn == nullptr) return {};
+  VELKO_WINHTTP(WinHttpSetOption);
+  if (WinHttpSetOption_fn == nullptr) return {};
   const std::wstring agent(userAgent);
-  return unique_hinternet(
+  unique_hinternet session(
       WinHttpOpen_fn(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return {};
+  // Every address is checked before it is asked for; a followed redirect would fetch bytes from
+  // wherever the answer points. Without this setting the session is not used at all.
+  DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  if (!WinHttpSetOption_fn(session.get(), WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects)) return {};
+  return session;
 }
 
 void apply_session_settings(HINTERNET session, bool secure) {
-  VELKO_WINHTTP(WinHttpSetTimeouts);
   VELKO_WINHTTP(WinHttpSetOption);
-  if (WinHttpSetTimeouts_fn != nullptr) {
-    WinHttpSetTimeouts_fn(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
-  }
+  set_http_timeouts(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
   if (secure && WinHttpSetOption_fn != nullptr) {
     DWORD protocols = kSecureProtocols;
     WinHttpSetOption_fn(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
   }
+}
+
+void set_http_timeouts(HINTERNET session, int resolveMs, int connectMs, int sendMs, int receiveMs) {
+  VELKO_WINHTTP(WinHttpSetTimeouts);
+  if (WinHttpSetTimeouts_fn != nullptr) WinHttpSetTimeouts_fn(session, resolveMs, connectMs, sendMs, receiveMs);
 }
 
 unique_hinternet connect_http(HINTERNET session, std::string_view host, std::uint16_t port) {

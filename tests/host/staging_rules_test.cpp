@@ -75,7 +75,9 @@ TEST(ChoosePartialWrite, WholeFileRestarts) {
 TEST(ChoosePartialWrite, OtherStatusesFail) {
   EXPECT_EQ(std::get<std::string>(choose_partial_write(404, 0, std::nullopt)), "下载服务器返回 HTTP 404。");
   EXPECT_EQ(std::get<std::string>(choose_partial_write(416, 1000, "bytes */1000")), "下载服务器返回 HTTP 416。");
+  // Redirects are never followed, so they reach this choice like any other status.
   EXPECT_EQ(std::get<std::string>(choose_partial_write(302, 0, std::nullopt)), "下载服务器返回 HTTP 302。");
+  EXPECT_EQ(std::get<std::string>(choose_partial_write(307, 1000, std::nullopt)), "下载服务器返回 HTTP 307。");
   EXPECT_EQ(std::get<std::string>(choose_partial_write(500, 0, std::nullopt)), "下载服务器返回 HTTP 500。");
 }
 
@@ -107,6 +109,13 @@ TEST(Texts, ExactWording) {
   EXPECT_EQ(incomplete_download_text("a.exe", 2000, 1500), "a.exe 下载不完整：应为 2000 字节，实际 1500 字节。");
   EXPECT_EQ(verification_failed_text("a.exe"), "a.exe 校验失败，文件不会执行。");
   EXPECT_EQ(coded_download_text("连接下载服务器失败", 12029), "连接下载服务器失败，错误码 12029。");
+}
+
+TEST(FileHeldElsewhere, OnlyASharingViolationNamesTheOtherCopy) {
+  EXPECT_EQ(file_held_elsewhere_text(32), "另一个助手正在下载同一文件，请等待其完成后重试。");
+  EXPECT_EQ(file_held_elsewhere_text(5), std::nullopt);   // access denied
+  EXPECT_EQ(file_held_elsewhere_text(33), std::nullopt);  // a lock, not an open
+  EXPECT_EQ(file_held_elsewhere_text(0), std::nullopt);
 }
 
 DownloadProgressContext context_for(std::uint64_t completed, std::uint64_t total, EventSender sender) {

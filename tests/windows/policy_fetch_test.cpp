@@ -126,6 +126,40 @@ TEST_F(PolicyFetchTest, ProbeFailures) {
   EXPECT_EQ(largest->installerBytes, 4294967295u);
 }
 
+// The address pinning holds for the bytes fetched, not just for the text of the policy: a
+// redirect is an unexpected status even when its target would have answered well.
+TEST_F(PolicyFetchTest, ARedirectedPolicyRequestIsAStatusFailureAndItsTargetIsNeverAsked) {
+  const std::string targetPath = "/v1/downloads/policy.json";
+  const std::string target = "https://" + TestService::host() + targetPath;
+  TestService::put_file("policy.json", policy_json());
+  for (const int status : {301, 302, 303, 307, 308}) {
+    SCOPED_TRACE(status);
+    TestService::set_fault("/v1/bootstrap",
+                           R"({"redirectTo":")" + target + R"(","status":)" + std::to_string(status) + "}");
+    EXPECT_EQ(fetch_release_policy(),
+              failure(std::string(kConnectPrefix) + "更新策略服务器返回 HTTP " + std::to_string(status) + "。"));
+  }
+  EXPECT_TRUE(TestService::requests("GET", targetPath).empty());
+  EXPECT_EQ(TestService::requests("GET", kPolicyTarget).size(), 5u);
+  // Asked for directly, the target holds a good policy.
+  EXPECT_EQ(fetch_release_policy_at(target), (ReleasePolicy{"1.4.2", installer_url(), kShaUpper, 5000}));
+}
+
+TEST_F(PolicyFetchTest, ARedirectedProbeIsAStatusFailureAndItsTargetIsNeverAsked) {
+  const std::string targetPath = "/v1/downloads/other.exe";
+  const std::string target = "https://" + TestService::host() + targetPath;
+  TestService::put_file(kInstallerName, std::string(4321, 'x'));
+  TestService::put_file("other.exe", std::string(1234, 'y'));
+  TestService::set_policy(policy_json(""));
+  TestService::set_fault(kInstallerPath, R"({"redirectTo":")" + target + R"("})");
+  EXPECT_EQ(fetch_release_policy(), failure("读取正式安装包大小失败：安装包服务器返回 HTTP 302。"));
+  EXPECT_EQ(probe_installer_size(installer_url()), std::unexpected<std::string>("安装包服务器返回 HTTP 302。"));
+  EXPECT_TRUE(TestService::requests("HEAD", targetPath).empty());
+  EXPECT_TRUE(TestService::requests("GET", targetPath).empty());
+  EXPECT_EQ(TestService::requests("HEAD", kInstallerPath).size(), 2u);
+  EXPECT_EQ(probe_installer_size(target), 1234u);
+}
+
 TEST_F(PolicyFetchTest, ProbeDirectly) {
   TestService::put_file(kInstallerName, "12345");
   EXPECT_EQ(probe_installer_size(installer_url()), 5u);

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "download/download_store.h"
 #include "download/staging.h"
+#include "install/webview2_bootstrapper.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko {
@@ -45,6 +49,20 @@ std::string lower(std::string text) {
   return text;
 }
 
+constexpr char kHeldElsewhere[] = "另一个助手正在下载同一文件，请等待其完成后重试。";
+
+// Size from the folder entry: readable while another handle holds the file unshared.
+std::optional<std::uint64_t> size_on_disk(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Opens a file as another copy of the program would while writing it: shared with nobody.
+win::unique_file hold_unshared(const std::string& path) {
+  return win::unique_file(::CreateFileW(win::wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 class StagingTest : public ::testing::Test {
  protected:
@@ -402,6 +420,133 @@ TEST_F(StagingTest, AddressAndConnectionFailuresKeepTheirTexts) {
   result = stage({package});
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error(), "发送下载请求失败，错误码 12029。");
+}
+
+// The installer address is pinned to the download service; a redirect would fetch the bytes from
+// wherever it points. It is an unexpected status like any other, even towards a good file.
+TEST_F(StagingTest, ARedirectIsAStatusFailureAndItsTargetIsNeverAsked) {
+  const std::string bytes = pattern(200'000, 21);
+  PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  const std::string target = "https://" + TestService::host() + served_path("moved.exe");
+  TestService::put_file("moved.exe", bytes);
+  TestService::set_fault(served_path("a.exe"), R"({"redirectTo":")" + target + R"("})");
+
+  auto result = stage({package});
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error(), "下载服务器返回 HTTP 302。");
+  EXPECT_FALSE(file_exists(in_downloads("a.exe")));
+  // The partial file this run opened and never wrote to is gone again.
+  EXPECT_FALSE(file_exists(in_downloads("a.partial")));
+
+  // Resumed, the partial file stays as it was.
+  write_file(in_downloads("a.partial"), bytes.substr(0, 1000));
+  result = stage({package});
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error(), "下载服务器返回 HTTP 302。");
+  EXPECT_EQ(read_file(in_downloads("a.partial")), bytes.substr(0, 1000));
+  EXPECT_TRUE(staged_.empty());
+
+  EXPECT_TRUE(TestService::requests("GET", served_path("moved.exe")).empty());
+  const auto asked = TestService::requests("GET", served_path("a.exe"));
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[1].range, "bytes=1000-");
+  // Asked for directly, the target serves the package.
+  package.downloadUrl = target;
+  result = stage({package});
+  ASSERT_TRUE(result) << result.error();
+  EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
+}
+
+// Another copy of the program holds the partial file: this one asks nothing, changes nothing and
+// says why.
+TEST_F(StagingTest, APartialFileHeldByAnotherCopyIsLeftAlone) {
+  const std::string bytes = pattern(200'000, 22);
+  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  prepare_downloads();
+  for (const std::string& held : {bytes.substr(0, 1000), bytes}) {
+    SCOPED_TRACE(held.size());
+    write_file(in_downloads("a.partial"), held);
+    {
+      const win::unique_file other = hold_unshared(in_downloads("a.partial"));
+      ASSERT_TRUE(other) << ::GetLastError();
+      const auto result = stage({package});
+      ASSERT_FALSE(result);
+      EXPECT_EQ(result.error(), kHeldElsewhere);
+    }
+    EXPECT_EQ(read_file(in_downloads("a.partial")), held);
+    EXPECT_FALSE(file_exists(in_downloads("a.exe")));
+  }
+  EXPECT_TRUE(TestService::requests().empty());
+  EXPECT_TRUE(staged_.empty());
+  for (const WorkerEvent& event : events()) EXPECT_NE(event.tag, WorkerEventTag::ComponentReady);
+  // Let go, the next run resumes it.
+  ASSERT_TRUE(stage({package}));
+  EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
+}
+
+// Two copies started together: the one that comes second fails at once, without a request and
+// without touching the partial file, and the first finishes with the verified file.
+TEST_F(StagingTest, TwoCopiesOfTheSamePackageTheSecondFailsAtOnceAndTheFirstFinishes) {
+  const std::string bytes = pattern(3'000'000, 23);
+  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  // About 180 pieces of 16 KiB, 20 ms apart: the first copy downloads for several seconds.
+  TestService::set_fault(served_path("a.exe"), R"({"delayMs": 20})");
+  const std::string partial = in_downloads("a.partial");
+
+  StagedFiles firstStaged;
+  auto firstChannel = make_event_channel();
+  std::expected<void, std::string> first = std::unexpected(std::string("not run"));
+  std::thread firstCopy(
+      [&] { first = stage_packages(ComponentKind::Workbench, {package}, firstStaged, firstChannel.first); });
+  const ULONGLONG waitStart = ::GetTickCount64();
+  while (size_on_disk(partial).value_or(0) == 0 && ::GetTickCount64() - waitStart < 20'000) ::Sleep(10);
+  const std::uint64_t arrived = size_on_disk(partial).value_or(0);
+
+  const ULONGLONG secondStart = ::GetTickCount64();
+  const auto second = stage({package});
+  const ULONGLONG secondTook = ::GetTickCount64() - secondStart;
+  const bool firstStillRunning = !file_exists(in_downloads("a.exe"));
+  firstCopy.join();
+
+  ASSERT_GT(arrived, 0u) << "the first copy never started writing";
+  ASSERT_LT(arrived, bytes.size());
+  ASSERT_FALSE(second);
+  EXPECT_EQ(second.error(), kHeldElsewhere);
+  EXPECT_LT(secondTook, 1500u);
+  EXPECT_TRUE(firstStillRunning);
+  EXPECT_TRUE(staged_.empty());
+
+  ASSERT_TRUE(first) << first.error();
+  EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
+  EXPECT_FALSE(file_exists(partial));
+  EXPECT_EQ(firstStaged.at(ComponentKind::Workbench), std::vector<std::string>{in_downloads("a.exe")});
+  const auto requests = TestService::requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].range, "");
+}
+
+// The carried WebView2 bootstrapper's temporary file follows the same rule.
+TEST_F(StagingTest, TheBootstrapperIsNotWrittenOutWhileAnotherCopyHoldsItsTemporaryFile) {
+  prepare_downloads();
+  const std::string part = in_downloads("MicrosoftEdgeWebview2Setup.exe.part");
+  write_file(part, "另一个副本写到一半");
+  {
+    const win::unique_file other = hold_unshared(part);
+    ASSERT_TRUE(other) << ::GetLastError();
+    const auto written = write_out_webview2_bootstrapper();
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), kHeldElsewhere);
+  }
+  EXPECT_EQ(read_file(part), "另一个副本写到一半");
+  EXPECT_FALSE(file_exists(in_downloads("MicrosoftEdgeWebview2Setup.exe")));
+  // Let go, the next call replaces it and writes the bootstrapper out.
+  const auto written = write_out_webview2_bootstrapper();
+  ASSERT_TRUE(written) << written.error();
+  EXPECT_EQ(*written, in_downloads("MicrosoftEdgeWebview2Setup.exe"));
+  EXPECT_FALSE(file_exists(part));
+  const auto carried = carried_webview2_bootstrapper();
+  ASSERT_TRUE(carried) << carried.error();
+  EXPECT_TRUE(read_file(*written) == std::string(reinterpret_cast<const char*>(carried->data()), carried->size()));
 }
 
 TEST_F(StagingTest, TheDownloadFolderErrorIsReturnedUnchanged) {

@@ -25,6 +25,7 @@ struct Answer {
   DWORD status = 0;
   std::optional<DWORD> contentLength;
   std::optional<std::string> contentRange;
+  std::optional<std::string> location;
   std::string body;
 };
 
@@ -46,6 +47,7 @@ Answer fetch(const wchar_t* method, const std::string& target, bool secure = tru
   answer.status = win::query_http_number(request.get(), WINHTTP_QUERY_STATUS_CODE).value_or(0);
   answer.contentLength = win::query_http_number(request.get(), WINHTTP_QUERY_CONTENT_LENGTH);
   answer.contentRange = win::query_http_text(request.get(), WINHTTP_QUERY_CONTENT_RANGE);
+  answer.location = win::query_http_text(request.get(), WINHTTP_QUERY_LOCATION);
   for (;;) {
     DWORD available = 0;
     if (!win::query_http_data_available(request.get(), available)) return fail();
@@ -159,6 +161,26 @@ TEST_F(TestServiceTest, FaultsApplyToTheirPathAndCountDown) {
   const ULONGLONG start = ::GetTickCount64();
   EXPECT_EQ(fetch(L"GET", kInstallerPath).body, "0123456789");
   EXPECT_GE(::GetTickCount64() - start, 250u);
+}
+
+// A redirect answer reaches the client as it is: the sessions of this program never follow one.
+TEST_F(TestServiceTest, RedirectFaultAnswersWithTheLocationAndIsNotFollowed) {
+  TestService::put_file(kInstallerName, "0123456789");
+  TestService::put_file("elsewhere.exe", "abc");
+  const std::string elsewhere = "https://" + TestService::host() + "/v1/downloads/elsewhere.exe";
+  TestService::set_fault(kInstallerPath, R"({"redirectTo":")" + elsewhere + R"("})");
+  for (const wchar_t* method : {L"GET", L"HEAD"}) {
+    const Answer answer = fetch(method, kInstallerPath);
+    ASSERT_TRUE(answer.ok) << "error " << answer.error;
+    EXPECT_EQ(answer.status, 302u);
+    EXPECT_EQ(answer.location, elsewhere);
+    EXPECT_EQ(answer.body, "");
+  }
+  TestService::set_fault(kInstallerPath, R"({"redirectTo":"/v1/downloads/elsewhere.exe","status":307})");
+  EXPECT_EQ(fetch(L"GET", kInstallerPath).status, 307u);
+  EXPECT_TRUE(TestService::requests("GET", "/v1/downloads/elsewhere.exe").empty());
+  EXPECT_TRUE(TestService::requests("HEAD", "/v1/downloads/elsewhere.exe").empty());
+  EXPECT_EQ(TestService::requests().size(), 3u);
 }
 
 }  // namespace

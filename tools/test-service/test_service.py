@@ -35,6 +35,7 @@ Fault object members (all optional):
   headLength      a HEAD answer with this Content-Length
   extraBytes      send this many bytes more than the file has (Content-Length counts them)
   delayMs         wait this long before the headers and before every chunk of the body
+  redirectTo      answer 302 (or "status", when given) with this Location and an empty body
   times           the fault applies to this many requests and then clears (absent: always)
 """
 
@@ -208,6 +209,10 @@ class ServiceHandler(http.server.BaseHTTPRequestHandler):
         delay = int(fault.get("delayMs", 0)) / 1000.0
         if "status" in fault:
             status = int(fault["status"])
+        if "redirectTo" in fault:
+            status = int(fault.get("status", 302))
+            content = b""
+            extra_headers = {"Location": fault["redirectTo"]}
         if "body" in fault:
             content = fault["body"].encode("utf-8")
         if "extraBytes" in fault:

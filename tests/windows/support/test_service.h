@@ -49,6 +49,7 @@ class TestService {
   // with the whole file), "unrequested206" (bool: 206 even without Range), "rangeStartsAt" (int:
   // a 206 whose Content-Range starts there), "headNoLength" (bool), "headLength" (int),
   // "extraBytes" (int: send this many bytes more than the file has), "delayMs" (int per chunk),
+  // "redirectTo" (string: answer 302, or "status" when given, with this Location and no body),
   // "times" (int: applies to this many requests, then clears; absent = always).
   static void set_fault(const std::string& path, const std::string& faultJson);
   static std::vector<RecordedRequest> requests();
