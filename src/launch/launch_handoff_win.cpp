@@ -48,9 +48,12 @@ HWND visible_window_of(std::uint32_t processId) {
 }
 
 std::chrono::milliseconds startup_limit() {
-  if constexpr (!build::kTestBuild) return kLaunchTimeLimit;
-  const auto value = win::environment_value(win::wide(kLaunchLimitOverrideVariable).c_str());
-  return launch_time_limit(build::kTestBuild, value ? std::optional<std::string_view>(*value) : std::nullopt);
+  if constexpr (!build::kTestBuild) {
+    return kLaunchTimeLimit;
+  } else {
+    const auto value = win::environment_value(win::wide(kLaunchLimitOverrideVariable).c_str());
+    return launch_time_limit(build::kTestBuild, value ? std::optional<std::string_view>(*value) : std::nullopt);
+  }
 }
 
 // Waits until the started workbench shows a visible window, ends, or runs out of time.
