@@ -24,6 +24,16 @@ get_filename_component(_velko_source "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 set(_sign_exe "${_velko_source}/scripts/sign-exe")
 
 if(VELKO_SIGNING_PKCS12)
+  # A signed program is one for users: it must not obey the test hooks (environment variables that,
+  # among other things, name a program it runs elevated) nor carry the test bootstrapper.
+  if(VELKO_TEST_BUILD)
+    message(FATAL_ERROR "Signing refuses a test build: its program obeys the VELKO_TEST_* environment "
+                        "variables. Sign the release build (cmake --preset release), which has no test hooks.")
+  endif()
+  if(VELKO_ALLOW_STANDIN_BOOTSTRAPPER)
+    message(FATAL_ERROR "Signing refuses a build that may carry the stand-in WebView2 bootstrapper "
+                        "(VELKO_ALLOW_STANDIN_BOOTSTRAPPER is for tests only).")
+  endif()
   foreach(_file IN ITEMS VELKO_SIGNING_PKCS12 VELKO_SIGNING_PASSWORD_FILE VELKO_SIGNING_CA_FILE)
     if(${_file} AND (NOT EXISTS "${${_file}}" OR IS_DIRECTORY "${${_file}}"))
       message(FATAL_ERROR "${_file} names no file: ${${_file}}")
@@ -62,23 +72,4 @@ elseif(EXISTS "${_sign_stamp}")
   # old signature. Removing it makes the next build link it again, unsigned.
   message(STATUS "Signing switched off: VelkoTarnOnlineInstaller${CMAKE_EXECUTABLE_SUFFIX} will be linked again, unsigned")
   file(REMOVE "${_sign_stamp}" "${_program}")
-endif()
-
-# Signs a copy of the product with a throw-away certificate: the signature verifies, breaks when
-# the file is changed afterwards, and keeps the version resource. Needs no Wine.
-add_test(NAME authenticode_signing
-  COMMAND "${_velko_source}/tests/tools/signing_test.sh" "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
-          "${CMAKE_BINARY_DIR}/signing-test")
-if(VELKO_OSSLSIGNCODE)
-  set_tests_properties(authenticode_signing PROPERTIES ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
-endif()
-
-# The signing step of the build on a small project of its own: signs when configured for it, when
-# a setting or the certificate changes and after a link, never twice, and not again on the next
-# build. Needs no Wine.
-add_test(NAME authenticode_signing_build
-  COMMAND "${_velko_source}/tests/tools/signing_build_test.sh" "${_velko_source}"
-          "${CMAKE_BINARY_DIR}/signing-build-test")
-if(VELKO_OSSLSIGNCODE)
-  set_tests_properties(authenticode_signing_build PROPERTIES ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
 endif()

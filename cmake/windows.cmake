@@ -1,10 +1,13 @@
-# Windows preset: the product, its Win32 layer and the tests that run under Wine.
-set(VELKO_HARNESS_DIR "${CMAKE_BINARY_DIR}/harness")
-# What the harness hooks (scripts/harness/up.d) need to know about this build.
-file(MAKE_DIRECTORY "${VELKO_HARNESS_DIR}")
-file(WRITE "${VELKO_HARNESS_DIR}/build.env"
-  "VELKO_DOWNLOAD_HOST=${VELKO_DOWNLOAD_HOST}\nVELKO_BUILD_DIR=${CMAKE_BINARY_DIR}\nVELKO_SOURCE_DIR=${CMAKE_SOURCE_DIR}\n")
-set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/harness/wine-run-in" "${VELKO_HARNESS_DIR}")
+# Windows presets: the product and its Win32 layer; in a test build (windows preset) also the
+# stand-ins, tools, benchmarks and the tests that run under Wine, none of them in a release.
+if(VELKO_TEST_BUILD)
+  set(VELKO_HARNESS_DIR "${CMAKE_BINARY_DIR}/harness")
+  # What the harness hooks (scripts/harness/up.d) need to know about this build.
+  file(MAKE_DIRECTORY "${VELKO_HARNESS_DIR}")
+  file(WRITE "${VELKO_HARNESS_DIR}/build.env"
+    "VELKO_DOWNLOAD_HOST=${VELKO_DOWNLOAD_HOST}\nVELKO_BUILD_DIR=${CMAKE_BINARY_DIR}\nVELKO_SOURCE_DIR=${CMAKE_SOURCE_DIR}\n")
+  set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/harness/wine-run-in" "${VELKO_HARNESS_DIR}")
+endif()
 
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
@@ -26,16 +29,19 @@ set_source_files_properties(src/app/resources.rc PROPERTIES
   OBJECT_DEPENDS "${CMAKE_SOURCE_DIR}/src/app/velko.manifest;${CMAKE_SOURCE_DIR}/src/app/velko.ico;${VELKO_GENERATED_DIR}/velko_version.h")
 include(cmake/signing.cmake)
 
-# Stand-ins for the outside programs, and tools the tests use.
-file(GLOB _tool_cmake CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt")
-foreach(_file IN LISTS _tool_cmake)
-  get_filename_component(_dir "${_file}" DIRECTORY)
-  add_subdirectory("${_dir}")
-endforeach()
+if(VELKO_TEST_BUILD)
+  # Stand-ins for the outside programs, and tools the tests use.
+  file(GLOB _tool_cmake CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tools/*/CMakeLists.txt")
+  foreach(_file IN LISTS _tool_cmake)
+    get_filename_component(_dir "${_file}" DIRECTORY)
+    add_subdirectory("${_dir}")
+  endforeach()
+endif()
 
 include(cmake/webview2_bootstrapper.cmake)
 
-include(cmake/windows_tests.cmake)
-
-# Benchmarks: built with the Windows preset, run only by the scripts in bench/, never by CTest.
-add_subdirectory(bench)
+if(VELKO_TEST_BUILD)
+  include(cmake/windows_tests.cmake)
+  # Benchmarks: built with the Windows preset, run only by the scripts in bench/, never by CTest.
+  add_subdirectory(bench)
+endif()

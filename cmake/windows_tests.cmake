@@ -36,3 +36,45 @@ set_tests_properties(harness_teardown PROPERTIES FIXTURES_CLEANUP velko_harness)
 
 add_test(NAME product_imports_only_known_dlls
   COMMAND "${CMAKE_SOURCE_DIR}/scripts/check-product-image" "$<TARGET_FILE:VelkoTarnOnlineInstaller>")
+
+# A release configuration must refuse anything but the pinned file: the stand-in is refused by
+# the pin script, and the release preset without the option stops before it generates anything.
+add_test(NAME release_pin_refuses_stand_in_bootstrapper
+  COMMAND "${CMAKE_COMMAND}" "-DBOOTSTRAPPER=${CMAKE_BINARY_DIR}/VelkoWebView2Standin.exe"
+          "-DOUTPUT=${CMAKE_BINARY_DIR}/release-pin-check/webview2_pin.h" -DREQUIRE_PINNED=ON
+          -P "${CMAKE_SOURCE_DIR}/cmake/webview2_pin.cmake")
+set_tests_properties(release_pin_refuses_stand_in_bootstrapper PROPERTIES
+  PASS_REGULAR_EXPRESSION "A release build must carry the pinned WebView2 Evergreen bootstrapper")
+add_test(NAME release_configuration_needs_the_bootstrapper
+  COMMAND "${CMAKE_COMMAND}" --preset release -B "${CMAKE_BINARY_DIR}/release-configure-check"
+  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
+set_tests_properties(release_configuration_needs_the_bootstrapper PROPERTIES
+  PASS_REGULAR_EXPRESSION "A release build carries Microsoft's WebView2 Evergreen bootstrapper")
+
+# The product as the release preset builds it, in a folder of its own: no test hook's name, no
+# loopback host, the maker's download host, stripped. Only the stand-in bootstrapper differs from a
+# release. It compiles the product once more, so it runs alone. Needs no Wine.
+set(VELKO_RELEASE_TEST_DIR "${CMAKE_BINARY_DIR}/release-build-test")
+add_test(NAME release_build_has_no_test_hooks
+  COMMAND "${CMAKE_SOURCE_DIR}/tests/tools/release_build_test.sh" "${CMAKE_SOURCE_DIR}" "${VELKO_RELEASE_TEST_DIR}")
+set_tests_properties(release_build_has_no_test_hooks PROPERTIES
+  FIXTURES_SETUP velko_release_build RUN_SERIAL TRUE TIMEOUT 1800)
+
+# Signs a copy of that release program with a throw-away certificate: the signature verifies,
+# breaks when the file is changed afterwards, and keeps the version resource; this build's own
+# program, which has test hooks, is refused. Needs no Wine.
+add_test(NAME authenticode_signing
+  COMMAND "${CMAKE_SOURCE_DIR}/tests/tools/signing_test.sh" "${VELKO_RELEASE_TEST_DIR}/VelkoTarnOnlineInstaller.exe"
+          "$<TARGET_FILE:VelkoTarnOnlineInstaller>" "${CMAKE_BINARY_DIR}/signing-test")
+set_tests_properties(authenticode_signing PROPERTIES FIXTURES_REQUIRED velko_release_build)
+
+# The signing step of the build on a small project of its own: signs when configured for it, when
+# a setting or the certificate changes and after a link, never twice, and not again on the next
+# build; refuses a test build. Needs no Wine.
+add_test(NAME authenticode_signing_build
+  COMMAND "${CMAKE_SOURCE_DIR}/tests/tools/signing_build_test.sh" "${CMAKE_SOURCE_DIR}"
+          "${CMAKE_BINARY_DIR}/signing-build-test")
+if(VELKO_OSSLSIGNCODE)
+  set_tests_properties(authenticode_signing authenticode_signing_build PROPERTIES
+    ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
+endif()

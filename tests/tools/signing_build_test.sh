@@ -3,7 +3,8 @@
 # build does (cmake/signing.cmake, the mingw-w64 tool chain, ninja): configuring an existing
 # build folder for signing signs the program already there; a second build does nothing; a
 # changed setting, certificate or link signs again, with one signature; switching signing off
-# leaves an unsigned program. Needs no Wine.
+# leaves an unsigned program. A test build, or one that may carry the stand-in bootstrapper, is
+# not configured for signing at all. Needs no Wine.
 #   signing_build_test.sh SOURCE_DIR WORK_DIR
 # OSSLSIGNCODE picks the osslsigncode to sign with (default: the one on PATH).
 set -euo pipefail
@@ -100,5 +101,16 @@ build
 [ -f "$program" ] || fail "the program is missing"
 signed && fail "signing switched off, yet the program still carries its signature"
 nothing_to_do "unsigned again"
+
+echo "== a test build is not configured for signing"
+for setting in -DVELKO_TEST_BUILD=ON -DVELKO_ALLOW_STANDIN_BOOTSTRAPPER=ON; do
+  rm -rf refused
+  if cmake -S project -B refused -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
+       -DVELKO_OSSLSIGNCODE="$osslsigncode" "${signing[@]}" "$setting" >refused.log 2>&1; then
+    fail "configuring for signing with $setting succeeded"
+  fi
+  grep -q "Signing refuses" refused.log || { cat refused.log; fail "$setting: no reason given"; }
+  [ ! -f refused/build.ninja ] || fail "$setting: a build was generated"
+done
 
 echo "signing in the build: all checks passed"

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Signs a copy of the built program with scripts/sign-exe and a throw-away CA, then checks that
-# the signature verifies against that CA only, that a change after signing breaks it, that a
-# wrong password leaves the program untouched, and that the version resource is still there.
-#   signing_test.sh PROGRAM WORK_DIR
+# Signs a copy of a release program (no test hooks) with scripts/sign-exe and a throw-away CA,
+# then checks that the signature verifies against that CA only, that a change after signing
+# breaks it, that a wrong password leaves the program untouched, that the version resource is
+# still there, and that a program of a test build is refused.
+#   signing_test.sh PROGRAM TEST_BUILD_PROGRAM WORK_DIR
 # OSSLSIGNCODE picks the osslsigncode to test with (default: the one on PATH); sign-exe uses the
 # same one. Debian 12's 2.5 and backports' 2.9 must both pass: outcomes are judged by exit status
 # (2.5 fails with 255, 2.9 mostly with 1), and the few report lines read are worded alike in both.
 set -euo pipefail
 program=$(realpath "$1")
-work=$2
+test_build_program=$(realpath "$2")
+work=$3
 tools=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 sign_exe="$tools/../../scripts/sign-exe"
 description="VelkoTarn工作台 在线安装程序"
@@ -124,6 +126,20 @@ if "$sign_exe" --pkcs12 signer.pfx --password-file password.txt --ca-file other.
   fail "sign-exe kept a signature that does not verify"
 fi
 cmp -s unsigned.exe untrusted.exe || fail "a signature that does not verify changed the program"
+
+echo "== a test build is not signed"
+# Its program obeys the test hooks; it is refused before anything is signed, and left as it was.
+"$osslsigncode" remove-signature -in "$test_build_program" -out test-build.exe >/dev/null 2>&1 ||
+  cp "$test_build_program" test-build.exe
+cp test-build.exe test-build-unsigned.exe
+if "$sign_exe" --pkcs12 signer.pfx --password-file password.txt --description "$description" --ca-file ca.pem \
+     test-build.exe 2>test-build.log; then
+  fail "sign-exe signed a program of a test build"
+fi
+cat test-build.log
+grep -q "VELKO_TEST_" test-build.log || fail "the refusal does not name the test hooks it found"
+grep -q "is a test build" test-build.log || fail "the refusal does not say why"
+cmp -s test-build-unsigned.exe test-build.exe || fail "a refused program was changed"
 
 echo "== the version resource after signing"
 python3 - signed.exe "$description" <<'PY'
