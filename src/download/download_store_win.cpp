@@ -82,6 +82,8 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
       if (plain && *plain) {
         const auto trusted = win::is_trusted_tree(folder);
         if (trusted && *trusted) {
+          // Readers only look; whoever is about to write there puts the descriptors right again.
+          if (!create) return folder;
           if (auto secured = win::secure_admin_folder(folder); !secured) return std::unexpected(secured.error());
           return folder;
         }
