@@ -13,6 +13,7 @@
 #include "launch/launch_handoff.h"
 #include "ui/window_procedure_win.h"
 #include "win/module_path.h"
+#include "win/own_image.h"
 #include "win/system_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -92,6 +93,11 @@ void start_launch_worker(BootstrapState& state) {
 }  // namespace
 
 void run_program() {
+  // Pinned before anything else happens: from now on the program's path cannot be made to
+  // name another file, and the launcher copy is read from this very file. A failure shows
+  // only where the file is needed.
+  (void)win::own_image_file();
+
   const auto arguments = split_command_line(win::narrow(::GetCommandLineW()));
   const StartupOptions options = parse_startup_options(arguments);
 

@@ -5,9 +5,14 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstdint>
+#include <span>
+#include <vector>
+
 #include "build_config.h"
 #include "common/win_path.h"
-#include "download/download_store.h"
+#include "download/digest_text.h"
+#include "download/open_file_digest.h"
 #include "install/launcher_files.h"
 #include "install/workbench_installer.h"
 #include "win/environment.h"
@@ -16,6 +21,9 @@
 #include "win/file_identity.h"
 #include "win/module_path.h"
 #include "win/os_error.h"
+#include "win/own_image.h"
+#include "win/sha256.h"
+#include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -119,39 +127,61 @@ Result save_shortcut(const std::string& shortcut, const std::string& launcher, c
 }
 
 // The shell writes the link without the flag; it is set in the saved bytes afterwards. The
-// new content goes to a sibling first so that a failed write never leaves half a shortcut.
+// new content goes to a sibling first so that a failed write never leaves half a shortcut. The
+// desktop belongs to the user, who may have put a link at the sibling's name: it is never
+// followed.
 Result mark_shortcut_elevated(const std::string& shortcut) {
   auto bytes = win::read_whole_file(shortcut);
   if (!bytes) return fail("读取桌面启动入口失败：" + win::os_error_text(bytes.error()));
   if (auto marked = mark_run_as_user(*bytes); !marked) return marked;
-  const std::string temporary = shortcut + ".part";
-  const std::wstring wideTemporary = win::wide(temporary);
-  {
-    win::unique_file file(::CreateFileW(wideTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return fail("设置桌面启动入口权限失败：" + win::last_error_text());
-    DWORD written = 0;
-    const BOOL wrote = ::WriteFile(file.get(), bytes->data(), static_cast<DWORD>(bytes->size()), &written, nullptr);
-    if (!wrote || written != bytes->size() || !::FlushFileBuffers(file.get())) {
-      if (wrote && written != bytes->size()) ::SetLastError(ERROR_WRITE_FAULT);
-      const std::string error = win::last_error_text();
-      file.reset();
-      ::DeleteFileW(wideTemporary.c_str());
-      return fail("设置桌面启动入口权限失败：" + error);
-    }
+  const std::string temporaryPath = shortcut + ".part";
+  if (auto removed = win::TemporaryFile::remove_leftover(temporaryPath); !removed) {
+    return fail("设置桌面启动入口权限失败：" + win::os_error_text(removed.error()));
   }
-  if (!::MoveFileExW(wideTemporary.c_str(), win::wide(shortcut).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const std::string error = win::last_error_text();
-    ::DeleteFileW(wideTemporary.c_str());
-    return fail("设置桌面启动入口权限失败：" + error);
-  }
+  auto temporary = win::TemporaryFile::create(temporaryPath);
+  if (!temporary) return fail("设置桌面启动入口权限失败：" + win::os_error_text(temporary.error()));
+  auto written = temporary->write(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+  if (written) written = temporary->flush();
+  if (written) written = temporary->rename_to(shortcut, true);
+  if (!written) return fail("设置桌面启动入口权限失败：" + win::os_error_text(written.error()));
   return {};
 }
 
-// Puts a verified copy of the running program at paths.launcher. An old launcher is kept as
+// Copies the running program's held file from its first byte into `copy`; the SHA-256 of the
+// bytes read. Reads give their offset: other threads may read the same handle.
+std::expected<std::string, std::string> copy_own_image(HANDLE image, win::TemporaryFile& copy) {
+  auto hash = win::Sha256::create();
+  if (!hash) return fail("计算 SHA-256 失败：" + win::os_error_text(hash.error()));
+  std::vector<std::uint8_t> buffer(1 << 20);
+  std::uint64_t offset = 0;
+  for (;;) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    if (!::ReadFile(image, buffer.data(), static_cast<DWORD>(buffer.size()), &read, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return fail("复制工作台启动器失败：" + win::last_error_text());
+    }
+    if (read == 0) break;
+    const std::span<const std::uint8_t> bytes(buffer.data(), read);
+    if (auto fed = hash->update(bytes); !fed) return fail("计算 SHA-256 失败：" + win::os_error_text(fed.error()));
+    if (auto written = copy.write(bytes); !written) {
+      return fail("复制工作台启动器失败：" + win::os_error_text(written.error()));
+    }
+    offset += read;
+  }
+  auto digest = hash->finish();
+  if (!digest) return fail("计算 SHA-256 失败：" + win::os_error_text(digest.error()));
+  return digest_text(*digest);
+}
+
+// Puts a verified copy of the running program at paths.launcher, read from the program's own
+// held file (its path may name another file by now). The copy is written, checked and renamed
+// through one handle that nobody shares, so a second deployment at the same time fails at once
+// and nothing can change the copy between the check and the rename. An old launcher is kept as
 // the backup until the new one has its name, and put back when that fails.
-Result replace_launcher(const std::string& program, const LauncherPaths& paths) {
+Result replace_launcher(const LauncherPaths& paths) {
   const auto parent = path_parent(paths.launcher);
   if (!parent) return fail("工作台启动器目标目录无效。");
   if (auto created = win::create_directories(*parent); !created) {
@@ -159,34 +189,37 @@ Result replace_launcher(const std::string& program, const LauncherPaths& paths) 
   }
   // A backup means an earlier replacement stopped half-way; the user has to look at it.
   if (path_exists(paths.backup)) return fail(kLeftoverBackupText);
-  const std::wstring temporary = win::wide(paths.temporary);
-  if (path_exists(paths.temporary) && !::DeleteFileW(temporary.c_str())) {
-    return fail("清理启动器临时文件失败：" + win::last_error_text());
+  if (auto removed = win::TemporaryFile::remove_leftover(paths.temporary); !removed) {
+    if (win::in_use_by_another(removed.error())) return fail(kLauncherBusyText);
+    if (removed.error() == ERROR_CANT_RESOLVE_FILENAME) return fail(kTemporaryNotPlainText);
+    return fail("清理启动器临时文件失败：" + win::os_error_text(removed.error()));
   }
-  if (!::CopyFileW(win::wide(program).c_str(), temporary.c_str(), FALSE)) {
-    return fail("复制工作台启动器失败：" + win::last_error_text());
+  const auto image = win::own_image_file();
+  if (!image) return fail("复制工作台启动器失败：" + image.error());
+  auto copy = win::TemporaryFile::create(paths.temporary);
+  if (!copy) {
+    if (win::in_use_by_another(copy.error())) return fail(kLauncherBusyText);
+    return fail("复制工作台启动器失败：" + win::os_error_text(copy.error()));
   }
-  {
-    win::unique_file copy(::CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!copy || !::FlushFileBuffers(copy.get())) return fail("保存工作台启动器失败：" + win::last_error_text());
-  }
-  auto programDigest = sha256_of_file(program);
+  auto programDigest = copy_own_image(*image, *copy);
   if (!programDigest) return fail(programDigest.error());
-  auto copyDigest = sha256_of_file(paths.temporary);
-  if (!copyDigest) return fail(copyDigest.error());
-  if (*programDigest != *copyDigest) {
-    ::DeleteFileW(temporary.c_str());
-    return fail(kLauncherCopyMismatchText);
+  if (auto flushed = copy->flush(); !flushed) {
+    return fail("保存工作台启动器失败：" + win::os_error_text(flushed.error()));
   }
+  auto copyDigest = sha256_of_open_file(copy->handle());
+  if (!copyDigest) return fail(copyDigest.error());
+  // A copy that differs is deleted when `copy` goes away.
+  if (*programDigest != *copyDigest) return fail(kLauncherCopyMismatchText);
 
   if (!path_exists(paths.launcher)) {
-    if (!rename_path(paths.temporary, paths.launcher)) return fail("更新工作台启动器失败：" + win::last_error_text());
+    if (auto renamed = copy->rename_to(paths.launcher, false); !renamed) {
+      return fail("更新工作台启动器失败：" + win::os_error_text(renamed.error()));
+    }
     return {};
   }
   if (!rename_path(paths.launcher, paths.backup)) return fail("备份旧工作台启动器失败：" + win::last_error_text());
-  if (!rename_path(paths.temporary, paths.launcher)) {
-    const std::string error = win::last_error_text();
+  if (auto renamed = copy->rename_to(paths.launcher, false); !renamed) {
+    const std::string error = win::os_error_text(renamed.error());
     if (rename_path(paths.backup, paths.launcher)) return fail(launcher_replace_failure_text(error, nullptr));
     const std::string restoreError = win::last_error_text();
     return fail(launcher_replace_failure_text(error, &restoreError));
@@ -223,7 +256,7 @@ std::expected<std::string, std::string> deploy_launcher(const std::string& insta
   if (!program) return fail("读取启动器路径失败：" + win::last_error_text());
   // Started as the deployed launcher itself: it cannot replace its own file, and needs not.
   if (!same_path(*program, paths.launcher)) {
-    if (auto replaced = replace_launcher(*program, paths); !replaced) return fail(replaced.error());
+    if (auto replaced = replace_launcher(paths); !replaced) return fail(replaced.error());
   }
 
   if (path_exists(paths.olderLauncher)) {

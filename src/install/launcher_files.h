@@ -13,7 +13,9 @@ inline constexpr char kLauncherFileName[] = "VelkoTarn工作台启动器.exe";
 inline constexpr char kDesktopShortcutName[] = "Velko Tarn 工作台.lnk";
 inline constexpr char kLaunchMainArgument[] = "--launch-main";
 inline constexpr char kLeftoverBackupText[] = "检测到未处理的启动器更新备份，已拒绝继续覆盖。";
+inline constexpr char kLauncherBusyText[] = "另一个安装程序正在更新工作台启动器，请稍后重试。";
 inline constexpr char kLauncherCopyMismatchText[] = "工作台启动器复制校验失败，未改写桌面入口。";
+inline constexpr char kTemporaryNotPlainText[] = "启动器临时文件不是普通文件，已拒绝处理。";
 inline constexpr char kOlderLauncherNotPlainText[] = "旧工作台启动器不是普通文件，已拒绝处理。";
 inline constexpr char kDesktopUnusableText[] = "当前用户桌面目录不可用。";
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <expected>
 #include <optional>
@@ -14,6 +16,8 @@ bool is_plain_file(const std::string& path);
 // The final form of a path with every link followed, as Windows reports it for an open
 // handle, without the "\\?\" prefix. Nothing when the path cannot be opened or resolved.
 std::optional<std::string> final_path(const std::string& path);
+// The same for a file already open (the handle needs no particular access).
+std::optional<std::string> final_path_of(HANDLE file);
 
 // Both paths resolved to their final form (either failing gives false), then compared for
 // equal length and equality ignoring ASCII letter case.

@@ -58,9 +58,13 @@ std::optional<std::string> final_path(const std::string& path) {
   unique_file file(::CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!file) return std::nullopt;
+  return final_path_of(file.get());
+}
+
+std::optional<std::string> final_path_of(HANDLE file) {
   std::vector<wchar_t> buffer(MAX_PATH + 1);
   for (;;) {
-    const DWORD length = ::GetFinalPathNameByHandleW(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+    const DWORD length = ::GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return std::nullopt;
     if (length < buffer.size()) return strip_long_path_prefix(std::wstring(buffer.data(), length));

@@ -6,11 +6,19 @@
 
 #include <cstdlib>
 
+#include "detect/running_workbench.h"
 #include "install/launcher_deployment.h"
+#include "stand_in_versions.h"
 #include "support/installation_fixture.h"
+#include "support/installer_screen.h"
+#include "support/links.h"
 #include "support/paths.h"
+#include "support/private_machine.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
+#include "support/test_service.h"
+#include "win/temporary_file.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::test {
@@ -19,6 +27,35 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr char kChildDirectoryVariable[] = "VELKO_TEST_DEPLOY_AS_LAUNCHER";
+constexpr char kSwapSignalsVariable[] = "VELKO_TEST_SWAP_SIGNALS";
+
+std::string environment_text(const char* name) {
+  wchar_t value[32768];
+  const DWORD length = ::GetEnvironmentVariableW(win::wide(name).c_str(), value, 32768);
+  if (length == 0 || length >= 32768) return {};
+  return win::narrow(std::wstring_view(value, length));
+}
+
+bool wait_for_file(const std::string& path, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!file_exists(path)) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::Sleep(20);
+  }
+  return true;
+}
+
+// Ends every process started from this file (a test that failed may leave some behind).
+void end_processes_of(const std::string& image) {
+  for (int i = 0; i < 10; ++i) {
+    const auto found = find_running_process(image);
+    if (!found || !*found) return;
+    win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, **found));
+    if (!process) return;
+    ::TerminateProcess(process.get(), 0);
+    ::WaitForSingleObject(process.get(), 5000);
+  }
+}
 
 class LauncherDeployment : public ::testing::Test {
  protected:
@@ -108,12 +145,92 @@ TEST_F(LauncherDeployment, RewritesAShortcutTheUserChanged) {
   EXPECT_EQ(read_shortcut(desktop_shortcut_path()).arguments, "--launch-main");
 }
 
+TEST_F(LauncherDeployment, ASecondDeploymentAtTheSameTimeFailsAtOnce) {
+  make_directories(directory + "\\运行组件");
+  // Another copy of the program is writing its temporary copy of the launcher.
+  win::unique_file other(::CreateFileW(win::wide(temporary()).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(other);
+  auto deployed = deploy_launcher(directory);
+  ASSERT_FALSE(deployed);
+  EXPECT_EQ(deployed.error(), "另一个安装程序正在更新工作台启动器，请稍后重试。");
+  EXPECT_FALSE(file_exists(launcher()));
+  EXPECT_FALSE(file_exists(desktop_shortcut_path()));
+}
+
+// Windows opens a link as itself and removes it; Wine opens its Unix links only as what they
+// lead to, and the deployment refuses the name.
+TEST_F(LauncherDeployment, ALinkAtTheTemporaryNameIsNeverFollowed) {
+  write_file(temp.join("别的文件.txt"), "somebody else's file");
+  make_directories(directory + "\\运行组件");
+  make_file_link(temporary(), temp.join("别的文件.txt"));
+  auto deployed = deploy_launcher(directory);
+  EXPECT_EQ(read_file(temp.join("别的文件.txt")), "somebody else's file");
+  if (deployed) {
+    EXPECT_TRUE(read_file(launcher()) == read_file(own_program_path()));
+    EXPECT_FALSE(file_exists(temporary()));
+  } else {
+    EXPECT_EQ(deployed.error(), "启动器临时文件不是普通文件，已拒绝处理。");
+    EXPECT_FALSE(file_exists(launcher()));
+  }
+  remove_file_link(temporary());
+}
+
+// The desktop is the user's: a link put at the shortcut's temporary name must not make the
+// elevated program write through it.
+TEST_F(LauncherDeployment, ALinkAtTheShortcutsTemporaryNameIsNeverFollowed) {
+  write_file(temp.join("别的文件.txt"), "somebody else's file");
+  make_file_link(desktop_shortcut_path() + ".part", temp.join("别的文件.txt"));
+  auto deployed = deploy_launcher(directory);
+  EXPECT_EQ(read_file(temp.join("别的文件.txt")), "somebody else's file");
+  if (deployed) {
+    EXPECT_EQ(read_shortcut(desktop_shortcut_path()).arguments, "--launch-main");
+  } else {
+    EXPECT_TRUE(deployed.error().starts_with("设置桌面启动入口权限失败：")) << deployed.error();
+  }
+  remove_file_link(desktop_shortcut_path() + ".part");
+}
+
+// Runs in a copy of this program whose file the next test swaps before the copy deploys.
+TEST(LauncherDeploymentChild, DeployAfterItsFileWasSwapped) {
+  const std::string directory = environment_text(kChildDirectoryVariable);
+  const std::string signals = environment_text(kSwapSignalsVariable);
+  if (directory.empty() || signals.empty()) GTEST_SKIP() << "only run as a swapped program";
+  write_file(signals + "\\ready", "");
+  ASSERT_TRUE(wait_for_file(signals + "\\go", 60s));
+  auto deployed = deploy_launcher(directory);
+  ASSERT_FALSE(deployed) << "deployed the file now at this program's path";
+  EXPECT_EQ(deployed.error(), "复制工作台启动器失败：本程序文件已被移动或替换。");
+}
+
+// A program's file is renamed and another one put at its path before the program first holds
+// its file (test programs do so only when they deploy; the product does at once).
+TEST_F(LauncherDeployment, AProgramSwappedBeforeItHoldsItsFileDeploysNothing) {
+  const std::string downloads = temp.join("下载");
+  make_directories(downloads);
+  const std::string program = downloads + "\\安装程序.exe";
+  write_file(program, read_file(own_program_path()));
+  ScopedEnvironment child{kChildDirectoryVariable, directory};
+  ScopedEnvironment signals{kSwapSignalsVariable, temp.path()};
+  auto process =
+      start_program(program, {"--gtest_filter=LauncherDeploymentChild.DeployAfterItsFileWasSwapped"}, CREATE_NO_WINDOW);
+  ASSERT_TRUE(wait_for_file(temp.join("ready"), 60s));
+  ASSERT_TRUE(::MoveFileExW(win::wide(program).c_str(), win::wide(downloads + "\\改名.exe").c_str(), 0))
+      << ::GetLastError();
+  write_file(program, read_file(win::narrow(built_program(L"VelkoTarn工作台.exe"))));
+  write_file(temp.join("go"), "");
+  EXPECT_EQ(wait_for_exit(process, 60s), 0u);
+  EXPECT_FALSE(file_exists(launcher()));
+  EXPECT_FALSE(file_exists(temporary()));
+}
+
 // Runs in a copy of this program placed as the deployed launcher (see the next test).
 TEST(LauncherDeploymentChild, DeployAsTheLauncherItself) {
-  wchar_t directory[32768];
-  const DWORD length = ::GetEnvironmentVariableW(win::wide(kChildDirectoryVariable).c_str(), directory, 32768);
-  if (length == 0 || length >= 32768) GTEST_SKIP() << "only run as the deployed launcher";
-  auto deployed = deploy_launcher(win::narrow(directory));
+  const std::string directory = environment_text(kChildDirectoryVariable);
+  if (directory.empty() || !environment_text(kSwapSignalsVariable).empty()) {
+    GTEST_SKIP() << "only run as the deployed launcher";
+  }
+  auto deployed = deploy_launcher(directory);
   ASSERT_TRUE(deployed) << deployed.error();
 }
 
@@ -161,6 +278,89 @@ TEST_F(LauncherDeployment, AttribFailureStopsTheDeployment) {
   ASSERT_FALSE(deployed);
   EXPECT_EQ(deployed.error(), "隐藏工作台运行组件失败，attrib 退出码：87");
   EXPECT_FALSE(file_exists(launcher()));
+}
+
+TEST(TemporaryFile, NobodyElseCanWriteOrRemoveItWhileItIsHeld) {
+  ScopedTempDir temp;
+  const std::string path = temp.join("副本.exe.part");
+  auto held = win::TemporaryFile::create(path);
+  ASSERT_TRUE(held) << held.error();
+  win::unique_file other(::CreateFileW(win::wide(path).c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_FALSE(other);
+  const auto removed = win::TemporaryFile::remove_leftover(path);
+  ASSERT_FALSE(removed);
+  EXPECT_TRUE(win::in_use_by_another(removed.error())) << removed.error();
+  const auto second = win::TemporaryFile::create(path);
+  ASSERT_FALSE(second);
+  EXPECT_TRUE(win::in_use_by_another(second.error())) << second.error();
+}
+
+TEST(TemporaryFile, IsDeletedUnlessRenamed) {
+  ScopedTempDir temp;
+  {
+    auto held = win::TemporaryFile::create(temp.join("a.part"));
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(held->write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("abc"), 3)));
+  }
+  EXPECT_FALSE(file_exists(temp.join("a.part")));
+  write_file(temp.join("b"), "old");
+  auto held = win::TemporaryFile::create(temp.join("b.part"));
+  ASSERT_TRUE(held);
+  ASSERT_TRUE(held->write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("new"), 3)));
+  EXPECT_FALSE(held->rename_to(temp.join("b"), false)) << "renamed over an existing file";
+  ASSERT_TRUE(held->rename_to(temp.join("b"), true));
+  EXPECT_EQ(read_file(temp.join("b")), "new");
+  EXPECT_FALSE(file_exists(temp.join("b.part")));
+}
+
+// The product run as a user runs it from Downloads, whose owner renames it while it runs and
+// puts another program at its path before the installer role deploys the launcher and hands
+// over to it, elevated.
+class SwappedInstaller : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+    TestService::reset();
+    TestService::use_backend("python");
+    TestService::publish(read_file(win::narrow(built_program(L"VelkoTarnWorkbenchSetupStandIn.exe"))),
+                         VELKO_STANDIN_WORKBENCH_VERSION);
+    make_directories(downloads);
+  }
+  void TearDown() override {
+    if (product.process && !wait_for_exit(product, 0ms)) ::TerminateProcess(product.process.get(), 0);
+    for (const std::string& image : {launcher(), directory + "\\VelkoTarn工作台.exe", program, moved}) {
+      end_processes_of(image);
+    }
+    remove_webview2_registration();
+    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
+    TestService::reset();
+  }
+
+  std::string launcher() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe"; }
+
+  PrivateMachine machine;
+  const std::string& directory = machine.installDirectory;
+  std::string downloads = machine.temp.join("下载");
+  std::string program = downloads + "\\VelkoTarn工作台-Setup.exe";
+  std::string moved = downloads + "\\改名.exe";
+  win::ChildProcess product;
+};
+
+TEST_F(SwappedInstaller, TheLauncherIsTheProgramThatRanNotWhatItsPathNamesLater) {
+  const std::string original = read_file(win::narrow(built_program(L"VelkoTarnOnlineInstaller.exe")));
+  write_file(program, original);
+  product = start_program(program, {"--installer", "--install-dir", directory});
+  ASSERT_TRUE(wait_for_window(product.id, kProductWindowClass, 30s));
+  if (::MoveFileExW(win::wide(program).c_str(), win::wide(moved).c_str(), 0)) {
+    write_file(program, read_file(win::narrow(built_program(L"VelkoTarn工作台.exe"))));
+  } else {
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  }
+  ASSERT_EQ(wait_for_exit(product, 120s), 0u) << "the installer role did not finish and quit";
+  EXPECT_TRUE(read_file(launcher()) == original) << "the launcher is not the program that ran";
 }
 
 TEST(HidePath, HidesAFile) {

@@ -9,6 +9,11 @@ namespace velko::test {
 // Unix symbolic link, which Wine shows as a link that resolves. Fails the current test
 // when neither works.
 void make_directory_link(const std::string& link, const std::string& target);
+// The same for a link to the file `target`.
+void make_file_link(const std::string& link, const std::string& target);
+// Removes a link made by make_file_link itself, never what it leads to (Wine's DeleteFile
+// deletes the file a Unix link leads to). Nothing there is no error.
+void remove_file_link(const std::string& link);
 
 // The Unix path Wine keeps a Windows path at; empty on Windows.
 std::string wine_unix_path(const std::string& path);

@@ -62,11 +62,17 @@ bool everyone_may_write(const std::string& path) {
   return found;
 }
 
-}  // namespace
+// Wine starts Unix programs by their mapped path.
+void run_unix_tool(const std::string& program, const std::vector<std::string>& arguments) {
+  win::ProcessLaunch launch{program, arguments, std::nullopt, CREATE_NO_WINDOW};
+  auto child = win::start_process(launch);
+  ASSERT_TRUE(child) << "cannot start " << program;
+  ::WaitForSingleObject(child->process.get(), 10000);
+}
 
-void make_directory_link(const std::string& link, const std::string& target) {
+void make_link(const std::string& link, const std::string& target, DWORD kind) {
   if (::CreateSymbolicLinkW(win::wide(link).c_str(), win::wide(target).c_str(),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+                            kind | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
       resolves_to(link, target)) {
     return;
   }
@@ -76,14 +82,12 @@ void make_directory_link(const std::string& link, const std::string& target) {
   const std::string unixTarget = wine_unix_path(target);
   ASSERT_FALSE(unixLink.empty()) << "no way to make a link here";
   ASSERT_FALSE(unixTarget.empty());
-  // Wine starts Unix programs by their mapped path.
-  win::ProcessLaunch launch{"Z:\\bin\\ln", {"-s", unixTarget, unixLink}, std::nullopt, CREATE_NO_WINDOW};
-  auto child = win::start_process(launch);
-  ASSERT_TRUE(child) << "cannot start ln";
-  ::WaitForSingleObject(child->process.get(), 10000);
+  run_unix_tool("Z:\\bin\\ln", {"-s", unixTarget, unixLink});
   for (int i = 0; i < 100 && !resolves_to(link, target); ++i) ::Sleep(50);
   ASSERT_TRUE(resolves_to(link, target)) << "link " << link << " does not lead to " << target;
 }
+
+}  // namespace
 
 void let_everyone_change(const std::string& path) {
   const std::string unixPath = wine_unix_path(path);
@@ -110,6 +114,21 @@ void let_everyone_change(const std::string& path) {
                                                nullptr, nullptr, dacl, nullptr);
   ::LocalFree(descriptor);
   ASSERT_EQ(status, static_cast<DWORD>(ERROR_SUCCESS)) << path;
+}
+
+void make_directory_link(const std::string& link, const std::string& target) {
+  make_link(link, target, SYMBOLIC_LINK_FLAG_DIRECTORY);
+}
+
+void make_file_link(const std::string& link, const std::string& target) { make_link(link, target, 0); }
+
+void remove_file_link(const std::string& link) {
+  const std::string unixLink = wine_unix_path(link);
+  if (unixLink.empty()) {
+    ::DeleteFileW(win::wide(link).c_str());
+    return;
+  }
+  run_unix_tool("Z:\\bin\\rm", {"-f", unixLink});
 }
 
 }  // namespace velko::test
