@@ -19,6 +19,7 @@
 #include "win/child_process.h"
 #include "win/directories.h"
 #include "win/file_identity.h"
+#include "win/folder_security.h"
 #include "win/module_path.h"
 #include "win/os_error.h"
 #include "win/own_image.h"
@@ -38,20 +39,13 @@ bool path_exists(const std::string& path) {
   return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string system_program(const wchar_t* name) {
-  wchar_t system[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return win::narrow(std::wstring(L"C:\\Windows\\System32\\") + name);
-  return win::narrow(std::wstring(system, length) + L"\\" + name);
-}
-
 // The system's attrib.exe. Test builds let a test name another program, since Wine's attrib
 // never reports a failure.
 std::string attrib_program() {
   if constexpr (build::kTestBuild) {
     if (auto program = win::environment_value(L"VELKO_TEST_ATTRIB_PROGRAM")) return *program;
   }
-  return system_program(L"attrib.exe");
+  return path_join(win::system_directory(), "attrib.exe");
 }
 
 bool rename_path(const std::string& from, const std::string& to) {
@@ -247,8 +241,15 @@ std::expected<std::string, std::string> deploy_launcher(const std::string& insta
   if (!workbench) return fail(workbench.error());
   const LauncherPaths paths = launcher_paths(installDirectory);
 
-  if (auto created = win::create_directories(paths.folder); !created) {
-    return fail("创建工作台运行组件目录失败：" + win::os_error_text(created.error()));
+  // Made with the admin-only descriptor in the creating call, whatever the install directory
+  // would hand down: the launcher that runs elevated from it must not be replaceable.
+  if (!path_exists(paths.folder)) {
+    if (auto created = win::create_secure_folder(paths.folder); !created && created.error() != ERROR_ALREADY_EXISTS) {
+      return fail("创建工作台运行组件目录失败：" + win::os_error_text(created.error()));
+    }
+  }
+  if (const auto plain = win::is_plain_directory(paths.folder); !plain || !*plain) {
+    return fail("创建工作台运行组件目录失败：" + win::os_error_text(plain ? ERROR_DIRECTORY : plain.error()));
   }
   if (auto hidden = hide_path(paths.folder); !hidden) return fail(hidden.error());
 
