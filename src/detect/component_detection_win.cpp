@@ -76,8 +76,9 @@ std::optional<std::string> query_registry_version(std::string_view root, std::st
   DWORD bytes = 0;
   if (::RegQueryValueExW(key.get(), L"pv", nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return std::nullopt;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
-  // One spare unit so that a value stored without its terminating NUL still ends.
-  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+  // Room for every byte, a stored length need not be whole UTF-16 units, and one spare unit so
+  // that a value stored without its terminating NUL still ends.
+  std::vector<wchar_t> buffer((bytes + sizeof(wchar_t) - 1) / sizeof(wchar_t) + 1, L'\0');
   DWORD capacity = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
   if (::RegQueryValueExW(key.get(), L"pv", nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &capacity) !=
       ERROR_SUCCESS) {

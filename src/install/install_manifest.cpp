@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "common/json_document.h"
 #include "common/unicode_space.h"
 #include "common/utf.h"
 #include "common/win_path.h"
@@ -118,13 +119,7 @@ class ManifestReader final : public nlohmann::json_sax<json> {
 
 std::optional<InstallManifest> parse_install_manifest(std::string_view text) {
   ManifestReader reader;
-  bool parsed = false;
-  try {
-    parsed = json::sax_parse(text.begin(), text.end(), &reader, json::input_format_t::json, true);
-  } catch (const std::exception&) {
-    return std::nullopt;  // the parser reports some malformed input by throwing; no exception leaves here
-  }
-  if (!parsed) return std::nullopt;
+  if (!parse_json_document(text, &reader)) return std::nullopt;
   return reader.result();
 }
 

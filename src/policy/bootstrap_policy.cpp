@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "common/json_document.h"
 #include "policy/download_address.h"
 #include "policy/version_rules.h"
 
@@ -184,11 +185,8 @@ std::string ascii_upper(std::string text) {
 }  // namespace
 
 std::expected<BootstrapPolicy, std::string> decode_bootstrap_policy(std::string_view body) {
-  // The JSON library would skip a byte-order mark; JSON white space is all that may surround
-  // the document.
-  if (body.starts_with("\xEF\xBB\xBF")) return std::unexpected("byte-order mark before the document");
   PolicyReader reader;
-  const bool parsed = nlohmann::json::sax_parse(body, &reader, nlohmann::json::input_format_t::json, true);
+  const bool parsed = parse_json_document(body, &reader);
   auto result = reader.result();
   if (!parsed && result) return std::unexpected("not a JSON document");
   return result;

@@ -144,6 +144,48 @@ TEST(BootstrapPolicy, FormatErrors) {
   }
 }
 
+// The JSON library takes a NUL byte for the end of its input: whatever follows one, a second
+// "arch" included, must still make the body invalid.
+TEST(BootstrapPolicy, NulByteAnywhereIsInvalid) {
+  const std::string nul(1, '\0');
+  const std::vector<std::string> bodies = {
+      Members().object() + nul,
+      Members().object() + nul + "x",
+      Members().object() + nul + R"(,"arch":"arm64"})",
+      Members().object() + "\n" + nul + "\n",
+      nul + Members().object(),
+      Members().array() + nul + "]",
+  };
+  for (const auto& body : bodies) {
+    EXPECT_EQ(accept(body), message(kPolicyFormatInvalid));
+  }
+  const std::string object = Members().object();
+  EXPECT_EQ(accept(object.substr(0, object.size() - 1) + nul + "}"), message(kPolicyFormatInvalid));
+}
+
+// Only the members the record uses are decoded strictly: an unknown member's number may lie
+// beyond what a double holds.
+TEST(BootstrapPolicy, UnknownMembersMayHoldNumbersBeyondDoubleRange) {
+  const std::string huge(400, '9');
+  for (const std::string& value : {std::string("1e400"), std::string("-1e400"), std::string("1E+400"),
+                                   std::string("2.5e99999999999999999999"), huge, "-" + huge,
+                                   std::string("[1e400,{\"x\":-1e400}]")}) {
+    EXPECT_TRUE(accept(Members().add("extra", value).object())) << value;
+  }
+  EXPECT_TRUE(accept(Members().add("tiny", "1e-400").object()));
+  // What follows such a number is still read strictly.
+  EXPECT_EQ(accept(Members().add("extra", "1e400").add("arch", R"("x86_64")").object()),
+            message(kPolicyFormatInvalid));
+  EXPECT_EQ(accept(Members().add("extra", "1e400").object() + "x"), message(kPolicyFormatInvalid));
+  // A used member with such a number stays refused with the format text.
+  EXPECT_EQ(accept(Members().set("installerBytes", "1e400").object()), message(kPolicyFormatInvalid));
+  EXPECT_EQ(accept(Members().set("installerBytes", huge).object()), message(kPolicyFormatInvalid));
+  EXPECT_EQ(accept(Members().set("arch", "1e400").object()), message(kPolicyFormatInvalid));
+  EXPECT_EQ(accept(Members().set("installerBytes", "1e400").array()), message(kPolicyFormatInvalid));
+  // Digits inside a text are no number.
+  EXPECT_TRUE(accept(Members().add("note", R"("1e400 \" 1e400")").object()));
+}
+
 TEST(BootstrapPolicy, DecodeKeepsWhatWasWritten) {
   const auto decoded = decode_bootstrap_policy(Members().set("installerBytes", "18446744073709551615").object());
   ASSERT_TRUE(decoded);

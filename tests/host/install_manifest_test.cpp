@@ -85,6 +85,24 @@ TEST(InstallManifest, WrongTypesMissingMembersAndSyntax) {
   EXPECT_FALSE(parse_install_manifest(manifest_text(",")));                 // trailing comma
 }
 
+TEST(InstallManifest, NothingButWhiteSpaceAroundTheObject) {
+  const std::string nul(1, '\0');
+  EXPECT_FALSE(parse_install_manifest(manifest_text() + nul));
+  EXPECT_FALSE(parse_install_manifest(manifest_text() + nul + "x"));
+  EXPECT_FALSE(parse_install_manifest(manifest_text() + nul + R"(,"version":"9.9.9"})"));
+  EXPECT_FALSE(parse_install_manifest(nul + manifest_text()));
+  EXPECT_FALSE(parse_install_manifest("\xEF\xBB\xBF" + manifest_text()));  // a byte-order mark
+  EXPECT_FALSE(parse_install_manifest("\f" + manifest_text()));
+  EXPECT_TRUE(parse_install_manifest("\t\r\n " + manifest_text() + " \n\r\t"));
+}
+
+TEST(InstallManifest, ExtraMembersMayHoldNumbersBeyondDoubleRange) {
+  EXPECT_TRUE(valid(manifest_text(R"(,"size":1e400,"list":[-1e400,{"n":)" + std::string(400, '9') + "}]")));
+  EXPECT_FALSE(parse_install_manifest(manifest_text(R"(,"size":1e400,"version":"1.4.0")")));
+  EXPECT_FALSE(parse_install_manifest(
+      R"({"commandLibraryPath":"embedded://frontend-bundle","executablePath":"a","installPath":"b","product":"p","version":1e400})"));
+}
+
 TEST(InstallManifest, ProductMustBeExact) {
   EXPECT_FALSE(valid(manifest_text("", "Velko Tarn 工作台")));
   EXPECT_FALSE(valid(manifest_text("", "velkotarn工作台")));

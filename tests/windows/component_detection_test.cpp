@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "webview2_pin.h"
 
 #include "app/bootstrap_state.h"
@@ -26,13 +28,14 @@ class ScopedClientKey {
  public:
   ScopedClientKey(HKEY root, const char* subkey) : root_(root), subkey_(win::wide(subkey)) { remove(); }
   ~ScopedClientKey() { remove(); }
-  void set_pv(const std::wstring& value) {
+  // Stores `value` with its terminating NUL, or only its first `bytes` bytes when given.
+  void set_pv(const std::wstring& value, std::optional<DWORD> bytes = std::nullopt) {
     win::unique_hkey key;
     ASSERT_EQ(::RegCreateKeyExW(root_, subkey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
                                 key.put(), nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(::RegSetValueExW(key.get(), L"pv", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+                               bytes.value_or(static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)))),
               ERROR_SUCCESS);
   }
 
@@ -76,6 +79,14 @@ TEST_F(WebView2Fixture, RegistryValuesAreReadDirectly) {
   EXPECT_EQ(query_registry_version("HKLM", kWebView2MachineClientKey), "119.0.1.2");
   EXPECT_EQ(query_registry_version("HKCR", kWebView2UserClientKey), std::nullopt);
   EXPECT_EQ(query_registry_version("HKCU", "SOFTWARE\\VelkoNoSuchKey"), std::nullopt);
+}
+
+// A REG_SZ need not hold whole UTF-16 units: nine characters and one byte of the NUL.
+TEST_F(WebView2Fixture, ValueOfAnOddByteLengthIsRead) {
+  userKey.set_pv(L"120.0.0.1", 19);
+  EXPECT_EQ(query_registry_version("HKCU", kWebView2UserClientKey), "120.0.0.1");
+  put_runtime(user_base(), "120.0.0.1");
+  EXPECT_TRUE(detect_webview2());
 }
 
 TEST_F(WebView2Fixture, ZeroVersionCountsAsAbsentEvenWithFiles) {
