@@ -13,8 +13,17 @@ bool is_trusted_principal(std::string_view sid, std::string_view ownUserSid) {
          (!ownUserSid.empty() && sid == ownUserSid);
 }
 
+bool has_trusted_owner(const SecurityDescriptor& descriptor, std::string_view ownUserSid) {
+  return descriptor.owner && is_trusted_principal(*descriptor.owner, ownUserSid);
+}
+
+bool has_trusted_owner_sddl(std::string_view sddl, std::string_view ownUserSid) {
+  const auto descriptor = parse_sddl(sddl);
+  return descriptor && has_trusted_owner(*descriptor, ownUserSid);
+}
+
 bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_view ownUserSid) {
-  if (!descriptor.owner || !is_trusted_principal(*descriptor.owner, ownUserSid)) return false;
+  if (!has_trusted_owner(descriptor, ownUserSid)) return false;
   if (descriptor.nullDacl) return false;
   for (const AccessEntry& entry : descriptor.dacl) {
     if (entry.kind != AceKind::Allow || (entry.mask & kChangingRights) == 0) continue;

@@ -22,6 +22,10 @@ inline constexpr std::uint32_t kChangingRights = 0x00000002 | 0x00000004 | 0x000
 
 bool is_trusted_principal(std::string_view sid, std::string_view ownUserSid);
 
+// Is the owner one of the trusted principals? Whatever a standard user creates, he owns.
+bool has_trusted_owner(const SecurityDescriptor& descriptor, std::string_view ownUserSid);
+bool has_trusted_owner_sddl(std::string_view sddl, std::string_view ownUserSid);
+
 // True when nobody but a trusted principal can change the object or its permissions: it has
 // a trusted owner (an owner may always rewrite the permissions) and a DACL without any
 // allowing entry that gives a changing right to anyone else, whether the entry applies to the

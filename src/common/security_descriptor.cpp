@@ -225,6 +225,9 @@ std::optional<std::string_view> sid_of_alias(std::string_view alias) {
 }
 
 std::optional<SecurityDescriptor> parse_sddl(std::string_view text) {
+  // Only conditional entries carry quoted texts, and a parenthesis inside one would shift every
+  // boundary after it; the program's folders never hold such entries, so they are not read.
+  if (text.find('"') != std::string_view::npos) return std::nullopt;
   SecurityDescriptor descriptor;
   bool seen[4] = {false, false, false, false};
   std::size_t position = 0;

@@ -38,7 +38,8 @@ struct SecurityDescriptor {
   std::vector<AccessEntry> dacl;
 };
 
-// Parses an SDDL text ("O:BAD:P(A;OICI;FA;;;SY)..."); nothing when it is not well formed.
+// Parses an SDDL text ("O:BAD:P(A;OICI;FA;;;SY)..."); nothing when it is not well formed or
+// holds a quoted text (only conditional entries do).
 // Group and SACL parts are checked for form and then dropped.
 std::optional<SecurityDescriptor> parse_sddl(std::string_view text);
 

@@ -111,9 +111,12 @@ ComponentPresence detect_components() {
   presence.webView2Present = detect_webview2();
   const WorkbenchInstallState state = check_installed_workbench(resolve_install_location());
   presence.workbenchCurrent = state == WorkbenchInstallState::Current;
-  const std::string downloadFolder = path_join(installer_data_folder(), "downloads");
-  if (!presence.webView2Present) presence.staged[4] = bootstrapper_staged(downloadFolder);
-  if (state != WorkbenchInstallState::Current) presence.staged[5] = workbench_installer_staged(downloadFolder);
+  // Only a data folder that nobody else can have filled counts as holding our downloads.
+  if (const auto dataFolder = trusted_installer_data_folder()) {
+    const std::string downloadFolder = path_join(*dataFolder, "downloads");
+    if (!presence.webView2Present) presence.staged[4] = bootstrapper_staged(downloadFolder);
+    if (state != WorkbenchInstallState::Current) presence.staged[5] = workbench_installer_staged(downloadFolder);
+  }
   // Windows 10 and 11 already carry these updates.
   presence.servicePack1Present = true;
   presence.kb4490628Present = true;

@@ -79,9 +79,13 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
   for (unsigned round = 0; round < kSettleRounds; ++round) {
     if (exists(folder)) {
       const auto plain = win::is_plain_directory(folder);
-      if (plain && *plain) {
+      if (!plain) return std::unexpected(plain.error());
+      if (*plain) {
+        // Only a definite "someone else can change this" moves the folder; a look that failed
+        // says nothing about it and is reported instead.
         const auto trusted = win::is_trusted_tree(folder);
-        if (trusted && *trusted) {
+        if (!trusted) return std::unexpected(trusted.error());
+        if (*trusted) {
           // Readers only look; whoever is about to write there puts the descriptors right again.
           if (!create) return folder;
           if (auto secured = win::secure_admin_folder(folder); !secured) return std::unexpected(secured.error());

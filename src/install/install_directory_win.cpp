@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 #include "common/folder_trust.h"
 #include "common/win_path.h"
@@ -42,10 +43,24 @@ constexpr char kCheckFailedPrefix[] = "检查安装目录权限失败：";
 
 bool exists(const std::string& path) { return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Each entry that exists must be trusted; `required` ones must also exist.
-std::expected<bool, std::string> entries_trusted(std::initializer_list<std::pair<std::string, bool>> entries) {
-  for (const auto& [path, required] : entries) {
+enum class Kind { Folder, File };
+
+struct Entry {
+  std::string path;
+  Kind kind;
+  bool required;
+};
+
+// Each entry that exists must be of its kind (a link is judged as itself but used through its
+// target, so it never passes) and trusted; `required` ones must also exist.
+std::expected<bool, std::string> entries_trusted(std::initializer_list<Entry> entries) {
+  for (const auto& [path, kind, required] : entries) {
     if (!required && !exists(path)) continue;
+    if (kind == Kind::File && !win::is_plain_file(path) && exists(path)) return false;
+    if (kind == Kind::Folder) {
+      const auto plain = win::is_plain_directory(path);
+      if (plain && !*plain) return false;
+    }
     const auto trusted = win::is_trusted_entry(path);
     if (!trusted) return failure(kCheckFailedPrefix, trusted.error());
     if (!*trusted) return false;
@@ -60,17 +75,30 @@ std::expected<void, std::string> secure_existing(const std::string& directory) {
   // What a later elevated launch will insist on is looked at now, so that installing again is
   // always the way out of a launch that refused.
   const LauncherPaths launcher = launcher_paths(directory);
-  const auto trusted = entries_trusted({{directory, true},
-                                        {launcher.folder, false},
-                                        {launcher.launcher, false},
-                                        {path_join(directory, kWorkbenchExecutableName), false},
-                                        {path_join(directory, kInstallManifestName), false}});
+  const auto trusted = entries_trusted({{directory, Kind::Folder, true},
+                                        {launcher.folder, Kind::Folder, false},
+                                        {launcher.launcher, Kind::File, false},
+                                        {path_join(directory, kWorkbenchExecutableName), Kind::File, false},
+                                        {path_join(directory, kInstallManifestName), Kind::File, false}});
   if (!trusted) return std::unexpected(trusted.error());
   if (*trusted) return {};
   const auto empty = is_empty_folder(directory);
   if (!empty) return failure(kCheckFailedPrefix, empty.error());
-  const bool workbench = !*empty && read_install_manifest(directory).has_value();
-  if (untrusted_install_folder_action(*empty, workbench) == UntrustedFolderAction::Refuse) {
+  if (*empty) {
+    // Permissions are checked when a handle is opened: one that someone opened while the folder
+    // was open to him would outlive any new descriptor. A new folder has no such handles.
+    if (!::RemoveDirectoryW(win::wide(directory).c_str())) {
+      return failure("设置安装目录权限失败：", static_cast<std::uint32_t>(::GetLastError()));
+    }
+    if (auto made = win::create_secure_folder(directory); !made) return failure("创建安装目录失败：", made.error());
+    return {};
+  }
+  // A workbench installation is taken over only when everything in it was made by an
+  // administrator: a standard user owns whatever he put there (a manifest, a program, a DLL).
+  const auto made = win::is_tree_made_by_trusted(directory);
+  if (!made) return failure(kCheckFailedPrefix, made.error());
+  const bool workbench = *made && read_install_manifest(directory).has_value();
+  if (untrusted_install_folder_action(false, workbench) == UntrustedFolderAction::Refuse) {
     return std::unexpected(std::string(kSharedInstallFolderText));
   }
   if (auto secured = win::secure_admin_folder(directory); !secured) {
@@ -79,13 +107,25 @@ std::expected<void, std::string> secure_existing(const std::string& directory) {
   return {};
 }
 
+// Missing folders above the install directory are ours too: one that others could rename
+// would let them put their own tree in its place later.
+std::expected<void, std::uint32_t> create_missing_parents(const std::string& directory) {
+  std::vector<std::string> missing;
+  for (auto parent = path_parent(directory); parent && !exists(*parent); parent = path_parent(*parent)) {
+    missing.push_back(*parent);
+  }
+  for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+    auto made = win::create_secure_folder(*folder);
+    if (!made && made.error() != ERROR_ALREADY_EXISTS) return made;
+  }
+  return {};
+}
+
 }  // namespace
 
 std::expected<void, std::string> prepare_install_directory(const std::string& directory) {
-  if (::GetFileAttributesW(win::wide(directory).c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (const auto parent = path_parent(directory)) {
-      if (auto made = win::create_directories(*parent); !made) return failure("创建安装目录失败：", made.error());
-    }
+  if (!exists(directory)) {
+    if (auto made = create_missing_parents(directory); !made) return failure("创建安装目录失败：", made.error());
     auto made = win::create_secure_folder(directory);
     if (made) return {};
     // Someone made it since we looked: judge it like any folder we find.
@@ -95,8 +135,10 @@ std::expected<void, std::string> prepare_install_directory(const std::string& di
 }
 
 std::expected<bool, std::string> is_private_installation(const std::string& directory, const std::string& program) {
-  if (program.empty()) return entries_trusted({{directory, true}, {launcher_paths(directory).folder, false}});
-  return entries_trusted({{directory, true}, {launcher_paths(directory).folder, false}, {program, true}});
+  const std::string runtimeFolder = launcher_paths(directory).folder;
+  if (program.empty()) return entries_trusted({{directory, Kind::Folder, true}, {runtimeFolder, Kind::Folder, false}});
+  return entries_trusted(
+      {{directory, Kind::Folder, true}, {runtimeFolder, Kind::Folder, false}, {program, Kind::File, true}});
 }
 
 }  // namespace velko

@@ -109,11 +109,9 @@ void run_launch_handoff(std::string installDirectory, EventSender events) {
 std::expected<void, std::string> relaunch_after_update(const std::expected<std::string, std::string>& installDirectory) {
   if (!installDirectory) return std::unexpected(installDirectory.error());
   if (!has_valid_installation(*installDirectory)) return std::unexpected(std::string(kNoInstallResultText));
-  // Looked at before the launcher is copied in (the copy would be exposed too) and again for
-  // the launcher that will be started.
-  const auto folderPrivate = is_private_installation(*installDirectory, {});
-  if (!folderPrivate) return std::unexpected(folderPrivate.error());
-  if (!*folderPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
+  // Made private (or refused) before the launcher is copied in, the way an installation does,
+  // so that opening the program from the installer mends an installation that a launch refused.
+  if (auto prepared = prepare_install_directory(*installDirectory); !prepared) return prepared;
   auto launcher = deploy_launcher(*installDirectory);
   if (!launcher) return std::unexpected(launcher.error());
   const auto launcherPrivate = is_private_installation(*installDirectory, *launcher);

@@ -29,8 +29,14 @@ std::string own_user_sid();
 std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path);
 
 // The same for a folder and everything below it; an entry deeper than the program's own trees
-// ever go counts as not trusted.
+// ever go, and a link in the folder's own place, count as not trusted. Entries that vanish while
+// they are looked at are skipped.
 std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder);
+
+// Whether the folder and everything below it is owned by a trusted principal (whatever its
+// permissions): what a take-over of a loosened folder requires, since anything a standard user
+// put there is his.
+std::expected<bool, std::uint32_t> is_tree_made_by_trusted(const std::string& folder);
 
 // The descriptors written, in SDDL: the folder itself, a folder below it, a file below it.
 // Administrators own everything; SYSTEM and Administrators may do anything, Users may read and

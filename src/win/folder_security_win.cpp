@@ -65,10 +65,14 @@ std::expected<std::string, std::uint32_t> descriptor_text(HANDLE object) {
   return narrow(text.get());
 }
 
-std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::string& ownSid) {
+// What an entry must show: nobody else can change it, or (for a take-over) it was made by a
+// trusted principal.
+enum class Judge { Changeable, Owner };
+
+std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::string& ownSid, Judge judge) {
   auto text = descriptor_text(object);
   if (!text) return std::unexpected(text.error());
-  return is_trusted_sddl(*text, ownSid);
+  return judge == Judge::Owner ? has_trusted_owner_sddl(*text, ownSid) : is_trusted_sddl(*text, ownSid);
 }
 
 unique_file open_for_reading_security(const std::wstring& path) {
@@ -77,7 +81,8 @@ unique_file open_for_reading_security(const std::wstring& path) {
                                    nullptr));
 }
 
-std::expected<bool, std::uint32_t> is_trusted_below(const std::wstring& folder, const std::string& ownSid, int depth) {
+std::expected<bool, std::uint32_t> is_trusted_below(const std::wstring& folder, const std::string& ownSid, Judge judge,
+                                                    int depth) {
   WIN32_FIND_DATAW entry{};
   unique_find find(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
                                       nullptr, 0));
@@ -92,13 +97,18 @@ std::expected<bool, std::uint32_t> is_trusted_below(const std::wstring& folder, 
     if (depth > kMaxDepth) return false;
     const std::wstring path = folder + L"\\" + name;
     unique_file object = open_for_reading_security(path);
-    if (!object) return std::unexpected(last_error());
-    auto trusted = is_trusted_handle(object.get(), ownSid);
+    if (!object) {
+      // Gone since the listing (a download renamed into place): nothing left to judge.
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) continue;
+      return std::unexpected(static_cast<std::uint32_t>(error));
+    }
+    auto trusted = is_trusted_handle(object.get(), ownSid, judge);
     if (!trusted || !*trusted) return trusted;
     object.reset();
     const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !isLink) {
-      auto below = is_trusted_below(path, ownSid, depth + 1);
+      auto below = is_trusted_below(path, ownSid, judge, depth + 1);
       if (!below || !*below) return below;
     }
   } while (::FindNextFileW(find.get(), &entry));
@@ -187,24 +197,37 @@ std::string own_user_sid() {
 std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path) {
   unique_file object = open_for_reading_security(wide(path));
   if (!object) return std::unexpected(last_error());
-  return is_trusted_handle(object.get(), own_user_sid());
+  return is_trusted_handle(object.get(), own_user_sid(), Judge::Changeable);
 }
 
-std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder) {
+namespace {
+
+std::expected<bool, std::uint32_t> judge_tree(const std::string& folder, Judge rootJudge, Judge belowJudge) {
   const std::wstring path = wide(folder);
   unique_file object = open_for_reading_security(path);
   if (!object) return std::unexpected(last_error());
-  const std::string ownSid = own_user_sid();
-  auto trusted = is_trusted_handle(object.get(), ownSid);
-  if (!trusted || !*trusted) return trusted;
   BY_HANDLE_FILE_INFORMATION information{};
   if (!::GetFileInformationByHandle(object.get(), &information)) return std::unexpected(last_error());
-  // A link in the folder's place is judged as the link; what it points to is never looked at.
+  // A link in the folder's place is never trusted: what it points to can change at any time.
   if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return true;
+    return false;
   }
-  return is_trusted_below(path, ownSid, 1);
+  const std::string ownSid = own_user_sid();
+  auto trusted = is_trusted_handle(object.get(), ownSid, rootJudge);
+  if (!trusted || !*trusted) return trusted;
+  object.reset();
+  return is_trusted_below(path, ownSid, belowJudge, 1);
+}
+
+}  // namespace
+
+std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder) {
+  return judge_tree(folder, Judge::Changeable, Judge::Changeable);
+}
+
+std::expected<bool, std::uint32_t> is_tree_made_by_trusted(const std::string& folder) {
+  return judge_tree(folder, Judge::Owner, Judge::Owner);
 }
 
 }  // namespace velko::win

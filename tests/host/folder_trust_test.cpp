@@ -77,7 +77,10 @@ TEST(SecurityDescriptor, RefusesMalformedText) {
   for (const char* text : {"O", "O:", "X:BA", "O:BAO:SY", "O:BAD:(A;;FA;;SY)", "O:BAD:(A;;FA;;;SY", "O:BAD:(Q;;FA;;;SY)",
                            "O:BAD:(A;QQ;FA;;;SY)", "O:BAD:(A;;ZZ;;;SY)", "O:BAD:(A;;;;;SY)", "O:BAD:(A;;0xZZ;;;SY)",
                            "O:BAD:(A;;FA;;;S-)", "O:BAD:(A;;FA;;;sy)", "O:BAD:NO_ACCESS_CONTROL(A;;FA;;;SY)",
-                           "O:BAD:Q(A;;FA;;;SY)", "O:BAD:(A;;FA;;;SY)x", "O:BAD:(A;;0x100000000;;;SY)"}) {
+                           "O:BAD:Q(A;;FA;;;SY)", "O:BAD:(A;;FA;;;SY)x", "O:BAD:(A;;0x100000000;;;SY)",
+                           // A parenthesis in a condition's text must not swallow the entry after it.
+                           "O:BAD:(XD;;FA;;;WD;(@User.a == \"(\"))(A;;FA;;;BU)(XD;;FA;;;WD;(@User.b == \")\"))",
+                           "O:BAD:(XD;;FA;;;WD;(@User.a == \"))S:(AU;SA;FA;;;WD;(@User.b == \"))(A;;FA;;;BU)"}) {
     EXPECT_FALSE(parse_sddl(text)) << text;
   }
 }
@@ -99,6 +102,15 @@ TEST(FolderTrust, TrustedOwners) {
   EXPECT_TRUE(is_trusted_sddl("O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)"
                               "(A;OICI;0x1200a9;;;WD)",
                               "S-1-5-21-0-0-0-1000"));
+}
+
+TEST(FolderTrust, OwnerAlone) {
+  // What a take-over of a loosened folder asks of every entry in it: made by an administrator.
+  EXPECT_TRUE(has_trusted_owner_sddl("O:BAD:AI(A;ID;0x1301ff;;;AU)", kOwnUser));
+  EXPECT_TRUE(has_trusted_owner_sddl(std::string("O:") + kOwnUser + "D:(A;ID;0x1301ff;;;AU)", kOwnUser));
+  EXPECT_FALSE(has_trusted_owner_sddl(std::string("O:") + kOtherUser + "D:P(A;;FA;;;SY)", kOwnUser));
+  EXPECT_FALSE(has_trusted_owner_sddl("D:P(A;;FA;;;SY)", kOwnUser));
+  EXPECT_FALSE(has_trusted_owner_sddl("O:BA\"", kOwnUser));
 }
 
 TEST(FolderTrust, ForeignOwnerCanRewriteThePermissions) {
