@@ -416,19 +416,7 @@ TEST(InstallerDataFolder, ALaterCallSetsALoosenedFolderAsideAndLocksTheNewOne) {
   ASSERT_TRUE(downloads_folder());
   SKIP_WITHOUT_FILE_SECURITY(temp);
   // Loosen it again behind the program's back.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
-                                                                     &descriptor, nullptr));
-  PACL dacl = nullptr;
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-  std::wstring path = win::wide(temp.join("VelkoInstaller"));
-  ASSERT_EQ(::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
-                                    DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                    nullptr, dacl, nullptr),
-            static_cast<DWORD>(ERROR_SUCCESS));
-  ::LocalFree(descriptor);
+  test::let_everyone_change(temp.join("VelkoInstaller"));
   ASSERT_FALSE(read_security(temp.join("VelkoInstaller")).isProtected);
 
   const auto prepared = prepare_installer_data_folder();
