@@ -33,6 +33,21 @@ bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_vie
   return true;
 }
 
+bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid) {
+  if (!has_trusted_owner(descriptor, ownUserSid) || descriptor.nullDacl) return false;
+  for (const AccessEntry& entry : descriptor.dacl) {
+    if (entry.kind != AceKind::Allow || (entry.flags & kInheritOnly) != 0) continue;
+    if ((entry.mask & kReplacingRights) == 0 || entry.sid == kOwnerRightsSid) continue;
+    if (!is_trusted_principal(entry.sid, ownUserSid)) return false;
+  }
+  return true;
+}
+
+bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid) {
+  const auto descriptor = parse_sddl(sddl);
+  return descriptor && keeps_its_children_in_place(*descriptor, ownUserSid);
+}
+
 bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid) {
   const auto descriptor = parse_sddl(sddl);
   return descriptor && is_trusted_descriptor(*descriptor, ownUserSid);

@@ -38,6 +38,17 @@ bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_vie
 // The same for an SDDL text; a text that cannot be read is not trusted.
 bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid);
 
+// Rights on a folder above an installation that would let their holder rename or replace it or
+// one of its children (and so put his own tree where the installation's path leads): delete,
+// delete a child, change permissions, take ownership, and the generic right that includes them.
+inline constexpr std::uint32_t kReplacingRights = 0x00010000 | 0x00000040 | 0x00040000 | 0x00080000 | 0x10000000;
+
+// Can nobody but a trusted principal rename or replace what is below this folder? A trusted
+// owner, and no allowing entry that applies to the folder itself (entries only handed down do
+// not) giving anyone else a replacing right. Adding new entries to the folder is harmless here.
+bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid);
+bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid);
+
 // What to do with an existing installation folder that is not trusted.
 enum class UntrustedFolderAction {
   Secure,  // empty, or only a workbench installation: take it over with the secure descriptor

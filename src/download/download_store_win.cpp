@@ -47,10 +47,6 @@ std::expected<void, std::uint32_t> real_folder(const std::string& path) {
   return win::create_directories(path);
 }
 
-bool exists(const std::string& path) {
-  return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Anyone may create folders in ProgramData, so a data folder that we find may have been made
 // (or changed) by a user who wants an administrator to run his files. One that is not wholly
 // ours is moved out of the way under a new name, with everything in it, and never read.
@@ -77,7 +73,7 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
   const std::string folder = installer_data_folder();
   // Someone may put a folder in the name between our look and our creation: judge it again.
   for (unsigned round = 0; round < kSettleRounds; ++round) {
-    if (exists(folder)) {
+    if (win::path_exists(folder)) {
       const auto plain = win::is_plain_directory(folder);
       if (!plain) return std::unexpected(plain.error());
       if (*plain) {
@@ -95,7 +91,7 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
         // A link holds nothing of anyone's: only the link goes, never what it points to.
         return std::unexpected(removed.error());
       }
-      if (exists(folder)) {
+      if (win::path_exists(folder)) {
         if (auto moved = set_aside(folder); !moved) return std::unexpected(moved.error());
       }
     }
@@ -173,7 +169,7 @@ std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uin
 
 std::expected<void, std::string> move_into_place(const std::string& from, const std::string& to) {
   const std::wstring target = win::wide(to);
-  if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  if (win::path_exists(to)) {
     if (!::DeleteFileW(target.c_str())) return failure("替换旧下载文件失败：", last_error());
   }
   if (!::MoveFileExW(win::wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {

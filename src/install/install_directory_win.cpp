@@ -27,21 +27,7 @@ std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
   return std::unexpected(std::string(prefix) + win::os_error_text(code));
 }
 
-std::expected<bool, std::uint32_t> is_empty_folder(const std::string& folder) {
-  WIN32_FIND_DATAW entry{};
-  win::unique_find find(::FindFirstFileExW(win::wide(path_join(folder, "*")).c_str(), FindExInfoBasic, &entry,
-                                           FindExSearchNameMatch, nullptr, 0));
-  if (!find) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name != L"." && name != L"..") return false;
-  } while (::FindNextFileW(find.get(), &entry));
-  return true;
-}
-
 constexpr char kCheckFailedPrefix[] = "检查安装目录权限失败：";
-
-bool exists(const std::string& path) { return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 enum class Kind { Folder, File };
 
@@ -55,8 +41,8 @@ struct Entry {
 // target, so it never passes) and trusted; `required` ones must also exist.
 std::expected<bool, std::string> entries_trusted(std::initializer_list<Entry> entries) {
   for (const auto& [path, kind, required] : entries) {
-    if (!required && !exists(path)) continue;
-    if (kind == Kind::File && !win::is_plain_file(path) && exists(path)) return false;
+    if (!required && !win::path_exists(path)) continue;
+    if (kind == Kind::File && !win::is_plain_file(path) && win::path_exists(path)) return false;
     if (kind == Kind::Folder) {
       const auto plain = win::is_plain_directory(path);
       if (plain && !*plain) return false;
@@ -82,9 +68,9 @@ std::expected<void, std::string> secure_existing(const std::string& directory) {
                                         {path_join(directory, kInstallManifestName), Kind::File, false}});
   if (!trusted) return std::unexpected(trusted.error());
   if (*trusted) return {};
-  const auto empty = is_empty_folder(directory);
-  if (!empty) return failure(kCheckFailedPrefix, empty.error());
-  if (*empty) {
+  const auto names = win::folder_entry_names(directory);
+  if (!names) return failure(kCheckFailedPrefix, names.error());
+  if (names->empty()) {
     // Permissions are checked when a handle is opened: one that someone opened while the folder
     // was open to him would outlive any new descriptor. A new folder has no such handles.
     if (!::RemoveDirectoryW(win::wide(directory).c_str())) {
@@ -111,7 +97,7 @@ std::expected<void, std::string> secure_existing(const std::string& directory) {
 // would let them put their own tree in its place later.
 std::expected<void, std::uint32_t> create_missing_parents(const std::string& directory) {
   std::vector<std::string> missing;
-  for (auto parent = path_parent(directory); parent && !exists(*parent); parent = path_parent(*parent)) {
+  for (auto parent = path_parent(directory); parent && !win::path_exists(*parent); parent = path_parent(*parent)) {
     missing.push_back(*parent);
   }
   for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
@@ -124,8 +110,13 @@ std::expected<void, std::uint32_t> create_missing_parents(const std::string& dir
 }  // namespace
 
 std::expected<void, std::string> prepare_install_directory(const std::string& directory) {
-  if (!exists(directory)) {
+  if (!win::path_exists(directory)) {
     if (auto made = create_missing_parents(directory); !made) return failure("创建安装目录失败：", made.error());
+  }
+  const auto above = win::folders_above_keep_in_place(directory);
+  if (!above) return failure(kCheckFailedPrefix, above.error());
+  if (!*above) return std::unexpected(std::string(kMovableInstallFolderText));
+  if (!win::path_exists(directory)) {
     auto made = win::create_secure_folder(directory);
     if (made) return {};
     // Someone made it since we looked: judge it like any folder we find.
@@ -135,6 +126,9 @@ std::expected<void, std::string> prepare_install_directory(const std::string& di
 }
 
 std::expected<bool, std::string> is_private_installation(const std::string& directory, const std::string& program) {
+  const auto above = win::folders_above_keep_in_place(directory);
+  if (!above) return failure(kCheckFailedPrefix, above.error());
+  if (!*above) return false;
   const std::string runtimeFolder = launcher_paths(directory).folder;
   if (program.empty()) return entries_trusted({{directory, Kind::Folder, true}, {runtimeFolder, Kind::Folder, false}});
   return entries_trusted(

@@ -23,6 +23,10 @@ inline constexpr char kInstallerLabel[] = "安装程序";
 // installation: its permissions are the user's business and are never taken over.
 inline constexpr char kSharedInstallFolderText[] =
     "所选安装目录可被其他用户修改，且其中已有其他文件。为安全起见，请选择其他安装目录。";
+// A folder above the install directory lets others rename or replace what is in it: they could
+// put their own tree where the installation's path leads.
+inline constexpr char kMovableInstallFolderText[] =
+    "所选安装目录的上级目录可被其他用户改名或替换。为安全起见，请选择其他安装目录。";
 inline constexpr char kStagedBootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
 inline constexpr char kBootstrapperPartExtension[] = "exe.part";
 

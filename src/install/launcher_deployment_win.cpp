@@ -35,10 +35,6 @@ using Result = std::expected<void, std::string>;
 
 std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
 
-bool path_exists(const std::string& path) {
-  return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The system's attrib.exe. Test builds let a test name another program, since Wine's attrib
 // never reports a failure.
 std::string attrib_program() {
@@ -182,7 +178,7 @@ Result replace_launcher(const LauncherPaths& paths) {
     return fail("创建工作台启动器目录失败：" + win::os_error_text(created.error()));
   }
   // A backup means an earlier replacement stopped half-way; the user has to look at it.
-  if (path_exists(paths.backup)) return fail(kLeftoverBackupText);
+  if (win::path_exists(paths.backup)) return fail(kLeftoverBackupText);
   if (auto removed = win::TemporaryFile::remove_leftover(paths.temporary); !removed) {
     if (win::in_use_by_another(removed.error())) return fail(kLauncherBusyText);
     if (removed.error() == ERROR_CANT_RESOLVE_FILENAME) return fail(kTemporaryNotPlainText);
@@ -205,7 +201,7 @@ Result replace_launcher(const LauncherPaths& paths) {
   // A copy that differs is deleted when `copy` goes away.
   if (*programDigest != *copyDigest) return fail(kLauncherCopyMismatchText);
 
-  if (!path_exists(paths.launcher)) {
+  if (!win::path_exists(paths.launcher)) {
     if (auto renamed = copy->rename_to(paths.launcher, false); !renamed) {
       return fail("更新工作台启动器失败：" + win::os_error_text(renamed.error()));
     }
@@ -243,7 +239,7 @@ std::expected<std::string, std::string> deploy_launcher(const std::string& insta
 
   // Made with the admin-only descriptor in the creating call, whatever the install directory
   // would hand down: the launcher that runs elevated from it must not be replaceable.
-  if (!path_exists(paths.folder)) {
+  if (!win::path_exists(paths.folder)) {
     if (auto created = win::create_secure_folder(paths.folder); !created && created.error() != ERROR_ALREADY_EXISTS) {
       return fail("创建工作台运行组件目录失败：" + win::os_error_text(created.error()));
     }
@@ -260,7 +256,7 @@ std::expected<std::string, std::string> deploy_launcher(const std::string& insta
     if (auto replaced = replace_launcher(paths); !replaced) return fail(replaced.error());
   }
 
-  if (path_exists(paths.olderLauncher)) {
+  if (win::path_exists(paths.olderLauncher)) {
     if (!is_plain_file(paths.olderLauncher)) return fail(kOlderLauncherNotPlainText);
     if (auto hidden = hide_path(paths.olderLauncher); !hidden) return fail(hidden.error());
   }

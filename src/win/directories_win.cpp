@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/win_path.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::win {
@@ -23,6 +24,29 @@ std::expected<void, std::uint32_t> create_directories(const std::string& path) {
     return std::unexpected(static_cast<std::uint32_t>(error));
   }
   return {};
+}
+
+std::expected<std::vector<std::string>, std::uint32_t> folder_entry_names(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW entry{};
+  unique_find find(::FindFirstFileExW(wide(path_join(folder, "*")).c_str(), FindExInfoBasic, &entry,
+                                      FindExSearchNameMatch, nullptr, 0));
+  if (!find) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return names;
+    return std::unexpected(static_cast<std::uint32_t>(error));
+  }
+  do {
+    const std::wstring_view name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(narrow(name));
+  } while (::FindNextFileW(find.get(), &entry));
+  const DWORD error = ::GetLastError();
+  if (error != ERROR_NO_MORE_FILES) return std::unexpected(static_cast<std::uint32_t>(error));
+  return names;
+}
+
+bool path_exists(const std::string& path) {
+  return ::GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string system_directory() {

@@ -33,6 +33,11 @@ std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path);
 // they are looked at are skipped.
 std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder);
 
+// Whether no folder above `path`, up to its drive's root, lets anyone but a trusted principal
+// rename or replace what is below it (keeps_its_children_in_place): otherwise the path could be
+// made to lead into someone else's tree. The Windows error code when one cannot be read.
+std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string& path);
+
 // Whether the folder and everything below it is owned by a trusted principal (whatever its
 // permissions): what a take-over of a loosened folder requires, since anything a standard user
 // put there is his.

@@ -4,9 +4,12 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <functional>
 #include <vector>
 
 #include "common/folder_trust.h"
+#include "common/win_path.h"
+#include "win/directories.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -15,8 +18,11 @@ namespace {
 
 using unique_security_descriptor = unique_hlocal<PSECURITY_DESCRIPTOR>;
 
-// Entries deeper than this are left alone; the program's own tree is two levels deep.
+// The program's own trees are two levels deep; a deeper one is not ours.
 constexpr int kMaxDepth = 8;
+
+constexpr DWORD kReadSecurity = READ_CONTROL;
+constexpr DWORD kWriteSecurity = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
 
 std::expected<void, std::uint32_t> apply(HANDLE object, const wchar_t* sddl, bool isProtected) {
   unique_security_descriptor descriptor;
@@ -40,13 +46,6 @@ std::expected<void, std::uint32_t> apply(HANDLE object, const wchar_t* sddl, boo
   return {};
 }
 
-// Opens the entry itself, never what a link points to.
-unique_file open_for_security(const std::wstring& path) {
-  return unique_file(::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-}
-
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
 // The owner and DACL of an open entry, in SDDL.
@@ -65,6 +64,65 @@ std::expected<std::string, std::uint32_t> descriptor_text(HANDLE object) {
   return narrow(text.get());
 }
 
+// An entry opened as itself, never what a link points to. A real folder is held without delete
+// sharing, so that while what is below it is looked at nobody can rename or replace it and its
+// path keeps naming what was judged. A file that someone holds with delete access (a download
+// in progress) is opened with every sharing: there is nothing below it to protect.
+struct OpenEntry {
+  unique_file handle;
+  bool isFolder = false;  // a real folder, not a link
+};
+
+std::expected<OpenEntry, std::uint32_t> open_entry(const std::wstring& path, DWORD access) {
+  constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+  const DWORD desired = access | FILE_READ_ATTRIBUTES;
+  OpenEntry entry;
+  entry.handle.reset(::CreateFileW(path.c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   kFlags, nullptr));
+  const bool shared = !entry.handle && ::GetLastError() == ERROR_SHARING_VIOLATION;
+  if (shared) {
+    entry.handle.reset(::CreateFileW(path.c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, kFlags, nullptr));
+  }
+  if (!entry.handle) return std::unexpected(last_error());
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!::GetFileInformationByHandle(entry.handle.get(), &information)) return std::unexpected(last_error());
+  entry.isFolder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+  // A folder that could only be opened shared could be renamed while we look below it.
+  if (entry.isFolder && shared) return std::unexpected(static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  return entry;
+}
+
+// Looks at one entry through its handle; false ends the walk.
+using Visit = std::function<std::expected<bool, std::uint32_t>(HANDLE entry, bool isFolder)>;
+
+// Visits everything below `folder` (which the caller holds), depth first, each entry through
+// open_entry; what is below a real folder is visited while that folder is held. False as soon
+// as a visit says false or the tree goes deeper than kMaxDepth. Entries that vanish between the
+// listing and their opening are skipped.
+std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD access, const Visit& visit,
+                                              int depth) {
+  auto names = folder_entry_names(narrow(folder));
+  if (!names) return std::unexpected(names.error());
+  for (const std::string& name : *names) {
+    if (depth > kMaxDepth) return false;
+    const std::wstring path = folder + L"\\" + wide(name);
+    auto entry = open_entry(path, access);
+    if (!entry) {
+      if (entry.error() == ERROR_FILE_NOT_FOUND || entry.error() == ERROR_PATH_NOT_FOUND) continue;
+      return std::unexpected(entry.error());
+    }
+    auto visited = visit(entry->handle.get(), entry->isFolder);
+    if (!visited || !*visited) return visited;
+    if (entry->isFolder) {
+      auto below = walk_below(path, access, visit, depth + 1);
+      if (!below || !*below) return below;
+    }
+  }
+  return true;
+}
+
 // What an entry must show: nobody else can change it, or (for a take-over) it was made by a
 // trusted principal.
 enum class Judge { Changeable, Owner };
@@ -75,97 +133,24 @@ std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::s
   return judge == Judge::Owner ? has_trusted_owner_sddl(*text, ownSid) : is_trusted_sddl(*text, ownSid);
 }
 
-unique_file open_for_reading_security(const std::wstring& path) {
-  return unique_file(::CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                   nullptr));
-}
-
-std::expected<bool, std::uint32_t> is_trusted_below(const std::wstring& folder, const std::string& ownSid, Judge judge,
-                                                    int depth) {
-  WIN32_FIND_DATAW entry{};
-  unique_find find(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                      nullptr, 0));
-  if (!find) {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return true;
-    return std::unexpected(static_cast<std::uint32_t>(error));
-  }
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (depth > kMaxDepth) return false;
-    const std::wstring path = folder + L"\\" + name;
-    unique_file object = open_for_reading_security(path);
-    if (!object) {
-      // Gone since the listing (a download renamed into place): nothing left to judge.
-      const DWORD error = ::GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) continue;
-      return std::unexpected(static_cast<std::uint32_t>(error));
-    }
-    auto trusted = is_trusted_handle(object.get(), ownSid, judge);
-    if (!trusted || !*trusted) return trusted;
-    object.reset();
-    const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !isLink) {
-      auto below = is_trusted_below(path, ownSid, judge, depth + 1);
-      if (!below || !*below) return below;
-    }
-  } while (::FindNextFileW(find.get(), &entry));
-  const DWORD error = ::GetLastError();
-  if (error != ERROR_NO_MORE_FILES) return std::unexpected(static_cast<std::uint32_t>(error));
-  return true;
-}
-
-std::expected<void, std::uint32_t> reset_children(const std::wstring& folder, int depth) {
-  if (depth > kMaxDepth) return {};
-  WIN32_FIND_DATAW entry{};
-  unique_find find(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch,
-                                      nullptr, 0));
-  if (!find) {
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return {};
-    return std::unexpected(static_cast<std::uint32_t>(error));
-  }
-  do {
-    const std::wstring name = entry.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + L"\\" + name;
-    const bool isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-    const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    unique_file object = open_for_security(path);
-    if (!object) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
-    if (auto applied = apply(object.get(), isFolder ? kAdminChildFolderDescriptor : kAdminChildFileDescriptor, false);
-        !applied) {
-      return applied;
-    }
-    object.reset();
-    if (isFolder && !isLink) {
-      if (auto below = reset_children(path, depth + 1); !below) return below;
-    }
-  } while (::FindNextFileW(find.get(), &entry));
-  const DWORD error = ::GetLastError();
-  if (error != ERROR_NO_MORE_FILES) return std::unexpected(static_cast<std::uint32_t>(error));
-  return {};
-}
-
 }  // namespace
 
 std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder) {
   const std::wstring path = wide(folder);
-  unique_file object = open_for_security(path);
-  if (!object) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!::GetFileInformationByHandle(object.get(), &information)) {
-    return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
-  }
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return std::unexpected(static_cast<std::uint32_t>(ERROR_DIRECTORY));
-  }
-  if (auto applied = apply(object.get(), kAdminFolderDescriptor, true); !applied) return applied;
-  object.reset();
-  return reset_children(path, 1);
+  auto root = open_entry(path, kWriteSecurity);
+  if (!root) return std::unexpected(root.error());
+  if (!root->isFolder) return std::unexpected(static_cast<std::uint32_t>(ERROR_DIRECTORY));
+  if (auto applied = apply(root->handle.get(), kAdminFolderDescriptor, true); !applied) return applied;
+  const Visit reset = [](HANDLE entry, bool isFolder) -> std::expected<bool, std::uint32_t> {
+    auto applied = apply(entry, isFolder ? kAdminChildFolderDescriptor : kAdminChildFileDescriptor, false);
+    if (!applied) return std::unexpected(applied.error());
+    return true;
+  };
+  auto walked = walk_below(path, kWriteSecurity, reset, 1);
+  if (!walked) return std::unexpected(walked.error());
+  // Deeper than any tree of ours: what is down there keeps its own rights, so the folder is not ours.
+  if (!*walked) return std::unexpected(static_cast<std::uint32_t>(ERROR_FILENAME_EXCED_RANGE));
+  return {};
 }
 
 std::expected<void, std::uint32_t> create_secure_folder(const std::string& folder) {
@@ -195,39 +180,46 @@ std::string own_user_sid() {
 }
 
 std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path) {
-  unique_file object = open_for_reading_security(wide(path));
-  if (!object) return std::unexpected(last_error());
-  return is_trusted_handle(object.get(), own_user_sid(), Judge::Changeable);
+  auto entry = open_entry(wide(path), kReadSecurity);
+  if (!entry) return std::unexpected(entry.error());
+  return is_trusted_handle(entry->handle.get(), own_user_sid(), Judge::Changeable);
 }
 
 namespace {
 
-std::expected<bool, std::uint32_t> judge_tree(const std::string& folder, Judge rootJudge, Judge belowJudge) {
+std::expected<bool, std::uint32_t> judge_tree(const std::string& folder, Judge judge) {
   const std::wstring path = wide(folder);
-  unique_file object = open_for_reading_security(path);
-  if (!object) return std::unexpected(last_error());
-  BY_HANDLE_FILE_INFORMATION information{};
-  if (!::GetFileInformationByHandle(object.get(), &information)) return std::unexpected(last_error());
+  auto root = open_entry(path, kReadSecurity);
+  if (!root) return std::unexpected(root.error());
   // A link in the folder's place is never trusted: what it points to can change at any time.
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return false;
-  }
+  if (!root->isFolder) return false;
   const std::string ownSid = own_user_sid();
-  auto trusted = is_trusted_handle(object.get(), ownSid, rootJudge);
+  auto trusted = is_trusted_handle(root->handle.get(), ownSid, judge);
   if (!trusted || !*trusted) return trusted;
-  object.reset();
-  return is_trusted_below(path, ownSid, belowJudge, 1);
+  const Visit look = [&](HANDLE entry, bool) { return is_trusted_handle(entry, ownSid, judge); };
+  return walk_below(path, kReadSecurity, look, 1);
 }
 
 }  // namespace
 
+std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string& path) {
+  const std::string ownSid = own_user_sid();
+  for (auto folder = path_parent(path); folder; folder = path_parent(*folder)) {
+    auto entry = open_entry(wide(*folder), kReadSecurity);
+    if (!entry) return std::unexpected(entry.error());
+    auto text = descriptor_text(entry->handle.get());
+    if (!text) return std::unexpected(text.error());
+    if (!keeps_its_children_in_place_sddl(*text, ownSid)) return false;
+  }
+  return true;
+}
+
 std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder) {
-  return judge_tree(folder, Judge::Changeable, Judge::Changeable);
+  return judge_tree(folder, Judge::Changeable);
 }
 
 std::expected<bool, std::uint32_t> is_tree_made_by_trusted(const std::string& folder) {
-  return judge_tree(folder, Judge::Owner, Judge::Owner);
+  return judge_tree(folder, Judge::Owner);
 }
 
 }  // namespace velko::win

@@ -158,6 +158,23 @@ TEST(FolderTrust, NullDaclIsNotTrustedEmptyIs) {
   EXPECT_FALSE(trusted("not a descriptor"));
 }
 
+TEST(FolderTrust, FoldersAboveAnInstallation) {
+  const auto keeps = [](const std::string& sddl) { return keeps_its_children_in_place_sddl(sddl, kOwnUser); };
+  // A drive's root as Windows formats it: everyone may add folders, and what they add is theirs
+  // to change, but nobody may rename or delete what an administrator made there.
+  EXPECT_TRUE(keeps("O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;0x1301bf;;;AU)(A;;0x4;;;AU)(A;OICI;0x1200a9;;;BU)"));
+  // A folder made there earlier inherits "modify" for Authenticated Users: its children can be
+  // renamed away, and it can itself.
+  EXPECT_FALSE(keeps("O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1301bf;;;AU)"));
+  EXPECT_FALSE(keeps("O:BAD:P(A;;0x40;;;BU)"));
+  EXPECT_FALSE(keeps("O:BAD:P(A;;WD;;;WD)"));
+  EXPECT_FALSE(keeps("O:BAD:P(A;;GA;;;IU)"));
+  EXPECT_FALSE(keeps(std::string("O:") + kOtherUser + "D:P(A;;FA;;;SY)"));
+  EXPECT_FALSE(keeps("O:BAD:NO_ACCESS_CONTROL"));
+  // Writing (adding entries) alone does not let anyone move what is there.
+  EXPECT_TRUE(keeps("O:BAD:P(A;;FA;;;SY)(A;;0x116;;;BU)"));
+}
+
 TEST(FolderTrust, UntrustedInstallFolder) {
   EXPECT_EQ(untrusted_install_folder_action(true, false), UntrustedFolderAction::Secure);
   EXPECT_EQ(untrusted_install_folder_action(false, true), UntrustedFolderAction::Secure);

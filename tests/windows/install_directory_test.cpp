@@ -97,6 +97,20 @@ TEST(InstallDirectory, WhatALaunchWouldRefuseIsLookedAtToo) {
   EXPECT_EQ(prepare_install_directory(other).error(), kSharedFolderText);
 }
 
+TEST(InstallDirectory, AFolderAboveThatOthersCanRearrangeIsRefused) {
+  // Someone who may rename "应用" can move the installation away and put his own tree in its place.
+  ScopedTempDir temp;
+  const std::string above = temp.join("应用");
+  make_directories(above);
+  let_everyone_change(above);
+  const std::string directory = above + "\\VelkoTarn工作台";
+  EXPECT_EQ(prepare_install_directory(directory).error(),
+            "所选安装目录的上级目录可被其他用户改名或替换。为安全起见，请选择其他安装目录。");
+  EXPECT_FALSE(file_exists(directory));
+  write_valid_installation(directory, "1.0.0", "MZ");
+  EXPECT_EQ(is_private_installation(directory, directory + "\\VelkoTarn工作台.exe"), false);
+}
+
 TEST(InstallDirectory, PrivateInstallation) {
   ScopedTempDir temp;
   const std::string directory = temp.join("VelkoTarn工作台");
