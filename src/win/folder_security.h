@@ -20,7 +20,8 @@ std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder
 // ERROR_ALREADY_EXISTS when anything has that name.
 std::expected<void, std::uint32_t> create_secure_folder(const std::string& folder);
 
-// The SID of the user this process runs as ("S-1-5-21-..."), empty when it cannot be read.
+// The SID of the user this process runs as, as descriptors are read back ("S-1-5-21-...", or the
+// alias Windows writes for it, such as "LA"); empty when it cannot be read.
 std::string own_user_sid();
 
 // Whether nobody but Administrators, SYSTEM, TrustedInstaller and this process's own user can

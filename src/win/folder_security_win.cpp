@@ -176,6 +176,18 @@ std::string own_user_sid() {
   if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
   unique_hlocal<LPWSTR> text;
   if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put())) return {};
+  // In the form descriptors are read back in: Windows writes some machine accounts (the
+  // built-in Administrator, "LA") by their alias, which must still count as this user.
+  const std::wstring ownerOnly = L"O:" + std::wstring(text.get());
+  unique_security_descriptor descriptor;
+  unique_hlocal<LPWSTR> written;
+  if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(ownerOnly.c_str(), SDDL_REVISION_1, descriptor.put(),
+                                                             nullptr) &&
+      ::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1,
+                                                             OWNER_SECURITY_INFORMATION, written.put(), nullptr)) {
+    const std::wstring_view form = written.get();
+    if (form.starts_with(L"O:") && form.size() > 2) return narrow(form.substr(2));
+  }
   return narrow(text.get());
 }
 
