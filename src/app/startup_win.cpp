@@ -7,6 +7,7 @@
 #include "app/policy_check.h"
 #include "app/startup_options.h"
 #include "app/window_constants.h"
+#include "app/window_placement.h"
 #include "common/command_line.h"
 #include "detect/classify_windows.h"
 #include "detect/install_location.h"
@@ -60,11 +61,10 @@ HWND create_window(HINSTANCE instance, const RoleWindow& role) {
   ::AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
-  const int x = centred_position(::GetSystemMetrics(SM_CXSCREEN), width);
-  const int y = centred_position(::GetSystemMetrics(SM_CYSCREEN), height);
-  return ::CreateWindowExW(WS_EX_APPWINDOW, kWindowClassName, win::wide(role.title).c_str(), WS_POPUP,
-                           x < 0 ? CW_USEDEFAULT : x, y < 0 ? CW_USEDEFAULT : y, width, height, nullptr, nullptr,
-                           instance, nullptr);
+  const WindowOrigin origin =
+      window_origin(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), width, height);
+  return ::CreateWindowExW(WS_EX_APPWINDOW, kWindowClassName, win::wide(role.title).c_str(), WS_POPUP, origin.x,
+                           origin.y, width, height, nullptr, nullptr, instance, nullptr);
 }
 
 void request_small_round_corners(HWND window) {

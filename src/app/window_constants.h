@@ -13,7 +13,4 @@ struct RoleWindow {
 inline constexpr RoleWindow kInstallerWindow{"Velko Tarn 工作台智能安装引导器", 720, 620};
 inline constexpr RoleWindow kLaunchWindow{"Velko Tarn 工作台", 620, 250};
 
-// Centres `size` on a screen of `screen` pixels; -1 means "leave it to the system".
-inline int centred_position(int screen, int size) { return screen > size ? (screen - size) / 2 : -1; }
-
 }  // namespace velko

@@ -7,6 +7,7 @@
 
 #include "common/utf.h"
 #include "common/win_path.h"
+#include "detect/running_workbench_win.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -15,10 +16,6 @@ namespace velko {
 namespace {
 
 constexpr std::size_t kImagePathCapacity = 32768;
-
-std::string close_windows_advice() {
-  return "请先保存并关闭所有VelkoTarn工作台窗口，然后点击“重新检测”；如果仍然提示，请退出更新助手后重新打开。";
-}
 
 std::string code_text(std::uint32_t code) { return std::to_string(code); }
 
@@ -30,25 +27,14 @@ std::string resolved_or_unchanged(const std::string& path) {
   return path;
 }
 
-enum class CandidateOutcome { Matches, Differs, Ended };
-
 // Opens one candidate and compares its image with the executable we look for.
 std::expected<CandidateOutcome, std::string> check_candidate(std::uint32_t processId, const std::string& wanted) {
-  win::unique_handle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  if (!process) {
-    const DWORD error = ::GetLastError();
-    // The process ended between the snapshot and now.
-    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_FOUND) return CandidateOutcome::Ended;
-    return std::unexpected("无法检查正在运行的工作台进程（PID " + code_text(processId) + "，错误码 " + code_text(error) +
-                           "）。" + close_windows_advice());
-  }
+  win::unique_handle process = open_listed_process(processId);
+  if (!process) return unopened_candidate_outcome(processId, static_cast<std::uint32_t>(::GetLastError()));
   std::vector<wchar_t> buffer(kImagePathCapacity, L'\0');
   DWORD length = static_cast<DWORD>(buffer.size());
   if (!::QueryFullProcessImageNameW(process.get(), 0, buffer.data(), &length)) {
-    const DWORD error = ::GetLastError();
-    if (::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return CandidateOutcome::Ended;
-    return std::unexpected("无法读取正在运行的工作台路径（PID " + code_text(processId) + "，错误码 " +
-                           code_text(error) + "）。" + close_windows_advice());
+    return judge_unreadable_candidate(process.get(), processId, static_cast<std::uint32_t>(::GetLastError()));
   }
   process.reset();
   const std::string image = resolved_or_unchanged(win::narrow(std::wstring_view(buffer.data(), length)));
@@ -56,6 +42,20 @@ std::expected<CandidateOutcome, std::string> check_candidate(std::uint32_t proce
 }
 
 }  // namespace
+
+win::unique_handle open_listed_process(std::uint32_t processId) {
+  return win::unique_handle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+}
+
+std::expected<CandidateOutcome, std::string> judge_unreadable_candidate(HANDLE process, std::uint32_t processId,
+                                                                        std::uint32_t queryError) {
+  // The exit code, not a zero-time wait: waiting needs SYNCHRONIZE, which the search does not ask
+  // for, so such a wait fails on every process and an ended candidate would stop the search.
+  DWORD exitCode = 0;
+  const std::optional<std::uint32_t> code =
+      ::GetExitCodeProcess(process, &exitCode) ? std::optional<std::uint32_t>(exitCode) : std::nullopt;
+  return unreadable_candidate_outcome(processId, queryError, code);
+}
 
 std::expected<std::optional<std::uint32_t>, std::string> find_running_process(const std::string& executablePath) {
   const std::string fileName = path_file_name(executablePath);

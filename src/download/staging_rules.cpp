@@ -56,11 +56,13 @@ bool content_range_starts_at(std::string_view contentRange, std::uint64_t offset
   return start == offset;
 }
 
-std::variant<PartialWrite, std::string> choose_partial_write(std::uint32_t status, std::uint64_t offset,
-                                                             const std::optional<std::string>& contentRange) {
+std::variant<PartialWrite, DiscardPartial, std::string> choose_partial_write(
+    std::uint32_t status, std::uint64_t offset, const std::optional<std::string>& contentRange) {
   if (status == 206 && offset > 0) {
     if (contentRange && content_range_starts_at(*contentRange, offset)) return PartialWrite::Append;
-    return http_status_text(status);
+    // The whole file after all, as with a 200.
+    if (contentRange && content_range_starts_at(*contentRange, 0)) return PartialWrite::Restart;
+    return DiscardPartial{discarded_partial_text(status)};
   }
   if (status == 200 || status == 206) return PartialWrite::Restart;
   return http_status_text(status);
@@ -90,6 +92,10 @@ std::optional<std::string> file_held_elsewhere_text(std::uint32_t openError) {
 
 std::string http_status_text(std::uint32_t status) {
   return "下载服务器返回 HTTP " + std::to_string(status) + "。";
+}
+
+std::string discarded_partial_text(std::uint32_t status) {
+  return "下载服务器返回 HTTP " + std::to_string(status) + "，已删除未完成的下载，请重试。";
 }
 
 std::string incomplete_download_text(std::string_view name, std::uint64_t expected, std::uint64_t actual) {

@@ -32,11 +32,20 @@ enum class PartialWrite {
   Restart,  // the whole file: the partial file is created or truncated
 };
 
+// A 206 to a resumed request that neither continues the partial file nor starts at byte 0 (another
+// start, or no Content-Range at all, as from a proxy that drops it). Asking again would get the same
+// answer, so the partial file is removed and the next run asks for the whole file; the run fails with
+// `text`.
+struct DiscardPartial {
+  std::string text;
+};
+
 // Decides from the answer's status (and, for a resumed request, its Content-Range) how the body is
-// written, or returns the user text for an answer that cannot be used. A 206 to a resumed request
-// is appended only when its range starts at the offset; otherwise the partial file stays as it was.
-std::variant<PartialWrite, std::string> choose_partial_write(std::uint32_t status, std::uint64_t offset,
-                                                             const std::optional<std::string>& contentRange);
+// written, or returns the user text for an answer that cannot be used (the partial file stays as it
+// was). A 206 to a resumed request is appended when its range starts at the offset and written from
+// the start when it starts at byte 0; any other 206 discards the partial file.
+std::variant<PartialWrite, DiscardPartial, std::string> choose_partial_write(
+    std::uint32_t status, std::uint64_t offset, const std::optional<std::string>& contentRange);
 
 // Bytes counted as done for progress after a read: never beyond the expected size.
 std::uint64_t advance_written(std::uint64_t written, std::uint64_t bytesRead, std::uint64_t expectedSize);
@@ -63,6 +72,7 @@ std::optional<std::string> file_held_elsewhere_text(std::uint32_t openError);
 
 // Texts.
 std::string http_status_text(std::uint32_t status);
+std::string discarded_partial_text(std::uint32_t status);  // the status text, and that the partial file is gone
 std::string incomplete_download_text(std::string_view name, std::uint64_t expected, std::uint64_t actual);
 std::string verification_failed_text(std::string_view name);
 std::string coded_download_text(std::string_view text, std::uint32_t code);  // "{text}，错误码 {code}。"

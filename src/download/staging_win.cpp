@@ -104,12 +104,18 @@ bool truncate_held(HANDLE file) {
   return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
+// Marks the held file for removal when it is let go. Through the handle, so nobody else's file is
+// ever removed.
+bool remove_held(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 // A partial file this run created and never wrote to goes again when the run fails: the folder
-// looks as it did before. Marked through the handle, so nobody else's file is ever removed.
+// looks as it did before.
 void discard_if_empty(HANDLE file) {
   if (open_file_size(file) != 0u) return;
-  FILE_DISPOSITION_INFO disposition{TRUE};
-  ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+  remove_held(file);
 }
 
 // Fetches the package into the held partial file, from `offset` on when the server allows it.
@@ -137,6 +143,10 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   if (*status == 206 && offset > 0) contentRange = win::query_http_text(request.get(), WINHTTP_QUERY_CONTENT_RANGE);
   const auto mode = choose_partial_write(*status, offset, contentRange);
   if (const auto* failure = std::get_if<std::string>(&mode)) return std::unexpected(*failure);
+  if (const auto* discard = std::get_if<DiscardPartial>(&mode)) {
+    if (!remove_held(file)) return file_failure("清理无效下载文件失败：", last_error());
+    return std::unexpected(discard->text);
+  }
 
   std::uint64_t written = 0;
   if (std::get<PartialWrite>(mode) == PartialWrite::Append) {

@@ -60,8 +60,25 @@ TEST(ContentRange, MustStartAtTheOffset) {
 
 TEST(ChoosePartialWrite, ResumedAnswerAppendsOnlyAtTheOffset) {
   EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 1000, "bytes 1000-1999/2000")), PartialWrite::Append);
-  EXPECT_EQ(std::get<std::string>(choose_partial_write(206, 1000, "bytes 0-1999/2000")), "下载服务器返回 HTTP 206。");
-  EXPECT_EQ(std::get<std::string>(choose_partial_write(206, 1000, std::nullopt)), "下载服务器返回 HTTP 206。");
+}
+
+// A resumed answer that starts at byte 0 is the file from its start: written like a 200.
+TEST(ChoosePartialWrite, ResumedAnswerFromByteZeroRestarts) {
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 1000, "bytes 0-1999/2000")), PartialWrite::Restart);
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 1000, "bytes 0-499/2000")), PartialWrite::Restart);
+  EXPECT_EQ(std::get<PartialWrite>(choose_partial_write(206, 1000, "Bytes 0-")), PartialWrite::Restart);
+}
+
+// Any other resumed 206 would come again on the next run: the partial file goes, so that the next
+// run asks for the whole file.
+TEST(ChoosePartialWrite, ResumedAnswerFromElsewhereDiscardsThePartialFile) {
+  constexpr char kText[] = "下载服务器返回 HTTP 206，已删除未完成的下载，请重试。";
+  EXPECT_EQ(std::get<DiscardPartial>(choose_partial_write(206, 1000, std::nullopt)).text, kText);
+  EXPECT_EQ(std::get<DiscardPartial>(choose_partial_write(206, 1000, "bytes 500-1999/2000")).text, kText);
+  EXPECT_EQ(std::get<DiscardPartial>(choose_partial_write(206, 1000, "bytes 1001-1999/2000")).text, kText);
+  EXPECT_EQ(std::get<DiscardPartial>(choose_partial_write(206, 1000, "bytes */2000")).text, kText);
+  EXPECT_EQ(std::get<DiscardPartial>(choose_partial_write(206, 1000, "")).text, kText);
+  EXPECT_EQ(std::get<DiscardPartial>(choose_partial_write(206, 1000, "items 0-1999/2000")).text, kText);
 }
 
 TEST(ChoosePartialWrite, WholeFileRestarts) {

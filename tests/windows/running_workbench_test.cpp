@@ -1,10 +1,12 @@
 #include "detect/running_workbench.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
+#include "detect/running_workbench_win.h"
 #include "support/links.h"
 #include "support/paths.h"
 #include "support/scoped_temp_dir.h"
@@ -34,6 +36,12 @@ class RunningStandIn {
     }
   }
   std::uint32_t id() const { return child_.id; }
+  HANDLE process() const { return child_.process.get(); }
+  // Ends the process; its id stays valid while this object holds the handle.
+  void end() {
+    ::TerminateProcess(child_.process.get(), 3);
+    ASSERT_EQ(::WaitForSingleObject(child_.process.get(), 10000), WAIT_OBJECT_0);
+  }
 
  private:
   // The process must be in the list before a "not found" means anything.
@@ -113,6 +121,58 @@ TEST(FindRunningProcess, PathWithoutFileName) {
   EXPECT_EQ(outcome(find_running_process("C:\\Program Files\\")), "error: 工作台程序路径无效。");
   EXPECT_EQ(outcome(find_running_process("")), "error: 工作台程序路径无效。");
   EXPECT_EQ(outcome(find_running_process("C:\\dir\\\xFF.exe")), "error: 工作台程序路径无效。");
+}
+
+constexpr char kCloseAdvice[] =
+    "请先保存并关闭所有VelkoTarn工作台窗口，然后点击“重新检测”；如果仍然提示，请退出更新助手后重新打开。";
+
+// The process list can name a process that ends before its image path is read; such a candidate is
+// skipped. It is opened exactly as the search opens it.
+TEST(FindRunningProcess, CandidateThatEndedBeforeItsPathWasReadIsSkipped) {
+  ScopedTempDir dir;
+  const std::string executable = dir.join("VelkoTarn工作台.exe");
+  copy_stand_in(executable);
+  RunningStandIn running(executable);
+  running.end();
+  const win::unique_handle process = open_listed_process(running.id());
+  ASSERT_TRUE(process) << ::GetLastError();
+  const auto outcome = judge_unreadable_candidate(process.get(), running.id(), ERROR_GEN_FAILURE);
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_EQ(*outcome, CandidateOutcome::Ended);
+}
+
+// The same failure on a live process is not a skip: the text names its PID and the query's code.
+TEST(FindRunningProcess, LiveCandidateWhosePathCannotBeReadIsAnError) {
+  ScopedTempDir dir;
+  const std::string executable = dir.join("VelkoTarn工作台.exe");
+  copy_stand_in(executable);
+  RunningStandIn running(executable);
+  const win::unique_handle process = open_listed_process(running.id());
+  ASSERT_TRUE(process) << ::GetLastError();
+  const auto outcome = judge_unreadable_candidate(process.get(), running.id(), ERROR_GEN_FAILURE);
+  ASSERT_FALSE(outcome);
+  EXPECT_EQ(outcome.error(), "无法读取正在运行的工作台路径（PID " + std::to_string(running.id()) + "，错误码 31）。" +
+                                 kCloseAdvice);
+}
+
+// A candidate this program may not open stops the search; the text names its PID and code 5.
+TEST(FindRunningProcess, CandidateThatCannotBeOpenedIsAnError) {
+  ScopedTempDir dir;
+  const std::string executable = dir.join("VelkoTarn工作台.exe");
+  copy_stand_in(executable);
+  RunningStandIn running(executable);
+  ACL empty{};
+  ASSERT_TRUE(::InitializeAcl(&empty, sizeof empty, ACL_REVISION));
+  ASSERT_EQ(::SetSecurityInfo(running.process(), SE_KERNEL_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty,
+                              nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(outcome(find_running_process(executable)),
+            "error: 无法检查正在运行的工作台进程（PID " + std::to_string(running.id()) + "，错误码 5）。" + kCloseAdvice);
+  const auto running_result = is_workbench_running(dir.path());
+  ASSERT_FALSE(running_result);
+  EXPECT_EQ(running_result.error(),
+            "无法检查正在运行的工作台进程（PID " + std::to_string(running.id()) + "，错误码 5）。" + kCloseAdvice);
 }
 
 TEST(IsWorkbenchRunning, PassesTheCallersErrorOn) {

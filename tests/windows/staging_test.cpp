@@ -300,34 +300,6 @@ TEST_F(StagingTest, RefusedAnswersLeaveThePartialFileUnchanged) {
   }
 }
 
-TEST_F(StagingTest, APartialAnswerFromTheWrongOffsetIsNotAppended) {
-  const std::string bytes = pattern(200'000, 10);
-  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
-  TestService::set_fault(served_path("a.exe"), R"({"rangeStartsAt": 0})");
-  prepare_downloads();
-  write_file(in_downloads("a.partial"), bytes.substr(0, 1000));
-  const auto result = stage({package});
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error(), "下载服务器返回 HTTP 206。");
-  EXPECT_EQ(read_file(in_downloads("a.partial")), bytes.substr(0, 1000));
-  ASSERT_EQ(TestService::requests().size(), 1u);
-  EXPECT_EQ(TestService::requests()[0].range, "bytes=1000-");
-}
-
-TEST_F(StagingTest, APartialAnswerWithoutAContentRangeIsNotAppended) {
-  const std::string bytes = pattern(200'000, 19);
-  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
-  // 206 over the whole file, with no Content-Range at all.
-  TestService::set_fault(served_path("a.exe"), R"({"ignoreRange": true, "status": 206})");
-  prepare_downloads();
-  write_file(in_downloads("a.partial"), bytes.substr(0, 1000));
-  const auto result = stage({package});
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error(), "下载服务器返回 HTTP 206。");
-  EXPECT_EQ(read_file(in_downloads("a.partial")), bytes.substr(0, 1000));
-  EXPECT_FALSE(file_exists(in_downloads("a.exe")));
-}
-
 TEST_F(StagingTest, AServerSendingTooMuchIsCutOffAndReportedIncomplete) {
   const std::string bytes = pattern(2'000'000, 11);
   const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
@@ -556,6 +528,72 @@ TEST_F(StagingTest, TheDownloadFolderErrorIsReturnedUnchanged) {
   ASSERT_FALSE(result);
   EXPECT_TRUE(result.error().starts_with("创建下载目录失败：")) << result.error();
   EXPECT_TRUE(TestService::requests().empty());
+}
+
+// A resumed request answered with 206 from anywhere but the offset: never appended, and never a
+// dead end for the next run.
+constexpr char kPartialDiscarded[] = "下载服务器返回 HTTP 206，已删除未完成的下载，请重试。";
+
+TEST_F(StagingTest, AResumedAnswerFromByteZeroIsWrittenFromTheStart) {
+  const std::string bytes = pattern(200'000, 10);
+  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  TestService::set_fault(served_path("a.exe"), R"({"rangeStartsAt": 0})");
+  prepare_downloads();
+  write_file(in_downloads("a.partial"), std::string(1000, 'x'));
+  const auto result = stage({package});
+  ASSERT_TRUE(result) << result.error();
+  const auto requests = TestService::requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].range, "bytes=1000-");
+  EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
+  EXPECT_FALSE(file_exists(in_downloads("a.partial")));
+}
+
+// A proxy that drops Content-Range keeps doing so: the first run removes the partial file, the
+// second asks for the whole file and gets it.
+TEST_F(StagingTest, AResumedAnswerWithoutAContentRangeLeavesTheNextRunAbleToSucceed) {
+  const std::string bytes = pattern(200'000, 19);
+  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  TestService::set_fault(served_path("a.exe"), R"({"ignoreRange": true, "status": 206})");
+  prepare_downloads();
+  write_file(in_downloads("a.partial"), bytes.substr(0, 1000));
+
+  const auto first = stage({package});
+  ASSERT_FALSE(first);
+  EXPECT_EQ(first.error(), kPartialDiscarded);
+  EXPECT_FALSE(file_exists(in_downloads("a.partial")));
+  EXPECT_FALSE(file_exists(in_downloads("a.exe")));
+  EXPECT_TRUE(staged_.empty());
+
+  const auto second = stage({package});
+  ASSERT_TRUE(second) << second.error();
+  const auto requests = TestService::requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].range, "bytes=1000-");
+  EXPECT_EQ(requests[1].range, "");
+  EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
+  EXPECT_FALSE(file_exists(in_downloads("a.partial")));
+}
+
+TEST_F(StagingTest, AResumedAnswerFromAnotherOffsetRemovesThePartialFile) {
+  const std::string bytes = pattern(200'000, 23);
+  const PackageDescriptor package = serve("a.exe", "a.exe", bytes);
+  TestService::set_fault(served_path("a.exe"), R"({"rangeStartsAt": 500, "times": 1})");
+  prepare_downloads();
+  write_file(in_downloads("a.partial"), bytes.substr(0, 1000));
+
+  const auto first = stage({package});
+  ASSERT_FALSE(first);
+  EXPECT_EQ(first.error(), kPartialDiscarded);
+  EXPECT_FALSE(file_exists(in_downloads("a.partial")));
+
+  const auto second = stage({package});
+  ASSERT_TRUE(second) << second.error();
+  const auto requests = TestService::requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].range, "bytes=1000-");
+  EXPECT_EQ(requests[1].range, "");
+  EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
 }
 
 }  // namespace
