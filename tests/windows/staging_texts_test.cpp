@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,6 @@
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
-#include "win/child_process.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
