@@ -335,5 +335,15 @@ TEST_F(InstallerRunFixture, RunDirectoriesFolderThatIsALinkIsRefused) {
   EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "安装程序独立运行目录不是受支持的普通目录，已停止安装。");
 }
 
+// A clock set before 1970 cannot name a run directory: nothing is created or run.
+TEST_F(InstallerRunFixture, AClockBeforeTheEpochRunsNothing) {
+  const auto beforeEpoch = std::chrono::system_clock::time_point{} - std::chrono::seconds(1);
+  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, beforeEpoch)),
+            "系统时间异常，无法创建安装程序独立运行副本。");
+  EXPECT_TRUE(entries_of(runs).empty());
+  EXPECT_FALSE(test::file_exists(install));
+  EXPECT_FALSE(test::file_exists(report));
+}
+
 }  // namespace
 }  // namespace velko
