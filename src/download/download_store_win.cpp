@@ -13,6 +13,7 @@
 #include "win/folder_security.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
+#include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/directories.h"
 #include "win/wide.h"
@@ -165,6 +166,16 @@ std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uin
   const auto digest = hash->finish();
   if (!digest) return failure(kPrefix, digest.error());
   return digest_text(*digest);
+}
+
+std::expected<void, std::string> move_open_file_into_place(void* file, const std::string& to) {
+  if (win::path_exists(to) && !::DeleteFileW(win::wide(to).c_str())) {
+    return failure("替换旧下载文件失败：", last_error());
+  }
+  if (auto renamed = win::rename_open_file(file, to, false); !renamed) {
+    return failure("保存下载文件失败：", renamed.error());
+  }
+  return {};
 }
 
 std::expected<void, std::string> move_into_place(const std::string& from, const std::string& to) {

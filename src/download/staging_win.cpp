@@ -243,9 +243,11 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
     if (held->created) discard_if_empty(held->file.get());
     return std::unexpected(filled.error());
   }
-  // Renaming needs the file shared for deletion: let go of it only now that it is verified.
+  // Renamed while still held: nobody can take the verified file between its check and its name.
+  if (auto moved = move_open_file_into_place(held->file.get(), finalPath); !moved) {
+    return std::unexpected(moved.error());
+  }
   held->file.reset();
-  if (auto moved = move_into_place(partialPath, finalPath); !moved) return std::unexpected(moved.error());
   report_download_progress(context, expectedSize);
   return finalPath;
 }

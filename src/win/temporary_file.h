@@ -48,6 +48,10 @@ class TemporaryFile {
   unique_file file_;
 };
 
+// Renames the open file through its handle (which needs DELETE access): the file renamed is the
+// one held, whatever the name names by now. With `replaceExisting` a file at `target` is replaced.
+std::expected<void, std::uint32_t> rename_open_file(HANDLE file, const std::string& target, bool replaceExisting);
+
 // Does this error of TemporaryFile::remove_leftover or ::create mean that another writer holds the name right now?
 bool in_use_by_another(std::uint32_t createError);
 

@@ -78,6 +78,12 @@ std::expected<void, std::uint32_t> TemporaryFile::flush() {
 }
 
 std::expected<void, std::uint32_t> TemporaryFile::rename_to(const std::string& target, bool replaceExisting) {
+  if (auto renamed = rename_open_file(file_.get(), target, replaceExisting); !renamed) return renamed;
+  file_.reset();
+  return {};
+}
+
+std::expected<void, std::uint32_t> rename_open_file(HANDLE file, const std::string& target, bool replaceExisting) {
   const std::wstring name = wide(target);
   const std::size_t nameBytes = name.size() * sizeof(wchar_t);
   std::vector<std::byte> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes + sizeof(wchar_t));
@@ -86,10 +92,9 @@ std::expected<void, std::uint32_t> TemporaryFile::rename_to(const std::string& t
   rename->RootDirectory = nullptr;
   rename->FileNameLength = static_cast<DWORD>(nameBytes);
   std::memcpy(rename->FileName, name.c_str(), nameBytes + sizeof(wchar_t));
-  if (!::SetFileInformationByHandle(file_.get(), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+  if (!::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
     return std::unexpected(last_error());
   }
-  file_.reset();
   return {};
 }
 

@@ -175,6 +175,27 @@ TEST(MoveIntoPlace, MissingSourceFailsWithTheSaveText) {
   EXPECT_TRUE(moved.error().ends_with(" (os error 2)")) << moved.error();
 }
 
+TEST(MoveIntoPlace, AFileHeldWithoutSharingIsRenamedThroughItsHandle) {
+  ScopedTempDir temp;
+  write_file(temp.join("安装.exe"), "old");
+  const std::string partial = temp.join("安装.partial");
+  win::unique_file held(::CreateFileW(win::wide(partial).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  DWORD written = 0;
+  ASSERT_TRUE(::WriteFile(held.get(), "new", 3, &written, nullptr));
+  // By name it cannot be moved while it is held; through the handle it can, and stays held.
+  EXPECT_FALSE(move_into_place(partial, temp.join("安装.exe")));
+  const auto moved = move_open_file_into_place(held.get(), temp.join("安装.exe"));
+  ASSERT_TRUE(moved) << moved.error();
+  EXPECT_FALSE(file_exists(partial));
+  win::unique_file other(::CreateFileW(win::wide(temp.join("安装.exe")).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_FALSE(other) << "the renamed file is still held without sharing";
+  held.reset();
+  EXPECT_EQ(read_file(temp.join("安装.exe")), "new");
+}
+
 // --- the installer data folder is locked down when it is created or found ---
 
 struct ReadBack {
