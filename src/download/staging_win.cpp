@@ -182,7 +182,7 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
 }
 
 // Everything after the final file was found missing or wrong, with the partial file held. On
-// success the verified partial file is still held; the caller promotes it once it lets go.
+// success the verified partial file is still held, and the caller renames it through the handle.
 std::expected<void, std::string> fill_held_partial(const PackageDescriptor& package, HANDLE partial, bool created,
                                                    const DownloadProgressContext& context) {
   const std::uint64_t expectedSize = package.size;
