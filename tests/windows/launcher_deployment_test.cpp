@@ -9,6 +9,7 @@
 #include "detect/running_workbench.h"
 #include "install/launcher_deployment.h"
 #include "stand_in_versions.h"
+#include "support/deployment_fixture.h"
 #include "support/installation_fixture.h"
 #include "support/installer_screen.h"
 #include "support/links.h"
@@ -57,22 +58,7 @@ void end_processes_of(const std::string& image) {
   }
 }
 
-class LauncherDeployment : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
-    write_valid_installation(directory);
-  }
-  void TearDown() override { ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str()); }
-
-  std::string launcher() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe"; }
-  std::string backup() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe.velko-launcher-backup"; }
-  std::string temporary() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe.part"; }
-
-  ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
-  std::string directory = temp.join("VelkoTarn工作台");
-};
+class LauncherDeployment : public DeploymentFixture {};
 
 TEST_F(LauncherDeployment, FirstDeploymentCopiesTheRunningProgramAndWritesTheShortcut) {
   auto deployed = deploy_launcher(directory);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "install/launcher_deployment.h"
+#include "support/deployment_fixture.h"
 #include "support/installation_fixture.h"
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
@@ -56,22 +57,12 @@ class ScopedDesktop {
   std::vector<std::pair<const wchar_t*, std::optional<std::wstring>>> saved_;
 };
 
-class LauncherTexts : public ::testing::Test {
+class LauncherTexts : public DeploymentFixture {
  protected:
   void SetUp() override {
-    ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
-    write_valid_installation(directory);
+    DeploymentFixture::SetUp();
     make_directories(directory + "\\运行组件");
   }
-  void TearDown() override { ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str()); }
-
-  std::string launcher() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe"; }
-  std::string backup() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe.velko-launcher-backup"; }
-  std::string temporary() const { return directory + "\\运行组件\\VelkoTarn工作台启动器.exe.part"; }
-
-  ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
-  std::string directory = temp.join("VelkoTarn工作台");
 };
 
 // The old launcher is open in another program that does not let it be renamed: it stays as it
