@@ -154,7 +154,7 @@ StageRun stage_once(const PackageDescriptor& package, const std::string& program
     }
   });
   StagedFiles staged;
-  const auto result = stage_packages(ComponentKind::Workbench, {package}, staged, sender);
+  const auto result = stage_packages(ComponentKind::Workbench, "VelkoTarn工作台", {package}, staged, sender);
   run.totalSeconds = seconds_since(start);
   done.store(true);
   drain.join();

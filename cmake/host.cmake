@@ -2,7 +2,7 @@
 file(GLOB _host_tests CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/host/*_test.cpp")
 add_executable(host_tests ${_host_tests})
 target_link_libraries(host_tests PRIVATE velko_core GTest::gtest_main GTest::gmock)
-target_include_directories(host_tests PRIVATE tests/host)
+target_include_directories(host_tests PRIVATE tests/host tests/common)
 gtest_discover_tests(host_tests DISCOVERY_MODE PRE_TEST)
 # published_policy_test runs the release publishing command.
 target_compile_definitions(host_tests PRIVATE VELKO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -17,7 +17,7 @@ add_test(NAME publish_release
 file(GLOB _fuzz_target_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/fuzz/targets/*.cpp")
 add_library(velko_fuzz_targets STATIC ${_fuzz_target_sources})
 target_link_libraries(velko_fuzz_targets PUBLIC velko_core)
-target_include_directories(velko_fuzz_targets PUBLIC fuzz/targets)
+target_include_directories(velko_fuzz_targets PUBLIC fuzz/targets tests/common)
 target_link_libraries(host_tests PRIVATE velko_fuzz_targets)
 
 # The libFuzzer programs, one per target: only scripts/fuzz builds them, with clang, in its own

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/bootstrap_state.h"
-#include "detect/classify_windows.h"
+#include "app/classify_windows.h"
 #include "detect/component_detection.h"
 #include "win/unique_any.h"
 #include "win/wide.h"

@@ -6,7 +6,7 @@
 
 #include "common/utf.h"
 #include "fuzz_targets.h"
-#include "install/install_manifest.h"
+#include "detect/install_manifest.h"
 
 namespace velko {
 

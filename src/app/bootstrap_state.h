@@ -74,23 +74,8 @@ void clear_event_receiver(BootstrapState& state);
 
 // A copy of the stored policy, or the user text for an abandoned lock or a missing policy.
 std::expected<ReleasePolicy, std::string> current_policy(BootstrapState& state);
-std::expected<ReleasePolicy, std::string> current_policy();
 // Stores a policy; fails with the abandoned-lock text when the slot's lock was abandoned.
 std::expected<void, std::string> store_policy(BootstrapState& state, ReleasePolicy policy);
-
-std::string latest_version_text();
-std::string workbench_display_name();
-
-// "{m}分{s}秒", or "{h}小时{m}分{s}秒" from one hour on.
-std::string format_elapsed(std::chrono::seconds elapsed);
-std::string elapsed_text(BootstrapState& state, std::chrono::steady_clock::time_point now);
-std::string elapsed_text();
-
-int count_missing_components(const EnvironmentReport& report);
-void mark_component_installed(EnvironmentReport& report, ComponentKind kind);
-
-std::string step_started_text(ComponentKind kind);
-void report_step_started(const EventSender& sender, ComponentKind kind);
 
 inline constexpr char kPolicyStateUnavailable[] = "更新策略状态不可用，请重新打开助手。";
 inline constexpr char kPolicyNotYetKnown[] = "尚未取得正式版本策略，请重新检测。";

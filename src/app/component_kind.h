@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace velko {
 
@@ -14,9 +16,13 @@ enum class ComponentKind : std::int32_t {
   Workbench = 5,
 };
 
-// Short name, used in component rows and step texts. Any unknown kind is "安装组件".
-std::string component_display_name(ComponentKind kind);
+// The release the texts name: the policy's latest version, or "等待检测" while none is known.
+std::string latest_version_text(std::optional<std::string_view> latestVersion);
+
+// Short name, used in component rows and step texts; the workbench's carries `versionText`
+// (a latest_version_text). Any unknown kind is "安装组件".
+std::string component_display_name(ComponentKind kind, std::string_view versionText);
 // Long name, used while a download of the kind is being prepared.
-std::string component_long_name(ComponentKind kind);
+std::string component_long_name(ComponentKind kind, std::string_view versionText);
 
 }  // namespace velko

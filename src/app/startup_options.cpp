@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/win_path.h"
+#include "install/launcher_files.h"
 
 namespace velko {
 
@@ -23,13 +24,13 @@ StartupOptions parse_startup_options(const std::vector<std::string>& arguments) 
   const auto present = [&](std::string_view option) {
     return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
   };
-  options.launchMode = present("--launch-main");
+  options.launchMode = present(kLaunchMainArgument);
   options.installerMode = present("--installer");
   options.autoContinue = options.installerMode || present("--resume");
 
   bool waitSeen = false;
   for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-    if (!waitSeen && arguments[i] == "--wait-for-process") {
+    if (!waitSeen && arguments[i] == kWaitForProcessArgument) {
       waitSeen = true;
       options.waitForProcess = parse_process_id(arguments[i + 1]);
     }
@@ -48,7 +49,7 @@ std::optional<std::uint32_t> process_to_wait_for(const StartupOptions& options, 
 std::optional<std::string> launch_install_directory(std::string_view executablePath) {
   auto directory = path_parent(executablePath);
   if (!directory) return std::nullopt;
-  if (path_file_name(*directory) == kRuntimeComponentFolder) return path_parent(*directory);
+  if (path_file_name(*directory) == kRuntimeComponentFolderName) return path_parent(*directory);
   return directory;
 }
 

@@ -25,8 +25,6 @@ std::optional<std::uint32_t> parse_process_id(std::string_view text);
 // The process to wait for, unless it is 0 or the program's own id.
 std::optional<std::uint32_t> process_to_wait_for(const StartupOptions& options, std::uint32_t ownProcessId);
 
-inline constexpr char kRuntimeComponentFolder[] = "运行组件";
-
 // Launch role: the folder of the program, or its parent when that folder is "运行组件".
 // Absent when the path has no parent; the caller then falls back to the remembered location.
 std::optional<std::string> launch_install_directory(std::string_view executablePath);

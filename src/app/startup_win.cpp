@@ -9,7 +9,7 @@
 #include "app/window_constants.h"
 #include "app/window_placement.h"
 #include "common/command_line.h"
-#include "detect/classify_windows.h"
+#include "app/classify_windows.h"
 #include "detect/install_location.h"
 #include "launch/launch_handoff.h"
 #include "ui/window_procedure_win.h"

@@ -15,6 +15,5 @@ bool is_valid_utf8(std::string_view text);
 
 // Folds only the ASCII letters A-Z; every other byte must match exactly.
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
-std::string ascii_lower(std::string_view text);
 
 }  // namespace velko

@@ -1,24 +1,13 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "detect/environment_report.h"
+#include "policy/release_policy.h"
+
 namespace velko {
-
-// What component detection found on a supported system.
-struct ComponentPresence {
-  bool servicePack1Present = false;
-  bool kb4490628Present = false;
-  bool kb4474419Present = false;
-  bool webView2Present = false;
-  bool workbenchCurrent = false;
-  std::array<bool, 6> staged{};  // indexed by ComponentKind
-
-  bool operator==(const ComponentPresence&) const = default;
-};
 
 inline constexpr char kWebView2BootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
 // Its size and SHA-256 are those of the carried bootstrapper: build::kWebView2BootstrapperBytes and
@@ -44,8 +33,10 @@ bool is_intact_file(const std::string& path, std::uint64_t bytes, std::string_vi
 // Is a usable WebView2 runtime installed, machine-wide or for this user? Never fails.
 bool detect_webview2();
 
-// Presence and staged state of every component; only meaningful on a supported system.
-// Reads the current policy (its lock is taken) and the download folder. Never fails.
-ComponentPresence detect_components();
+// The present and staged flags of every component (the rest of the report stays empty); only
+// meaningful on a supported system. `policy` is the release known so far (nothing before the
+// first check): it says which workbench is current and which installer counts as staged.
+// Reads the registry, the install location and the download folder. Never fails.
+EnvironmentReport detect_components(const std::optional<ReleasePolicy>& policy);
 
 }  // namespace velko

@@ -4,13 +4,13 @@
 
 #include <vector>
 
-#include "app/bootstrap_state.h"
 #include "common/win_path.h"
 #include "detect/install_location.h"
+#include "detect/installed_workbench.h"
 #include "download/download_store.h"
-#include "install/install_manifest.h"
-#include "install/workbench_installer.h"
+#include "policy/download_address.h"
 #include "webview2_pin.h"
+#include "win/data_folder.h"
 #include "win/environment.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
@@ -42,8 +42,7 @@ bool bootstrapper_staged(const std::string& downloadFolder) {
                         build::kWebView2BootstrapperSha256);
 }
 
-bool workbench_installer_staged(const std::string& downloadFolder) {
-  const auto policy = current_policy();
+bool workbench_installer_staged(const std::string& downloadFolder, const std::optional<ReleasePolicy>& policy) {
   if (!policy) return false;
   const std::string path = path_join(downloadFolder, workbench_installer_file_name(policy->latestVersion));
   return plain_file_size(path) == policy->installerBytes;
@@ -106,16 +105,21 @@ bool detect_webview2() {
   return false;
 }
 
-ComponentPresence detect_components() {
-  ComponentPresence presence;
+EnvironmentReport detect_components(const std::optional<ReleasePolicy>& policy) {
+  EnvironmentReport presence;
   presence.webView2Present = detect_webview2();
-  const WorkbenchInstallState state = check_installed_workbench(resolve_install_location());
+  const WorkbenchInstallState state = check_installed_workbench(
+      resolve_install_location(), policy ? std::optional(policy->latestVersion) : std::nullopt);
   presence.workbenchCurrent = state == WorkbenchInstallState::Current;
   // Only a data folder that nobody else can have filled counts as holding our downloads.
-  if (const auto dataFolder = trusted_installer_data_folder()) {
-    const std::string downloadFolder = path_join(*dataFolder, "downloads");
-    if (!presence.webView2Present) presence.staged[4] = bootstrapper_staged(downloadFolder);
-    if (state != WorkbenchInstallState::Current) presence.staged[5] = workbench_installer_staged(downloadFolder);
+  if (const auto dataFolder = win::trusted_installer_data_folder()) {
+    const std::string downloadFolder = path_join(*dataFolder, win::kDownloadsFolderName);
+    if (!presence.webView2Present) {
+      presence.staged[staged_index(ComponentKind::WebView2Runtime)] = bootstrapper_staged(downloadFolder);
+    }
+    if (state != WorkbenchInstallState::Current) {
+      presence.staged[staged_index(ComponentKind::Workbench)] = workbench_installer_staged(downloadFolder, policy);
+    }
   }
   // Windows 10 and 11 already carry these updates.
   presence.servicePack1Present = true;

@@ -5,8 +5,8 @@
 #include "common/unicode_space.h"
 #include "common/utf.h"
 #include "common/win_path.h"
-#include "download/download_store.h"
-#include "install/workbench_installer.h"
+#include "detect/installed_workbench.h"
+#include "win/data_folder.h"
 #include "win/file_identity.h"
 
 namespace velko {
@@ -14,9 +14,9 @@ namespace {
 
 std::optional<std::string> remembered_install_location() {
   // The record is read only from a data folder that nobody else can have written.
-  const auto dataFolder = trusted_installer_data_folder();
+  const auto dataFolder = win::trusted_installer_data_folder();
   if (!dataFolder) return std::nullopt;
-  auto text = win::read_whole_file(path_join(*dataFolder, "install-location.txt"));
+  auto text = win::read_whole_file(path_join(*dataFolder, kInstallLocationRecordName));
   if (!text || !is_valid_utf8(*text)) return std::nullopt;
   std::string path = trim_unicode_space(*text);
   // Only a folder that still holds the workbench is worth returning to.

@@ -22,8 +22,6 @@ namespace velko {
 namespace {
 
 constexpr std::size_t kHashBufferBytes = 1'048'576;
-constexpr unsigned kSetAsideAttempts = 16;
-constexpr unsigned kSettleRounds = 3;
 
 std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
   return std::unexpected(std::string(prefix) + win::os_error_text(code));
@@ -31,110 +29,7 @@ std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
 
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
-// A link or junction where a folder of ours belongs would send our files wherever it points: it
-// is removed (the link only, never its target) so that a real folder can take its place.
-std::expected<void, std::uint32_t> remove_link(const std::string& path) {
-  const std::wstring widePath = win::wide(path);
-  const DWORD attributes = ::GetFileAttributesW(widePath.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return {};
-  const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ::RemoveDirectoryW(widePath.c_str())
-                                                                     : ::DeleteFileW(widePath.c_str());
-  if (!removed) return std::unexpected(last_error());
-  return {};
-}
-
-std::expected<void, std::uint32_t> real_folder(const std::string& path) {
-  if (auto removed = remove_link(path); !removed) return removed;
-  return win::create_directories(path);
-}
-
-// Anyone may create folders in ProgramData, so a data folder that we find may have been made
-// (or changed) by a user who wants an administrator to run his files. One that is not wholly
-// ours is moved out of the way under a new name, with everything in it, and never read.
-std::expected<void, std::uint32_t> set_aside(const std::string& folder) {
-  const auto parent = path_parent(folder);
-  if (!parent) return std::unexpected(static_cast<std::uint32_t>(ERROR_BAD_PATHNAME));
-  const auto nanos = static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-          .count());
-  DWORD error = ERROR_ALREADY_EXISTS;
-  for (unsigned attempt = 0; attempt < kSetAsideAttempts; ++attempt) {
-    const std::string target =
-        path_join(*parent, set_aside_folder_name(path_file_name(folder), ::GetCurrentProcessId(), nanos, attempt));
-    if (::MoveFileExW(win::wide(folder).c_str(), win::wide(target).c_str(), 0)) return {};
-    error = ::GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
-  }
-  return std::unexpected(static_cast<std::uint32_t>(error));
-}
-
-// The data folder when it exists and is wholly ours; a folder that is not is set aside first.
-// With `create`, a missing folder is made with the secure descriptor in the creating call.
-std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool create) {
-  const std::string folder = installer_data_folder();
-  // Someone may put a folder in the name between our look and our creation: judge it again.
-  for (unsigned round = 0; round < kSettleRounds; ++round) {
-    if (win::path_exists(folder)) {
-      const auto plain = win::is_plain_directory(folder);
-      if (!plain) return std::unexpected(plain.error());
-      if (*plain) {
-        // Only a definite "someone else can change this" moves the folder; a look that failed
-        // says nothing about it and is reported instead.
-        const auto trusted = win::is_trusted_tree(folder);
-        if (!trusted) return std::unexpected(trusted.error());
-        if (*trusted) {
-          // Readers only look; whoever is about to write there puts the descriptors right again.
-          if (!create) return folder;
-          if (auto secured = win::secure_admin_folder(folder); !secured) return std::unexpected(secured.error());
-          return folder;
-        }
-      } else if (auto removed = remove_link(folder); !removed) {
-        // A link holds nothing of anyone's: only the link goes, never what it points to.
-        return std::unexpected(removed.error());
-      }
-      if (win::path_exists(folder)) {
-        if (auto moved = set_aside(folder); !moved) return std::unexpected(moved.error());
-      }
-    }
-    if (!create) return std::nullopt;
-    if (const auto parent = path_parent(folder)) {
-      if (auto made = win::create_directories(*parent); !made) return std::unexpected(made.error());
-    }
-    auto made = win::create_secure_folder(folder);
-    if (made) return folder;
-    if (made.error() != ERROR_ALREADY_EXISTS) return std::unexpected(made.error());
-  }
-  return std::unexpected(static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
-}
-
 }  // namespace
-
-std::string program_data_folder() {
-  // An empty value counts as unset: an elevated program takes no relative path from it.
-  return win::environment_value(L"ProgramData").value_or("C:\\ProgramData");
-}
-
-std::string installer_data_folder() { return path_join(program_data_folder(), "VelkoInstaller"); }
-
-std::expected<std::string, std::string> prepare_installer_data_folder() {
-  auto folder = settle_data_folder(true);
-  if (!folder) return std::unexpected(win::os_error_text(folder.error()));
-  return std::move(**folder);
-}
-
-std::optional<std::string> trusted_installer_data_folder() {
-  auto folder = settle_data_folder(false);
-  if (!folder) return std::nullopt;
-  return std::move(*folder);
-}
-
-std::expected<std::string, std::string> downloads_folder() {
-  const auto data = prepare_installer_data_folder();
-  if (!data) return std::unexpected("创建下载目录失败：" + data.error());
-  const std::string folder = path_join(*data, "downloads");
-  if (auto made = real_folder(folder); !made) return failure("创建下载目录失败：", made.error());
-  return folder;
-}
 
 std::expected<std::string, std::string> sha256_of_file(const std::string& path) {
   constexpr const char* kPrefix = "读取校验文件失败：";

@@ -17,7 +17,9 @@ namespace velko {
 // final paths in package order (replacing an earlier entry) and ComponentReady(kind) has been
 // published; on failure the text of the first error, with nothing recorded and every partial file
 // left for the next run to resume. Blocking; runs on the installation worker thread.
-std::expected<void, std::string> stage_packages(ComponentKind kind, const std::vector<PackageDescriptor>& packages,
+// `componentName` is the kind's display name as the progress texts show it.
+std::expected<void, std::string> stage_packages(ComponentKind kind, std::string componentName,
+                                                const std::vector<PackageDescriptor>& packages,
                                                 StagedFiles& stagedFiles, const EventSender& events);
 
 // One package inside `downloadFolder` (from downloads_folder()), reporting progress through

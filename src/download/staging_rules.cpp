@@ -121,7 +121,7 @@ WorkerEvent download_progress_event(const DownloadProgressContext& context, std:
   const auto written = std::to_chars(size, size + sizeof size, static_cast<double>(context.totalBytes) / 1'000'000.0,
                                      std::chars_format::fixed, 1);
   const std::string_view sizeText(size, written.ptr - size);
-  std::string text = "正在下载 " + component_display_name(context.kind) + " \u00B7 " + std::to_string(percent) +
+  std::string text = "正在下载 " + context.componentName + " \u00B7 " + std::to_string(percent) +
                      "% \u00B7 " + std::string(sizeText) + " MB";
   return WorkerEvent::download_progress(context.kind, static_cast<std::int32_t>(percent), std::move(text));
 }

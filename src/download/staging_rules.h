@@ -82,6 +82,7 @@ struct DownloadProgressContext {
   std::uint64_t completedBytes = 0;  // sizes of the packages finished so far, saturating
   std::uint64_t totalBytes = 0;      // sizes of all packages of the list
   ComponentKind kind = ComponentKind::Generic;
+  std::string componentName;  // as the progress text names the component
   EventSender events;
 };
 

@@ -13,6 +13,7 @@
 #include "download/open_file_digest.h"
 #include "policy/download_address.h"
 #include "policy/policy_request.h"
+#include "win/data_folder.h"
 #include "win/http_session.h"
 #include "win/os_error.h"
 #include "win/system_library.h"
@@ -252,11 +253,12 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
   return finalPath;
 }
 
-std::expected<void, std::string> stage_packages(ComponentKind kind, const std::vector<PackageDescriptor>& packages,
+std::expected<void, std::string> stage_packages(ComponentKind kind, std::string componentName,
+                                                const std::vector<PackageDescriptor>& packages,
                                                 StagedFiles& stagedFiles, const EventSender& events) {
-  const auto folder = downloads_folder();
+  const auto folder = win::downloads_folder();
   if (!folder) return std::unexpected(folder.error());
-  DownloadProgressContext context{0, 0, kind, events};
+  DownloadProgressContext context{0, 0, kind, std::move(componentName), events};
   for (const PackageDescriptor& package : packages) context.totalBytes = saturating_add(context.totalBytes, package.size);
   std::vector<std::string> finalPaths;
   for (const PackageDescriptor& package : packages) {

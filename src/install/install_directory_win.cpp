@@ -9,7 +9,7 @@
 #include "common/folder_trust.h"
 #include "common/win_path.h"
 #include "detect/running_workbench.h"
-#include "install/install_manifest.h"
+#include "detect/install_manifest.h"
 #include "install/installation_plan.h"
 #include "install/launcher_files.h"
 #include "install/workbench_installer.h"

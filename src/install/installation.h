@@ -1,8 +1,10 @@
 #pragma once
 
+#include <expected>
 #include <string>
 
 #include "app/event_channel.h"
+#include "policy/release_policy.h"
 
 namespace velko {
 
@@ -15,7 +17,9 @@ struct InstallRequest {
 };
 
 // Body of the installation worker: stages, installs and deploys, publishing progress
-// events and ending with InstallCompleted or InstallFailed.
-void run_installation(InstallRequest request, EventSender events);
+// events and ending with InstallCompleted or InstallFailed. `policy` is the release policy as
+// the worker read it when it started (or why there is none): the one copy that staging and the
+// installer run both use, so that they cannot disagree about the release.
+void run_installation(InstallRequest request, std::expected<ReleasePolicy, std::string> policy, EventSender events);
 
 }  // namespace velko

@@ -22,8 +22,8 @@ std::string workbench_step_text(bool update, std::string_view installDirectory) 
   return std::string("正在") + (update ? "更新" : "安装") + "VelkoTarn工作台到 " + std::string(installDirectory) + "。";
 }
 
-std::string missing_staged_files_text(ComponentKind kind) {
-  return component_display_name(kind) + " 下载结果丢失，已停止安装。";
+std::string missing_staged_files_text(std::string_view componentName) {
+  return std::string(componentName) + " 下载结果丢失，已停止安装。";
 }
 
 }  // namespace velko

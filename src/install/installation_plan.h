@@ -47,7 +47,7 @@ std::expected<void, std::string> check_installer_exit(std::int32_t exitCode, std
 // "正在{安装|更新}VelkoTarn工作台到 {directory}。"
 std::string workbench_step_text(bool update, std::string_view installDirectory);
 // "{short name} 下载结果丢失，已停止安装。"
-std::string missing_staged_files_text(ComponentKind kind);
+std::string missing_staged_files_text(std::string_view componentName);
 
 // Has the WebView2 wait run out? Checked after every look that did not find the runtime.
 inline bool webview2_wait_expired(std::chrono::steady_clock::duration sinceInstallerExit) {

@@ -5,24 +5,25 @@
 #include <chrono>
 #include <thread>
 
-#include "app/bootstrap_state.h"
 #include "common/win_path.h"
 #include "detect/component_detection.h"
+#include "detect/installed_workbench.h"
 #include "detect/running_workbench.h"
 #include "download/staging.h"
 #include "install/install_directory.h"
-#include "install/install_manifest.h"
 #include "install/installation_plan.h"
 #include "install/installer_run.h"
 #include "install/launcher_deployment.h"
 #include "install/webview2_bootstrapper.h"
 #include "install/workbench_installer.h"
+#include "policy/download_address.h"
 #include "webview2_pin.h"
 
 namespace velko {
 namespace {
 
 using Result = std::expected<void, std::string>;
+using PolicyResult = std::expected<ReleasePolicy, std::string>;
 
 std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
 
@@ -44,21 +45,28 @@ Result stage_webview2(StagedFiles& staged, const EventSender& events) {
   return {};
 }
 
-Result stage_workbench(StagedFiles& staged, const EventSender& events) {
-  auto policy = current_policy();
+std::string version_text(const PolicyResult& policy) {
+  return latest_version_text(policy ? std::optional<std::string_view>(policy->latestVersion) : std::nullopt);
+}
+
+Result stage_workbench(StagedFiles& staged, const PolicyResult& policy, const EventSender& events) {
   if (!policy) return fail(policy.error());
   PackageDescriptor package;
   package.fileName = workbench_installer_file_name(policy->latestVersion);
   package.downloadUrl = policy->downloadUrl;
   package.sha256 = policy->updateSha256;
   package.size = policy->installerBytes;
-  return stage_packages(ComponentKind::Workbench, {package}, staged, events);
+  return stage_packages(ComponentKind::Workbench, component_display_name(ComponentKind::Workbench, version_text(policy)),
+                        {package}, staged, events);
 }
 
 // Takes a kind's staged files out of the run's map; the installation phase uses each once.
-std::expected<std::vector<std::string>, std::string> take_staged(StagedFiles& staged, ComponentKind kind) {
+std::expected<std::vector<std::string>, std::string> take_staged(StagedFiles& staged, ComponentKind kind,
+                                                                 std::string_view versionText) {
   auto entry = staged.find(kind);
-  if (entry == staged.end() || entry->second.empty()) return fail(missing_staged_files_text(kind));
+  if (entry == staged.end() || entry->second.empty()) {
+    return fail(missing_staged_files_text(component_display_name(kind, versionText)));
+  }
   std::vector<std::string> paths = std::move(entry->second);
   staged.erase(entry);
   return paths;
@@ -75,8 +83,8 @@ Result wait_for_webview2() {
   }
 }
 
-Result install_webview2(StagedFiles& staged, const EventSender& events) {
-  auto paths = take_staged(staged, ComponentKind::WebView2Runtime);
+Result install_webview2(StagedFiles& staged, const PolicyResult& policy, const EventSender& events) {
+  auto paths = take_staged(staged, ComponentKind::WebView2Runtime, version_text(policy));
   if (!paths) return fail(paths.error());
   publish_event(events, WorkerEvent::step_started(ComponentKind::WebView2Runtime, kWebView2StepText));
   if (auto ran = run_installer(paths->front(), {"/silent", "/install"}, std::string(build::kWebView2BootstrapperSha256));
@@ -88,19 +96,22 @@ Result install_webview2(StagedFiles& staged, const EventSender& events) {
   return {};
 }
 
-Result install_workbench(StagedFiles& staged, const std::string& installDirectory, const EventSender& events) {
-  auto paths = take_staged(staged, ComponentKind::Workbench);
+Result install_workbench(StagedFiles& staged, const PolicyResult& policy, const std::string& installDirectory,
+                         const EventSender& events) {
+  auto paths = take_staged(staged, ComponentKind::Workbench, version_text(policy));
   if (!paths) return fail(paths.error());
+  // Staging the workbench needed the policy, so it is there whenever its files are.
+  if (!policy) return fail(policy.error());
   // The user may have started the workbench while we were downloading.
   if (auto stopped = ensure_workbench_stopped(installDirectory); !stopped) return stopped;
   const bool update = has_valid_installation(installDirectory);
   publish_event(events, WorkerEvent::step_started(ComponentKind::Workbench, workbench_step_text(update, installDirectory)));
-  if (auto ran = run_workbench_installer(paths->front(), installDirectory); !ran) return ran;
+  if (auto ran = run_workbench_installer(paths->front(), installDirectory, *policy); !ran) return ran;
   publish_event(events, WorkerEvent::component_installed(ComponentKind::Workbench));
   return {};
 }
 
-Result perform_installation(const InstallRequest& request, const EventSender& events) {
+Result perform_installation(const InstallRequest& request, const PolicyResult& policy, const EventSender& events) {
   const std::string& directory = request.installDirectory;
   if (auto stopped = ensure_workbench_stopped(directory); !stopped) return stopped;
   // The folder is ours before anything lands in it: what runs elevated from it later must not
@@ -112,12 +123,12 @@ Result perform_installation(const InstallRequest& request, const EventSender& ev
   StagedFiles staged;
   for (ComponentKind kind : plan) {
     const Result result =
-        kind == ComponentKind::WebView2Runtime ? stage_webview2(staged, events) : stage_workbench(staged, events);
+        kind == ComponentKind::WebView2Runtime ? stage_webview2(staged, events) : stage_workbench(staged, policy, events);
     if (!result) return result;
   }
   for (ComponentKind kind : plan) {
-    const Result result = kind == ComponentKind::WebView2Runtime ? install_webview2(staged, events)
-                                                                 : install_workbench(staged, directory, events);
+    const Result result = kind == ComponentKind::WebView2Runtime ? install_webview2(staged, policy, events)
+                                                                 : install_workbench(staged, policy, directory, events);
     if (!result) return result;
   }
   if (has_valid_installation(directory)) {
@@ -129,8 +140,8 @@ Result perform_installation(const InstallRequest& request, const EventSender& ev
 
 }  // namespace
 
-void run_installation(InstallRequest request, EventSender events) {
-  if (auto result = perform_installation(request, events); !result) {
+void run_installation(InstallRequest request, PolicyResult policy, EventSender events) {
+  if (auto result = perform_installation(request, policy, events); !result) {
     publish_event(events, WorkerEvent::install_failed(std::move(result.error())));
   }
 }

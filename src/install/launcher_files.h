@@ -11,7 +11,10 @@ namespace velko {
 inline constexpr char kRuntimeComponentFolderName[] = "运行组件";
 inline constexpr char kLauncherFileName[] = "VelkoTarn工作台启动器.exe";
 inline constexpr char kDesktopShortcutName[] = "Velko Tarn 工作台.lnk";
+// The launcher's arguments: start the workbench (launch role), and the process to wait for
+// before doing so (the installer that hands over).
 inline constexpr char kLaunchMainArgument[] = "--launch-main";
+inline constexpr char kWaitForProcessArgument[] = "--wait-for-process";
 inline constexpr char kLeftoverBackupText[] = "检测到未处理的启动器更新备份，已拒绝继续覆盖。";
 inline constexpr char kLauncherBusyText[] = "另一个安装程序正在更新工作台启动器，请稍后重试。";
 inline constexpr char kLauncherCopyMismatchText[] = "工作台启动器复制校验失败，未改写桌面入口。";

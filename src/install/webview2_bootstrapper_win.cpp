@@ -9,6 +9,7 @@
 #include "download/staging_rules.h"
 #include "install/installation_plan.h"
 #include "webview2_pin.h"
+#include "win/data_folder.h"
 #include "win/os_error.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -40,7 +41,7 @@ std::expected<std::string, std::string> write_out_webview2_bootstrapper() {
   const auto carriedDigest = sha256_of_bytes(*carried);
   if (!carriedDigest || *carriedDigest != build::kWebView2BootstrapperSha256) return fail(kCarriedBootstrapperCorruptText);
 
-  auto folder = downloads_folder();
+  auto folder = win::downloads_folder();
   if (!folder) return fail(folder.error());
   const std::string finalPath = path_join(*folder, kStagedBootstrapperName);
   const std::string partPath = replace_extension(finalPath, kBootstrapperPartExtension);

@@ -7,13 +7,16 @@
 #include <vector>
 #include <memory>
 
-#include "app/bootstrap_state.h"
 #include "common/utf.h"
 #include "common/win_path.h"
+#include "detect/install_location.h"
 #include "detect/running_workbench.h"
 #include "download/download_store.h"
+#include "install/workbench_installer_rules.h"
+#include "policy/download_address.h"
 #include "download/open_file_digest.h"
 #include "download/digest_text.h"
+#include "win/data_folder.h"
 #include "win/child_process.h"
 #include "win/directories.h"
 #include "win/os_error.h"
@@ -26,7 +29,6 @@ namespace {
 
 constexpr char kStagedInstallerMismatch[] = "待运行的工作台安装包校验失败，已停止安装。";
 constexpr char kCopyMismatch[] = "安装程序独立运行副本校验失败，文件不会执行。";
-constexpr char kInstallLocationRecord[] = "install-location.txt";
 constexpr char kInstallerErrorReport[] = "last-ide-install-error.txt";
 constexpr unsigned kRunDirectoryAttempts = 16;
 // Reports count as written during this run when their last write is at most this much older
@@ -93,7 +95,7 @@ class RunDirectory {
 
 std::expected<std::string, std::string> prepare_run_directories() {
   // The copies run elevated: their folder lives inside the locked-down data folder.
-  const auto dataFolder = prepare_installer_data_folder();
+  const auto dataFolder = win::prepare_installer_data_folder();
   if (!dataFolder) return std::unexpected("创建安装程序独立运行目录失败：" + dataFolder.error());
   const std::string runs = path_join(*dataFolder, "installer-runs");
   if (auto created = win::create_directories(runs); !created) {
@@ -151,7 +153,7 @@ std::expected<win::unique_file, std::string> make_verified_copy(const std::strin
 
 // The installer's own report, when it was written during this run.
 std::optional<std::string> fresh_error_report(std::int64_t startedAt) {
-  const std::string path = path_join(installer_data_folder(), kInstallerErrorReport);
+  const std::string path = path_join(win::installer_data_folder(), kInstallerErrorReport);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   if (file_time_value(data.ftLastWriteTime) + kReportTimeTolerance < startedAt) return std::nullopt;
@@ -161,10 +163,10 @@ std::optional<std::string> fresh_error_report(std::int64_t startedAt) {
 }
 
 std::expected<void, std::string> write_install_location(const std::string& installDirectory) {
-  const auto dataFolder = prepare_installer_data_folder();
+  const auto dataFolder = win::prepare_installer_data_folder();
   if (!dataFolder) return std::unexpected("创建安装位置记录目录失败：" + dataFolder.error());
   const std::string folder = *dataFolder;
-  const std::string record = path_join(folder, kInstallLocationRecord);
+  const std::string record = path_join(folder, kInstallLocationRecordName);
   const std::string part = record + ".part";
   {
     win::unique_file file(::CreateFileW(win::wide(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -200,7 +202,7 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
   if (*exitCode != 0) {
     return std::unexpected(installer_failure_text(fresh_error_report(startedAt), win::signed_exit_code_text(*exitCode)));
   }
-  if (check_installed_workbench(installDirectory) != WorkbenchInstallState::Current) {
+  if (check_installed_workbench(installDirectory, policy.latestVersion) != WorkbenchInstallState::Current) {
     return std::unexpected(std::string("工作台安装任务已结束，但安装结果与本次发布文件不一致。"));
   }
   return write_install_location(installDirectory);
@@ -208,55 +210,22 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
 
 }  // namespace
 
-std::optional<InstallManifest> read_install_manifest(const std::string& directory) {
-  const std::string manifestPath = path_join(directory, kInstallManifestName);
-  const std::string executable = path_join(directory, kWorkbenchExecutableName);
-  if (!is_plain_file(manifestPath) || !is_plain_file(executable)) return std::nullopt;
-  const auto text = win::read_whole_file(manifestPath);
-  if (!text) return std::nullopt;
-  auto manifest = parse_install_manifest(*text);
-  // A drive letter may still name a share; such a path is never opened either.
-  const auto sameLocalPath = [](const std::string& a, const std::string& b) {
-    return win::is_local_path(a) && same_path(a, b);
-  };
-  if (!manifest || !manifest_describes_installation(*manifest, directory, executable, sameLocalPath)) {
-    return std::nullopt;
-  }
-  return manifest;
-}
-
-bool has_valid_installation(const std::string& directory) { return read_install_manifest(directory).has_value(); }
-
-WorkbenchInstallState check_installed_workbench(const std::string& directory) {
-  const auto policy = current_policy();
-  std::optional<std::string> latest;
-  if (policy) latest = policy->latestVersion;
-  return installed_workbench_state(read_install_manifest(directory), latest);
-}
-
-std::expected<std::string, std::string> workbench_executable(const std::string& directory) {
-  if (!has_valid_installation(directory)) {
-    return std::unexpected(std::string("工作台安装清单或主程序不完整，无法安全启动。"));
-  }
-  return path_join(directory, kWorkbenchExecutableName);
-}
-
 std::expected<void, std::string> run_workbench_installer(const std::string& stagedInstaller,
-                                                         const std::string& installDirectory) {
-  return run_workbench_installer_at(stagedInstaller, installDirectory, std::chrono::system_clock::now());
+                                                         const std::string& installDirectory,
+                                                         const ReleasePolicy& policy) {
+  return run_workbench_installer_at(stagedInstaller, installDirectory, policy, std::chrono::system_clock::now());
 }
 
 std::expected<void, std::string> run_workbench_installer_at(const std::string& stagedInstaller,
                                                             const std::string& installDirectory,
+                                                            const ReleasePolicy& policy,
                                                             std::chrono::system_clock::time_point moment) {
-  auto policy = current_policy();
-  if (!policy) return std::unexpected(std::move(policy.error()));
-  if (auto verified = verify_staged_installer(stagedInstaller, *policy); !verified) return verified;
+  if (auto verified = verify_staged_installer(stagedInstaller, policy); !verified) return verified;
   auto runs = prepare_run_directories();
   if (!runs) return std::unexpected(std::move(runs.error()));
-  auto run = create_run_directory(*runs, policy->latestVersion, moment);
+  auto run = create_run_directory(*runs, policy.latestVersion, moment);
   if (!run) return std::unexpected(std::move(run.error()));
-  return run_verified_copy(**run, stagedInstaller, installDirectory, *policy);
+  return run_verified_copy(**run, stagedInstaller, installDirectory, policy);
 }
 
 }  // namespace velko

@@ -12,7 +12,7 @@
 #include "install/install_directory.h"
 #include "install/launcher_deployment.h"
 #include "install/launcher_files.h"
-#include "install/workbench_installer.h"
+#include "detect/installed_workbench.h"
 #include "launch/launch_rules.h"
 #include "win/environment.h"
 #include "win/child_process.h"
@@ -119,7 +119,7 @@ std::expected<void, std::string> relaunch_after_update(const std::expected<std::
   if (!*launcherPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
   win::ProcessLaunch launch;
   launch.program = *launcher;
-  launch.arguments = {"--wait-for-process", std::to_string(::GetCurrentProcessId()), kLaunchMainArgument};
+  launch.arguments = {kWaitForProcessArgument, std::to_string(::GetCurrentProcessId()), kLaunchMainArgument};
   launch.workingDirectory = *installDirectory;
   launch.creationFlags = 0;
   auto started = win::start_process(launch);

@@ -60,6 +60,10 @@ std::string installer_file_segment(std::string_view version) {
   return "VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v" + std::string(version) + ".exe";
 }
 
+std::string workbench_installer_file_name(std::string_view version) {
+  return "VelkoTarnWorkbench-Setup-v" + std::string(version) + ".exe";
+}
+
 std::string installer_object_path(std::string_view version) {
   return kInstallerPathPrefix + installer_file_segment(version);
 }

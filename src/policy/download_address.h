@@ -29,6 +29,8 @@ std::expected<DownloadAddress, std::string> parse_download_address(std::string_v
 std::string installer_file_segment(std::string_view version);
 // The only object name an installer address may have for `version`.
 std::string installer_object_path(std::string_view version);
+// "VelkoTarnWorkbench-Setup-v{version}.exe": the name the release's installer is kept under locally.
+std::string workbench_installer_file_name(std::string_view version);
 
 // Pins the installer to the download service: https, port 443, the service host (ASCII case
 // ignored), no query or fragment, and exactly the installer path of `version`.

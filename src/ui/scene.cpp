@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "install/download_size.h"
+#include "ui/state_texts.h"
 #include "ui/view_texts.h"
 
 namespace velko {
@@ -156,10 +157,10 @@ bool primary_enabled(const BootstrapState& state) {
 SceneInputs gather_scene_inputs(BootstrapState& state) {
   SceneInputs inputs;
   inputs.hoverLevels = state.hoverState.access_or_abort([](HoverState& hover) { return hover.levels; });
-  inputs.versionText = latest_version_text();
+  const auto policy = current_policy(state);
+  inputs.versionText = release_version_text(policy);
   inputs.elapsedText = elapsed_text(state, std::chrono::steady_clock::now());
-  inputs.currentLongName = component_long_name(state.currentComponent);
-  const auto policy = current_policy();
+  inputs.currentLongName = component_long_name(state.currentComponent, inputs.versionText);
   inputs.webView2SizeText = download_size_text(ComponentKind::WebView2Runtime, policy);
   inputs.workbenchSizeText = download_size_text(ComponentKind::Workbench, policy);
   inputs.busyTicks = state.busyTicks.load();

@@ -1,6 +1,6 @@
 #include "ui/window_hooks_win.h"
 
-#include "detect/classify_windows.h"
+#include "app/classify_windows.h"
 #include "launch/launch_handoff.h"
 
 namespace velko {

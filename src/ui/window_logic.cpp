@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/event_application.h"
+#include "ui/state_texts.h"
 
 namespace velko {
 
@@ -182,7 +183,7 @@ bool start_installation(BootstrapState& state, WindowActions& actions) {
   state.phase = UiPhase::Downloading;
   state.progressPercent = 0;
   state.currentComponent = report.webView2Present ? ComponentKind::Workbench : ComponentKind::WebView2Runtime;
-  state.statusText = "正在准备下载 " + component_long_name(state.currentComponent) + "。";
+  state.statusText = "正在准备下载 " + component_long_name(state.currentComponent, release_version_text(current_policy(state))) + "。";
   actions.start_installation_worker(
       InstallRequest{report.webView2Present, report.workbenchCurrent, *state.installDirectory}, std::move(sender));
   return true;

@@ -72,7 +72,8 @@ class WindowProcedureActions final : public WindowActions {
   }
   void start_installation_worker(InstallRequest request, EventSender sender) override {
     win::start_detached_worker([request = std::move(request), sender = std::move(sender)]() mutable {
-      run_installation(std::move(request), std::move(sender));
+      // The worker reads the release once: staging and the installer run use this one copy.
+      run_installation(std::move(request), current_policy(bootstrap_state()), std::move(sender));
     });
   }
   std::optional<std::string> browse_for_folder() override {

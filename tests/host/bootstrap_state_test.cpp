@@ -4,6 +4,8 @@
 
 #include <stdexcept>
 
+#include "ui/state_texts.h"
+
 namespace velko {
 namespace {
 
@@ -55,35 +57,32 @@ TEST(Components, MarkInstalled) {
   EXPECT_EQ(report, before);
 }
 
-class DisplayNames : public ::testing::Test {
- protected:
-  void TearDown() override {
-    bootstrap_state().policySlot.access_or_abort([](std::optional<ReleasePolicy>& slot) { slot.reset(); });
-  }
-};
-
-TEST_F(DisplayNames, ShortAndLong) {
-  EXPECT_EQ(component_display_name(ComponentKind::Generic), "安装组件");
-  EXPECT_EQ(component_display_name(ComponentKind::ServicePack1), "Service Pack 1");
-  EXPECT_EQ(component_display_name(ComponentKind::Kb4490628), "KB4490628");
-  EXPECT_EQ(component_display_name(ComponentKind::Kb4474419), "KB4474419");
-  EXPECT_EQ(component_display_name(ComponentKind::WebView2Runtime), "WebView2 运行环境");
-  EXPECT_EQ(component_display_name(static_cast<ComponentKind>(17)), "安装组件");
-  EXPECT_EQ(component_long_name(ComponentKind::Kb4490628), "KB4490628 服务堆栈补丁");
-  EXPECT_EQ(component_long_name(ComponentKind::Kb4474419), "KB4474419 SHA-2 补丁");
-  EXPECT_EQ(component_long_name(ComponentKind::WebView2Runtime), "WebView2 Evergreen 运行环境");
-  EXPECT_EQ(component_long_name(ComponentKind::Generic), "安装组件");
-  EXPECT_EQ(component_long_name(static_cast<ComponentKind>(-3)), "安装组件");
+TEST(DisplayNames, ShortAndLong) {
+  EXPECT_EQ(component_display_name(ComponentKind::Generic, "1.0.0"), "安装组件");
+  EXPECT_EQ(component_display_name(ComponentKind::ServicePack1, "1.0.0"), "Service Pack 1");
+  EXPECT_EQ(component_display_name(ComponentKind::Kb4490628, "1.0.0"), "KB4490628");
+  EXPECT_EQ(component_display_name(ComponentKind::Kb4474419, "1.0.0"), "KB4474419");
+  EXPECT_EQ(component_display_name(ComponentKind::WebView2Runtime, "1.0.0"), "WebView2 运行环境");
+  EXPECT_EQ(component_display_name(static_cast<ComponentKind>(17), "1.0.0"), "安装组件");
+  EXPECT_EQ(component_long_name(ComponentKind::Kb4490628, "1.0.0"), "KB4490628 服务堆栈补丁");
+  EXPECT_EQ(component_long_name(ComponentKind::Kb4474419, "1.0.0"), "KB4474419 SHA-2 补丁");
+  EXPECT_EQ(component_long_name(ComponentKind::WebView2Runtime, "1.0.0"), "WebView2 Evergreen 运行环境");
+  EXPECT_EQ(component_long_name(ComponentKind::Generic, "1.0.0"), "安装组件");
+  EXPECT_EQ(component_long_name(static_cast<ComponentKind>(-3), "1.0.0"), "安装组件");
 }
 
-TEST_F(DisplayNames, WorkbenchNameFollowsThePolicy) {
-  EXPECT_EQ(latest_version_text(), "等待检测");
-  EXPECT_EQ(workbench_display_name(), "VelkoTarn工作台 v等待检测");
-  EXPECT_EQ(component_display_name(ComponentKind::Workbench), "VelkoTarn工作台 v等待检测");
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"1.4.2", "https://h/x", std::string(64, 'A'), 10}));
-  EXPECT_EQ(workbench_display_name(), "VelkoTarn工作台 v1.4.2");
-  EXPECT_EQ(component_long_name(ComponentKind::Workbench), "VelkoTarn工作台 v1.4.2");
-  EXPECT_EQ(step_started_text(ComponentKind::Workbench), "正在安装 VelkoTarn工作台 v1.4.2，请勿关闭。");
+TEST(DisplayNames, WorkbenchNameFollowsThePolicyOfTheGivenState) {
+  BootstrapState state;
+  EXPECT_EQ(release_version_text(current_policy(state)), "等待检测");
+  EXPECT_EQ(component_display_name(ComponentKind::Workbench, release_version_text(current_policy(state))),
+            "VelkoTarn工作台 v等待检测");
+  ASSERT_TRUE(store_policy(state, ReleasePolicy{"1.4.2", "https://h/x", std::string(64, 'A'), 10}));
+  EXPECT_EQ(release_version_text(current_policy(state)), "1.4.2");
+  EXPECT_EQ(component_display_name(ComponentKind::Workbench, release_version_text(current_policy(state))),
+            "VelkoTarn工作台 v1.4.2");
+  EXPECT_EQ(component_long_name(ComponentKind::Workbench, "1.4.2"), "VelkoTarn工作台 v1.4.2");
+  // The process-wide state is not what the given one is read through.
+  EXPECT_EQ(release_version_text(current_policy(bootstrap_state())), "等待检测");
 }
 
 TEST(PolicySlot, MissingAndAbandoned) {
@@ -95,16 +94,6 @@ TEST(PolicySlot, MissingAndAbandoned) {
                std::runtime_error);
   EXPECT_EQ(current_policy(state), std::unexpected(std::string("更新策略状态不可用，请重新打开助手。")));
   EXPECT_EQ(store_policy(state, ReleasePolicy{}), std::unexpected(std::string("更新策略状态不可用，请重新打开助手。")));
-}
-
-TEST(StepStarted, ReportsTheShortName) {
-  auto [sender, receiver] = make_event_channel();
-  report_step_started(sender, ComponentKind::WebView2Runtime);
-  auto event = receiver.try_receive();
-  ASSERT_TRUE(event);
-  EXPECT_EQ(event->tag, WorkerEventTag::StepStarted);
-  EXPECT_EQ(event->component, ComponentKind::WebView2Runtime);
-  EXPECT_EQ(event->text, "正在安装 WebView2 运行环境，请勿关闭。");
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
-#include "install/install_manifest.h"
+#include "detect/install_manifest.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "common/unicode_space.h"
+#include "ascii_lower.h"
 #include "common/utf.h"
+#include "install/workbench_installer_rules.h"
+#include "policy/download_address.h"
 
 namespace velko {
 namespace {
@@ -25,7 +28,7 @@ std::string manifest_text(const std::string& extra = "", const std::string& prod
 bool fake_same_path(const std::string& a, const std::string& b) {
   static const std::map<std::string, std::string> links = {{"e:\\link", "d:\\velkotarn工作台"}};
   auto resolve = [](const std::string& path) {
-    std::string lower = ascii_lower(path);
+    std::string lower = test::ascii_lower(path);
     for (const auto& [from, to] : links) {
       if (lower.starts_with(from)) lower = to + lower.substr(from.size());
     }

@@ -32,7 +32,8 @@ TEST(InstallationPlan, RejectedExitCodesInSignedDecimal) {
 TEST(InstallationPlan, StepAndMissingTexts) {
   EXPECT_EQ(workbench_step_text(false, "D:\\VelkoTarn工作台"), "正在安装VelkoTarn工作台到 D:\\VelkoTarn工作台。");
   EXPECT_EQ(workbench_step_text(true, "C:\\Program Files\\W"), "正在更新VelkoTarn工作台到 C:\\Program Files\\W。");
-  EXPECT_EQ(missing_staged_files_text(ComponentKind::WebView2Runtime), "WebView2 运行环境 下载结果丢失，已停止安装。");
+  EXPECT_EQ(missing_staged_files_text(component_display_name(ComponentKind::WebView2Runtime, "1.0.0")),
+            "WebView2 运行环境 下载结果丢失，已停止安装。");
 }
 
 TEST(InstallationPlan, WebView2WaitLimit) {

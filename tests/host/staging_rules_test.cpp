@@ -136,7 +136,7 @@ TEST(FileHeldElsewhere, OnlyASharingViolationNamesTheOtherCopy) {
 }
 
 DownloadProgressContext context_for(std::uint64_t completed, std::uint64_t total, EventSender sender) {
-  return DownloadProgressContext{completed, total, ComponentKind::Workbench, std::move(sender)};
+  return DownloadProgressContext{completed, total, ComponentKind::Workbench, "VelkoTarn工作台 v1.4.2", std::move(sender)};
 }
 
 TEST(DownloadProgress, TextPercentAndSize) {
@@ -146,7 +146,7 @@ TEST(DownloadProgress, TextPercentAndSize) {
   EXPECT_EQ(start.tag, WorkerEventTag::DownloadProgress);
   EXPECT_EQ(start.component, ComponentKind::Workbench);
   EXPECT_EQ(start.percent, 0);
-  EXPECT_EQ(start.text, "正在下载 " + component_display_name(ComponentKind::Workbench) + " · 0% · 123.5 MB");
+  EXPECT_EQ(start.text, "正在下载 VelkoTarn工作台 v1.4.2 · 0% · 123.5 MB");
   EXPECT_EQ(download_progress_event(context, 61'728'395).percent, 50);
   EXPECT_EQ(download_progress_event(context, 123'456'788).percent, 99);
   EXPECT_EQ(download_progress_event(context, 123'456'789).percent, 100);
@@ -186,7 +186,7 @@ TEST(DownloadProgress, CompletedBytesSaturate) {
   auto [sender, receiver] = make_event_channel();
   const auto context = context_for(kMax - 10, 1000, sender);
   EXPECT_EQ(download_progress_event(context, 100).percent, 100);
-  auto zero = DownloadProgressContext{0, 0, ComponentKind::WebView2Runtime, sender};
+  auto zero = DownloadProgressContext{0, 0, ComponentKind::WebView2Runtime, "WebView2 运行环境", sender};
   EXPECT_EQ(download_progress_event(zero, 0).percent, 0);
   EXPECT_EQ(download_progress_event(zero, 0).text, "正在下载 WebView2 运行环境 · 0% · 0.0 MB");
 }

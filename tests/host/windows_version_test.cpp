@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/bootstrap_state.h"
-#include "detect/environment_assembly.h"
+#include "app/environment_assembly.h"
 
 namespace velko {
 namespace {
@@ -66,8 +66,8 @@ TEST(ClassifyVersion, LabelsUseAMiddleDotBetweenSpaces) {
   EXPECT_NE(classify(10, 0, 19045, 1).systemLabel.find(" \xC2\xB7 "), std::string::npos);
 }
 
-ComponentPresence all_present() {
-  ComponentPresence presence;
+EnvironmentReport all_present() {
+  EnvironmentReport presence;
   presence.servicePack1Present = presence.kb4490628Present = presence.kb4474419Present = true;
   presence.webView2Present = true;
   presence.workbenchCurrent = true;
@@ -76,7 +76,7 @@ ComponentPresence all_present() {
 
 TEST(ApplyClassification, SupportedCopiesComponentFlags) {
   BootstrapState state;
-  ComponentPresence presence = all_present();
+  EnvironmentReport presence = all_present();
   presence.webView2Present = false;
   presence.workbenchCurrent = false;
   presence.staged[4] = true;
@@ -136,7 +136,7 @@ TEST(ApplyClassification, WithoutInstallDirectoryStateFieldsStay) {
 
 TEST(ApplyClassification, SecondClassificationReplacesTheReport) {
   BootstrapState state;
-  ComponentPresence presence = all_present();
+  EnvironmentReport presence = all_present();
   presence.staged[5] = true;
   apply_classification(state, classify(10, 0, 19045, 1), presence, std::nullopt);
   state.environment->staged[4] = true;  // as a ComponentReady event would

@@ -1,4 +1,4 @@
-#include "detect/classify_windows.h"
+#include "app/classify_windows.h"
 
 #include <windows.h>
 
@@ -56,12 +56,12 @@ TEST_F(ClassifyFixture, InstallDirectoryDecidesTheWorkbenchState) {
   EXPECT_TRUE(state.updateMode);
   EXPECT_FALSE(state.environment->workbenchCurrent);
 
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"1.4.0", "https://h/x", std::string(64, 'A'), 1}));
+  // The release is the one the given state holds, not the process-wide one.
+  ASSERT_TRUE(store_policy(state, ReleasePolicy{"1.4.0", "https://h/x", std::string(64, 'A'), 1}));
   classify_windows(state);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Current);
   EXPECT_FALSE(state.updateMode);
   EXPECT_TRUE(state.environment->workbenchCurrent);
-  bootstrap_state().policySlot.access([](std::optional<ReleasePolicy>& slot) { slot.reset(); });
 }
 
 }  // namespace

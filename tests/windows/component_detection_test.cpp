@@ -143,20 +143,14 @@ TEST_F(WebView2Fixture, WithoutTheEnvironmentValuesNothingIsQueried) {
 struct StagedFixture : WebView2Fixture {
   ScopedEnvironment programData{"ProgramData", dir.join("ProgramData")};
   std::string downloads() const { return dir.join("ProgramData") + "\\VelkoInstaller\\downloads"; }
-  void SetUp() override {
-    test::make_directories(downloads());
-    bootstrap_state().policySlot.access([](std::optional<ReleasePolicy>& slot) { slot.reset(); });
-  }
-  void TearDown() override {
-    bootstrap_state().policySlot.access([](std::optional<ReleasePolicy>& slot) { slot.reset(); });
-  }
+  void SetUp() override { test::make_directories(downloads()); }
 };
 
 TEST_F(StagedFixture, BootstrapperOfTheRightSizeButChangedIsNotStaged) {
   std::string bytes(build::kWebView2BootstrapperBytes, '\x5A');
   bytes[1000] = '\x5B';
   test::write_file(downloads() + "\\MicrosoftEdgeWebview2Setup.exe", bytes);
-  EXPECT_FALSE(detect_components().staged[4]);
+  EXPECT_FALSE(detect_components(std::nullopt).staged[staged_index(ComponentKind::WebView2Runtime)]);
 }
 
 TEST_F(StagedFixture, IntactFileCheckHashesOnlyAfterTheSize) {
@@ -176,7 +170,7 @@ TEST_F(StagedFixture, IntactFileCheckHashesOnlyAfterTheSize) {
 TEST_F(StagedFixture, PresentRuntimeIsNeverStaged) {
   userKey.set_pv(L"120.0.0.1");
   put_runtime(user_base(), "120.0.0.1");
-  const ComponentPresence presence = detect_components();
+  const EnvironmentReport presence = detect_components(std::nullopt);
   EXPECT_TRUE(presence.webView2Present);
   EXPECT_FALSE(presence.staged[4]);
   EXPECT_TRUE(presence.servicePack1Present && presence.kb4490628Present && presence.kb4474419Present);
@@ -186,13 +180,14 @@ TEST_F(StagedFixture, PresentRuntimeIsNeverStaged) {
 TEST_F(StagedFixture, WorkbenchInstallerNeedsAPolicyAndItsSize) {
   // A version newer than any workbench a demo may have left at the default location.
   test::write_file(downloads() + "\\VelkoTarnWorkbench-Setup-v9.8.0.exe", std::string(4096, 'x'));
-  EXPECT_FALSE(detect_components().staged[5]);  // no policy yet
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"9.8.0", "https://h/x", std::string(64, 'A'), 4096}));
-  EXPECT_TRUE(detect_components().staged[5]);
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"9.8.0", "https://h/x", std::string(64, 'A'), 4097}));
-  EXPECT_FALSE(detect_components().staged[5]);
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{"9.9.0", "https://h/x", std::string(64, 'A'), 4096}));
-  EXPECT_FALSE(detect_components().staged[5]);
+  const auto staged = [](const std::string& version, std::uint64_t bytes) {
+    return detect_components(ReleasePolicy{version, "https://h/x", std::string(64, 'A'), bytes})
+        .staged[staged_index(ComponentKind::Workbench)];
+  };
+  EXPECT_FALSE(detect_components(std::nullopt).staged[staged_index(ComponentKind::Workbench)]);  // no policy yet
+  EXPECT_TRUE(staged("9.8.0", 4096));
+  EXPECT_FALSE(staged("9.8.0", 4097));
+  EXPECT_FALSE(staged("9.9.0", 4096));
 }
 
 // The remembered install location is used only while it holds a valid installation.

@@ -10,6 +10,7 @@
 #include "download/download_store.h"
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
+#include "win/data_folder.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/unique_any.h"
@@ -43,30 +44,30 @@ TEST(ProgramDataFolder, DefaultsWhenTheVariableIsMissing) {
   std::wstring saved(length, L'\0');
   if (length > 0) ::GetEnvironmentVariableW(L"ProgramData", saved.data(), length);
   ::SetEnvironmentVariableW(L"ProgramData", nullptr);
-  EXPECT_EQ(program_data_folder(), "C:\\ProgramData");
-  EXPECT_EQ(installer_data_folder(), "C:\\ProgramData\\VelkoInstaller");
+  EXPECT_EQ(win::program_data_folder(), "C:\\ProgramData");
+  EXPECT_EQ(win::installer_data_folder(), "C:\\ProgramData\\VelkoInstaller");
   if (length > 0) ::SetEnvironmentVariableW(L"ProgramData", saved.c_str());
 }
 
 TEST(ProgramDataFolder, UsesTheVariableUnchanged) {
   ScopedTempDir temp;
   ScopedEnvironment programData("ProgramData", temp.path());
-  EXPECT_EQ(program_data_folder(), temp.path());
-  EXPECT_EQ(installer_data_folder(), temp.path() + "\\VelkoInstaller");
+  EXPECT_EQ(win::program_data_folder(), temp.path());
+  EXPECT_EQ(win::installer_data_folder(), temp.path() + "\\VelkoInstaller");
 }
 
 TEST(DownloadsFolder, CreatesEveryMissingFolderAndAcceptsAnExistingOne) {
   ScopedTempDir temp;
   const std::string root = temp.join("数据\\更深");
   ScopedEnvironment programData("ProgramData", root);
-  const auto first = downloads_folder();
+  const auto first = win::downloads_folder();
   ASSERT_TRUE(first) << first.error();
   EXPECT_EQ(*first, root + "\\VelkoInstaller\\downloads");
   const DWORD attributes = ::GetFileAttributesW(win::wide(*first).c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
   write_file(*first + "\\kept.bin", "kept");
-  const auto second = downloads_folder();
+  const auto second = win::downloads_folder();
   ASSERT_TRUE(second) << second.error();
   EXPECT_EQ(*second, *first);
   EXPECT_EQ(read_file(*first + "\\kept.bin"), "kept");
@@ -77,7 +78,7 @@ TEST(DownloadsFolder, FailsWhenAPlainFileStandsInItsPlace) {
   ScopedEnvironment programData("ProgramData", temp.path());
   test::make_directories(temp.join("VelkoInstaller"));
   write_file(temp.join("VelkoInstaller\\downloads"), "not a folder");
-  const auto folder = downloads_folder();
+  const auto folder = win::downloads_folder();
   ASSERT_FALSE(folder);
   EXPECT_TRUE(folder.error().starts_with("创建下载目录失败：")) << folder.error();
   EXPECT_TRUE(folder.error().ends_with(" (os error 183)")) << folder.error();
@@ -342,7 +343,7 @@ bool system_keeps_file_security(const std::string& probeFolder) {
 TEST(InstallerDataFolder, ANewFolderIsOwnedByAdministratorsWithAProtectedDacl) {
   ScopedTempDir temp;
   ScopedEnvironment programData("ProgramData", temp.path());
-  const auto folder = downloads_folder();
+  const auto folder = win::downloads_folder();
   ASSERT_TRUE(folder) << folder.error();
   SKIP_WITHOUT_FILE_SECURITY(temp);
   expect_locked_folder(read_security(temp.join("VelkoInstaller")));
@@ -370,7 +371,7 @@ TEST(InstallerDataFolder, AFolderOthersCanChangeIsSetAsideWithEverythingInItAndA
   write_file(temp.join("VelkoInstaller\\downloads\\version.dll"), "planted");
   test::let_everyone_change(temp.join("VelkoInstaller"));
 
-  const auto folder = downloads_folder();
+  const auto folder = win::downloads_folder();
   ASSERT_TRUE(folder) << folder.error();
   EXPECT_EQ(*folder, temp.join("VelkoInstaller\\downloads"));
   EXPECT_FALSE(file_exists(temp.join("VelkoInstaller\\install-location.txt")));
@@ -386,14 +387,14 @@ TEST(InstallerDataFolder, AFolderOthersCanChangeIsSetAsideWithEverythingInItAndA
 TEST(InstallerDataFolder, OneEntryOthersCanChangeDeepInsideIsEnough) {
   ScopedTempDir temp;
   ScopedEnvironment programData("ProgramData", temp.path());
-  ASSERT_TRUE(downloads_folder());
+  ASSERT_TRUE(win::downloads_folder());
   write_file(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe"), "MZ");
-  ASSERT_TRUE(prepare_installer_data_folder());
+  ASSERT_TRUE(win::prepare_installer_data_folder());
   EXPECT_TRUE(set_aside_folders(temp).empty()) << "a folder that is wholly ours stays where it is";
   EXPECT_TRUE(file_exists(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe")));
 
   test::let_everyone_change(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe"));
-  const auto prepared = prepare_installer_data_folder();
+  const auto prepared = win::prepare_installer_data_folder();
   ASSERT_TRUE(prepared) << prepared.error();
   EXPECT_FALSE(file_exists(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe")));
   ASSERT_EQ(set_aside_folders(temp).size(), 1u);
@@ -402,14 +403,14 @@ TEST(InstallerDataFolder, OneEntryOthersCanChangeDeepInsideIsEnough) {
 TEST(InstallerDataFolder, ReadersNeverCreateAndNeverSeeAForeignFolder) {
   ScopedTempDir temp;
   ScopedEnvironment programData("ProgramData", temp.path());
-  EXPECT_FALSE(trusted_installer_data_folder());
+  EXPECT_FALSE(win::trusted_installer_data_folder());
   EXPECT_FALSE(file_exists(temp.join("VelkoInstaller")));
 
   test::make_directories(temp.join("VelkoInstaller"));
-  EXPECT_EQ(trusted_installer_data_folder(), temp.join("VelkoInstaller"));
+  EXPECT_EQ(win::trusted_installer_data_folder(), temp.join("VelkoInstaller"));
 
   test::let_everyone_change(temp.join("VelkoInstaller"));
-  EXPECT_FALSE(trusted_installer_data_folder());
+  EXPECT_FALSE(win::trusted_installer_data_folder());
   EXPECT_FALSE(file_exists(temp.join("VelkoInstaller")));
   EXPECT_EQ(set_aside_folders(temp).size(), 1u);
 }
@@ -422,7 +423,7 @@ TEST(InstallerDataFolder, ALinkInItsPlaceIsNeverFollowed) {
   test::make_directory_link(temp.join("VelkoInstaller"), temp.join("elsewhere"));
   // Windows removes the link and makes a real folder; Wine cannot remove a link to a folder
   // that holds something, and then the folder is not used at all.
-  const auto folder = downloads_folder();
+  const auto folder = win::downloads_folder();
   if (folder) {
     const auto plain = win::is_plain_directory(temp.join("VelkoInstaller"));
     EXPECT_TRUE(plain && *plain);
@@ -434,13 +435,13 @@ TEST(InstallerDataFolder, ALinkInItsPlaceIsNeverFollowed) {
 TEST(InstallerDataFolder, ALaterCallSetsALoosenedFolderAsideAndLocksTheNewOne) {
   ScopedTempDir temp;
   ScopedEnvironment programData("ProgramData", temp.path());
-  ASSERT_TRUE(downloads_folder());
+  ASSERT_TRUE(win::downloads_folder());
   SKIP_WITHOUT_FILE_SECURITY(temp);
   // Loosen it again behind the program's back.
   test::let_everyone_change(temp.join("VelkoInstaller"));
   ASSERT_FALSE(read_security(temp.join("VelkoInstaller")).isProtected);
 
-  const auto prepared = prepare_installer_data_folder();
+  const auto prepared = win::prepare_installer_data_folder();
   ASSERT_TRUE(prepared) << prepared.error();
   EXPECT_EQ(*prepared, temp.join("VelkoInstaller"));
   EXPECT_EQ(set_aside_folders(temp).size(), 1u);

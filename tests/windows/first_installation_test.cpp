@@ -66,12 +66,10 @@ class FirstInstallation : public ::testing::Test {
     TestService::put_file(kInstallerName, installer);
     auto digest = sha256_of_file(own_program_path());
     ASSERT_TRUE(digest);
-    ReleasePolicy policy;
     policy.latestVersion = kVersion;
     policy.downloadUrl = "https://" + TestService::host() + "/v1/downloads/" + kInstallerName;
     policy.updateSha256 = *digest;
     policy.installerBytes = installer.size();
-    ASSERT_TRUE(store_policy(bootstrap_state(), policy));
   }
   void TearDown() override {
     remove_webview2_registration();
@@ -79,7 +77,7 @@ class FirstInstallation : public ::testing::Test {
   }
 
   std::vector<WorkerEvent> run(bool webView2Present, bool workbenchCurrent) {
-    return run_installation_to_end(webView2Present, workbenchCurrent, directory);
+    return run_installation_to_end(webView2Present, workbenchCurrent, directory, policy);
   }
 
   std::size_t installer_requests() {
@@ -91,6 +89,7 @@ class FirstInstallation : public ::testing::Test {
   }
 
   std::string installer;
+  ReleasePolicy policy;
   ScopedTempDir temp;
   ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
   ScopedEnvironment localAppData{"LOCALAPPDATA", temp.join("LocalAppData")};
@@ -130,7 +129,7 @@ TEST_F(FirstInstallation, EverythingOnAnEmptyMachine) {
   EXPECT_EQ(read_file(temp.join("standin.log")), "/silent /install\n");
   EXPECT_EQ(installer_requests(), 1u);
   EXPECT_TRUE(read_file(temp.join("ProgramData") + "\\VelkoInstaller\\downloads\\" + kInstallerName) == installer);
-  EXPECT_EQ(check_installed_workbench(directory), WorkbenchInstallState::Current);
+  EXPECT_EQ(check_installed_workbench(directory, policy.latestVersion), WorkbenchInstallState::Current);
   EXPECT_EQ(read_file(temp.join("ProgramData") + "\\VelkoInstaller\\install-location.txt"), directory);
 
   const std::string launcher = directory + "\\运行组件\\VelkoTarn工作台启动器.exe";

@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "app/bootstrap_state.h"
-#include "common/utf.h"
+#include "ascii_lower.h"
 #include "download/download_store.h"
 #include "detect/component_detection.h"
 #include "install/installation.h"
@@ -40,7 +40,7 @@ class Installation : public ::testing::Test {
   }
 
   std::vector<WorkerEvent> run(bool webView2Present, bool workbenchCurrent) {
-    return run_installation_to_end(webView2Present, workbenchCurrent, directory);
+    return run_installation_to_end(webView2Present, workbenchCurrent, directory, no_policy_yet());
   }
 
   std::string downloads() const { return temp.join("ProgramData") + "\\VelkoInstaller\\downloads"; }
@@ -63,11 +63,11 @@ TEST_F(Installation, TheCarriedBootstrapperIsTheBuiltStandIn) {
 
 // Detection recognises the file this program writes out as a staged bootstrapper.
 TEST_F(Installation, TheWrittenBootstrapperCountsAsStaged) {
-  EXPECT_FALSE(detect_components().staged[4]);
+  EXPECT_FALSE(detect_components(std::nullopt).staged[staged_index(ComponentKind::WebView2Runtime)]);
   auto written = write_out_webview2_bootstrapper();
   ASSERT_TRUE(written) << written.error();
   EXPECT_EQ(*written, downloads() + "\\MicrosoftEdgeWebview2Setup.exe");
-  EXPECT_TRUE(detect_components().staged[4]);
+  EXPECT_TRUE(detect_components(std::nullopt).staged[staged_index(ComponentKind::WebView2Runtime)]);
 }
 
 TEST_F(Installation, NothingMissingDeploysTheLauncherOnly) {
@@ -165,6 +165,14 @@ TEST_F(Installation, RunningWorkbenchStopsTheRunBeforeAnything) {
                         WorkerEvent::install_failed("VelkoTarn工作台仍在退出，请稍候重新检测后继续更新。")});
   EXPECT_FALSE(file_exists(standin_log()));
   EXPECT_FALSE(file_exists(downloads() + "\\MicrosoftEdgeWebview2Setup.exe"));
+}
+
+// The worker gets the policy as it was when it started: without one there is nothing to stage
+// for the workbench, and nothing is run.
+TEST_F(Installation, WithoutAPolicyTheWorkbenchIsNeitherStagedNorRun) {
+  const auto events = run_installation_to_end(true, false, directory, no_policy_yet());
+  EXPECT_EQ(events, std::vector<WorkerEvent>{WorkerEvent::install_failed(kPolicyNotYetKnown)});
+  EXPECT_FALSE(file_exists(standin_log()));
 }
 
 // A file that does not hash to what was verified is never started.

@@ -9,7 +9,7 @@
 #include "app/bootstrap_state.h"
 #include "policy/download_address.h"
 #include "policy/policy_fetch.h"
-#include "policy/policy_worker.h"
+#include "app/policy_check.h"
 #include "support/test_service.h"
 
 namespace velko {

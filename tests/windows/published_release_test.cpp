@@ -13,7 +13,8 @@
 #include "download/download_store.h"
 #include "download/staging.h"
 #include "download/staging_rules.h"
-#include "install/install_manifest.h"
+#include "detect/install_manifest.h"
+#include "policy/download_address.h"
 #include "policy/policy_fetch.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
@@ -87,7 +88,7 @@ TEST_P(PublishedRelease, APartialFileIsResumedWithOneRange) {
 
   StagedFiles staged;
   auto [sender, receiver] = make_event_channel();
-  const auto result = stage_packages(ComponentKind::Workbench,
+  const auto result = stage_packages(ComponentKind::Workbench, component_display_name(ComponentKind::Workbench, kVersion),
                                      {PackageDescriptor{fileName, address_of(kVersion), digest_, installer_.size()}},
                                      staged, sender);
   ASSERT_TRUE(result) << result.error();

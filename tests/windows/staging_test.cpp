@@ -49,6 +49,7 @@ std::string lower(std::string text) {
   return text;
 }
 
+constexpr char kVersionText[] = "1.4.2";  // the release the progress texts name
 constexpr char kHeldElsewhere[] = "另一个助手正在下载同一文件，请等待其完成后重试。";
 
 // Size from the folder entry: readable while another handle holds the file unshared.
@@ -84,7 +85,7 @@ class StagingTest : public ::testing::Test {
 
   std::expected<void, std::string> stage(const std::vector<PackageDescriptor>& packages,
                                          ComponentKind kind = ComponentKind::Workbench) {
-    return stage_packages(kind, packages, staged_, channel_.first);
+    return stage_packages(kind, component_display_name(kind, kVersionText), packages, staged_, channel_.first);
   }
 
   std::vector<WorkerEvent> events() {
@@ -117,7 +118,7 @@ TEST_F(StagingTest, AVerifiedFinalFileIsReusedWithoutAnyRequest) {
     ASSERT_EQ(published.size(), 2u);
     EXPECT_EQ(published[0], WorkerEvent::download_progress(ComponentKind::Workbench, 100,
                                                            "正在下载 " +
-                                                               component_display_name(ComponentKind::Workbench) +
+                                                               component_display_name(ComponentKind::Workbench, kVersionText) +
                                                                " · 100% · 0.3 MB"));
     EXPECT_EQ(published[1], WorkerEvent::component_ready(ComponentKind::Workbench));
     EXPECT_EQ(staged_.at(ComponentKind::Workbench), std::vector<std::string>{in_downloads("工作台安装包.exe")});
@@ -248,6 +249,7 @@ TEST_F(StagingTest, AResumedRequestAppendsAndCountsTheBytesOnDisk) {
   // 1,000 of 200,000 bytes: the first event already counts them.
   EXPECT_EQ(published[0].percent, 0);
   EXPECT_EQ(published[0], download_progress_event(DownloadProgressContext{0, 200'000, ComponentKind::Workbench,
+                                                                          component_display_name(ComponentKind::Workbench, kVersionText),
                                                                           channel_.first},
                                                   1000));
   EXPECT_EQ(published[published.size() - 2].percent, 100);
@@ -350,7 +352,7 @@ TEST_F(StagingTest, TwoPackagesShowTheWholeSizeWithThePercentRunningAcross) {
     ASSERT_EQ(event.tag, WorkerEventTag::DownloadProgress);
     EXPECT_EQ(event.component, ComponentKind::Workbench);
     EXPECT_TRUE(event.text->ends_with("% · 30.0 MB")) << *event.text;
-    EXPECT_EQ(*event.text, "正在下载 " + component_display_name(ComponentKind::Workbench) + " · " +
+    EXPECT_EQ(*event.text, "正在下载 " + component_display_name(ComponentKind::Workbench, kVersionText) + " · " +
                                std::to_string(event.percent) + "% · 30.0 MB");
     EXPECT_GE(event.percent, previous);
     previous = event.percent;
@@ -469,7 +471,7 @@ TEST_F(StagingTest, TwoCopiesOfTheSamePackageTheSecondFailsAtOnceAndTheFirstFini
   auto firstChannel = make_event_channel();
   std::expected<void, std::string> first = std::unexpected(std::string("not run"));
   std::thread firstCopy(
-      [&] { first = stage_packages(ComponentKind::Workbench, {package}, firstStaged, firstChannel.first); });
+      [&] { first = stage_packages(ComponentKind::Workbench, "VelkoTarn工作台", {package}, firstStaged, firstChannel.first); });
   const ULONGLONG waitStart = ::GetTickCount64();
   while (size_on_disk(partial).value_or(0) == 0 && ::GetTickCount64() - waitStart < 20'000) ::Sleep(10);
   const std::uint64_t arrived = size_on_disk(partial).value_or(0);

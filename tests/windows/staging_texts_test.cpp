@@ -14,6 +14,7 @@
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
+#include "win/data_folder.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -59,7 +60,8 @@ class StagingTexts : public ::testing::Test {
   std::string in_downloads(const std::string& name) const { return downloads() + "\\" + name; }
 
   std::expected<void, std::string> stage(const PackageDescriptor& package) {
-    return stage_packages(ComponentKind::Workbench, {package}, staged_, channel_.first);
+    return stage_packages(ComponentKind::Workbench, component_display_name(ComponentKind::Workbench, "1.4.2"), {package},
+                          staged_, channel_.first);
   }
   std::vector<WorkerEvent> events() {
     std::vector<WorkerEvent> all;
@@ -77,7 +79,7 @@ class StagingTexts : public ::testing::Test {
 TEST_F(StagingTexts, AResumedDownloadsFirstReportCountsTheBytesOnDisk) {
   const std::string bytes = numbered_bytes(400'000);
   const PackageDescriptor package = serve("a.exe", bytes);
-  ASSERT_TRUE(downloads_folder());
+  ASSERT_TRUE(win::downloads_folder());
   write_file(in_downloads("a.partial"), bytes.substr(0, 300'000));
   const auto result = stage(package);
   ASSERT_TRUE(result) << result.error();
@@ -87,7 +89,7 @@ TEST_F(StagingTexts, AResumedDownloadsFirstReportCountsTheBytesOnDisk) {
   EXPECT_EQ(read_file(in_downloads("a.exe")), bytes);
   const auto published = events();
   ASSERT_GE(published.size(), 3u);
-  const std::string name = component_display_name(ComponentKind::Workbench);
+  const std::string name = component_display_name(ComponentKind::Workbench, "1.4.2");
   EXPECT_EQ(published[0], WorkerEvent::download_progress(ComponentKind::Workbench, 75,
                                                          "正在下载 " + name + " \u00B7 75% \u00B7 0.4 MB"));
   for (std::size_t i = 1; i + 1 < published.size(); ++i) {
@@ -101,13 +103,13 @@ TEST_F(StagingTexts, AResumedDownloadsFirstReportCountsTheBytesOnDisk) {
 // a real folder made. Wine removes a Unix link to a folder that holds something only as a
 // failure, so there the folder is refused instead; what the link leads to is untouched either way.
 TEST_F(StagingTexts, ALinkWhereTheDownloadFolderBelongsIsRemovedNotWrittenThrough) {
-  ASSERT_TRUE(downloads_folder());
+  ASSERT_TRUE(win::downloads_folder());
   ASSERT_TRUE(::RemoveDirectoryW(win::wide(downloads()).c_str()));
   test::make_directories(temp_.join("elsewhere"));
   write_file(temp_.join("elsewhere\\kept.txt"), "kept");
   test::make_directory_link(downloads(), temp_.join("elsewhere"));
 
-  const auto folder = downloads_folder();
+  const auto folder = win::downloads_folder();
   const auto written = write_out_webview2_bootstrapper();
   if (folder) {
     EXPECT_EQ(*folder, downloads());
@@ -155,7 +157,7 @@ class ReadOnlyMapping {
 TEST_F(StagingTexts, APartialFileThatCannotBeEmptiedIsReported) {
   const std::string bytes = numbered_bytes(100'000);
   const PackageDescriptor package = serve("a.exe", bytes);
-  ASSERT_TRUE(downloads_folder());
+  ASSERT_TRUE(win::downloads_folder());
   std::string wrong = bytes;
   wrong[10] ^= 1;
   write_file(in_downloads("a.partial"), wrong);
@@ -178,7 +180,7 @@ TEST_F(StagingTexts, APartialFileThatCannotBeEmptiedIsReported) {
 // refuses to delete it and it stays as it was; Wine marks it for deletion, which waits for the
 // mapping, and refuses to create the new file over it. Either way nothing is written out.
 TEST_F(StagingTexts, TheBootstrapperIsNotWrittenOverAMappedTemporaryFile) {
-  ASSERT_TRUE(downloads_folder());
+  ASSERT_TRUE(win::downloads_folder());
   const std::string part = in_downloads("MicrosoftEdgeWebview2Setup.exe.part");
   write_file(part, "an older copy, mapped");
   std::expected<std::string, std::string> written;

@@ -46,13 +46,8 @@ std::string error_of(const std::expected<void, std::string>& result) {
   return result ? std::string("<success>") : result.error();
 }
 
-void clear_policy() {
-  bootstrap_state().policySlot.access([](std::optional<ReleasePolicy>& slot) { slot.reset(); });
-}
-
-void set_policy(const std::string& version, const std::string& sha256 = std::string(64, 'A'),
-                std::uint64_t bytes = 1) {
-  ASSERT_TRUE(store_policy(bootstrap_state(), ReleasePolicy{version, "https://h/x", sha256, bytes}));
+ReleasePolicy policy_for(const std::string& version, const std::string& sha256, std::uint64_t bytes) {
+  return ReleasePolicy{version, "https://h/x", sha256, bytes};
 }
 
 void set_file_age(const std::string& path, int secondsAgo) {
@@ -84,11 +79,9 @@ struct ManifestFixture : ::testing::Test {
   std::string install = dir.join("工作台");
   std::string exe = install + "\\VelkoTarn工作台.exe";
   void SetUp() override {
-    clear_policy();
     test::make_directories(install);
     test::write_file(exe, "MZ");
   }
-  void TearDown() override { clear_policy(); }
   void write_manifest(const std::string& text) { test::write_file(install + "\\install-manifest.json", text); }
 };
 
@@ -108,11 +101,10 @@ TEST_F(ManifestFixture, ProductSpelledDifferently) {
 }
 
 TEST_F(ManifestFixture, InvalidVersionsMakeStateNone) {
-  set_policy("1.0.0");
   for (const char* version : {"1.2", "1.02.3"}) {
     write_manifest(manifest_json(install, exe, version));
     EXPECT_FALSE(has_valid_installation(install)) << version;
-    EXPECT_EQ(check_installed_workbench(install), WorkbenchInstallState::None) << version;
+    EXPECT_EQ(check_installed_workbench(install, "1.0.0"), WorkbenchInstallState::None) << version;
   }
 }
 
@@ -158,14 +150,11 @@ TEST_F(ManifestFixture, DuplicateMemberOnDisk) {
 
 TEST_F(ManifestFixture, StatesAgainstThePolicy) {
   write_manifest(manifest_json(install, exe, "1.4.0"));
-  EXPECT_EQ(check_installed_workbench(install), WorkbenchInstallState::Older);  // no policy known
-  set_policy("1.4.0");
-  EXPECT_EQ(check_installed_workbench(install), WorkbenchInstallState::Current);
-  set_policy("1.3.9");
-  EXPECT_EQ(check_installed_workbench(install), WorkbenchInstallState::Current);
-  set_policy("1.10.0");
-  EXPECT_EQ(check_installed_workbench(install), WorkbenchInstallState::Older);
-  EXPECT_EQ(check_installed_workbench(dir.join("nothing")), WorkbenchInstallState::None);
+  EXPECT_EQ(check_installed_workbench(install, std::nullopt), WorkbenchInstallState::Older);  // no policy known
+  EXPECT_EQ(check_installed_workbench(install, "1.4.0"), WorkbenchInstallState::Current);
+  EXPECT_EQ(check_installed_workbench(install, "1.3.9"), WorkbenchInstallState::Current);
+  EXPECT_EQ(check_installed_workbench(install, "1.10.0"), WorkbenchInstallState::Older);
+  EXPECT_EQ(check_installed_workbench(dir.join("nothing"), "1.4.0"), WorkbenchInstallState::None);
 }
 
 TEST(PlainFile, FilesDirectoriesAndLinks) {
@@ -200,14 +189,14 @@ struct InstallerRunFixture : ::testing::Test {
     test::write_file(staged, installerBytes);
     const auto digest = sha256_of_file(staged);
     ASSERT_TRUE(digest);
-    set_policy(kStandInVersion, *digest, installerBytes.size());
+    policy = policy_for(kStandInVersion, *digest, installerBytes.size());
   }
-  void TearDown() override { clear_policy(); }
+  ReleasePolicy policy;
 };
 
 TEST_F(InstallerRunFixture, GoodInstallerLeavesACurrentInstallationAndTheRecord) {
-  ASSERT_EQ(run_workbench_installer(staged, install), (std::expected<void, std::string>{}));
-  EXPECT_EQ(check_installed_workbench(install), WorkbenchInstallState::Current);
+  ASSERT_EQ(run_workbench_installer(staged, install, policy), (std::expected<void, std::string>{}));
+  EXPECT_EQ(check_installed_workbench(install, policy.latestVersion), WorkbenchInstallState::Current);
   EXPECT_EQ(test::read_file(record), install);
   EXPECT_FALSE(test::file_exists(record + ".part"));
   EXPECT_TRUE(entries_of(runs).empty());
@@ -218,7 +207,7 @@ TEST_F(InstallerRunFixture, FailureWithAFreshReportGivesItsBytes) {
   const std::string text = "安装失败：磁盘空间不足。\r\n第二行 \"quoted\"";
   ScopedEnvironment exitCode("VELKO_STANDIN_INSTALLER_EXIT", "5");
   ScopedEnvironment reportText("VELKO_STANDIN_INSTALLER_REPORT", text);
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)), text);
+  EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), text);
   EXPECT_TRUE(entries_of(runs).empty());
   EXPECT_FALSE(test::file_exists(record));
   EXPECT_TRUE(test::file_exists(report));  // never removed
@@ -229,27 +218,27 @@ TEST_F(InstallerRunFixture, FailureWithOnlyAStaleReportGivesTheExitCode) {
   test::write_file(report, "上一次安装的旧错误。");
   set_file_age(report, 3600);
   ScopedEnvironment exitCode("VELKO_STANDIN_INSTALLER_EXIT", "5");
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "IDE 安装任务返回错误码 5。");
+  EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "IDE 安装任务返回错误码 5。");
   EXPECT_EQ(test::read_file(report), "上一次安装的旧错误。");  // left as it was
 }
 
 TEST_F(InstallerRunFixture, FailureWithoutReportOrWithABlankOne) {
   {
     ScopedEnvironment exitCode("VELKO_STANDIN_INSTALLER_EXIT", "5");
-    EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "IDE 安装任务返回错误码 5。");
+    EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "IDE 安装任务返回错误码 5。");
   }
   {
     ScopedEnvironment exitCode("VELKO_STANDIN_INSTALLER_EXIT", "-1073741819");
     ScopedEnvironment reportText("VELKO_STANDIN_INSTALLER_REPORT", " \r\n ");
-    EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "IDE 安装任务返回错误码 -1073741819。");
+    EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "IDE 安装任务返回错误码 -1073741819。");
   }
 }
 
 TEST_F(InstallerRunFixture, SuccessWithAnOlderManifestIsRefused) {
   ScopedEnvironment version("VELKO_STANDIN_INSTALLER_VERSION", "1.0.0");
-  set_policy("1.0.1", *sha256_of_file(staged), installerBytes.size());
+  policy = policy_for("1.0.1", *sha256_of_file(staged), installerBytes.size());
   // The run's own copy carries the policy's version in its name.
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)),
+  EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)),
             "工作台安装任务已结束，但安装结果与本次发布文件不一致。");
   EXPECT_FALSE(test::file_exists(record));
   EXPECT_TRUE(has_valid_installation(install));  // installed, just not this release
@@ -265,7 +254,7 @@ TEST_F(InstallerRunFixture, ExistingRunDirectoriesSendTheCopyToTheNextAttempt) {
   test::make_directories(prefix + "1");
   const std::string self = dir.join("self.txt");
   ScopedEnvironment selfRecord("VELKO_STANDIN_INSTALLER_SELF", self);
-  ASSERT_EQ(run_workbench_installer_at(staged, install, moment), (std::expected<void, std::string>{}));
+  ASSERT_EQ(run_workbench_installer_at(staged, install, policy, moment), (std::expected<void, std::string>{}));
   EXPECT_TRUE(equal_ignoring_ascii_case(test::read_file(self),
                                         prefix + "2\\VelkoTarnWorkbench-Setup-v" + kStandInVersion + ".exe"))
       << test::read_file(self);
@@ -283,7 +272,7 @@ TEST_F(InstallerRunFixture, SixteenExistingRunDirectoriesGiveUp) {
     test::make_directories(runs + "\\v" + kStandInVersion + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
                            std::to_string(nanos) + "-" + std::to_string(attempt));
   }
-  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, moment)),
+  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, policy, moment)),
             "无法创建唯一的安装程序独立运行副本，请稍后重试。");
   EXPECT_FALSE(has_valid_installation(install));
 }
@@ -294,7 +283,7 @@ TEST_F(InstallerRunFixture, StagedInstallerOneByteShortIsRefusedWithoutHashing) 
   win::unique_file exclusive(
       ::CreateFileW(win::wide(staged).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(exclusive);
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "待运行的工作台安装包校验失败，已停止安装。");
+  EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "待运行的工作台安装包校验失败，已停止安装。");
   EXPECT_FALSE(test::file_exists(runs));
 }
 
@@ -303,7 +292,7 @@ TEST_F(InstallerRunFixture, LockedStagedInstallerOfTheRightSizeIsHashed) {
   win::unique_file exclusive(
       ::CreateFileW(win::wide(staged).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(exclusive);
-  const auto result = run_workbench_installer(staged, install);
+  const auto result = run_workbench_installer(staged, install, policy);
   ASSERT_FALSE(result);
   EXPECT_NE(result.error(), "待运行的工作台安装包校验失败，已停止安装。");
 }
@@ -312,33 +301,28 @@ TEST_F(InstallerRunFixture, StagedInstallerWithOneByteChangedIsRefused) {
   std::string changed = installerBytes;
   changed[changed.size() / 2] ^= 0x01;
   test::write_file(staged, changed);
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "待运行的工作台安装包校验失败，已停止安装。");
+  EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "待运行的工作台安装包校验失败，已停止安装。");
   EXPECT_FALSE(has_valid_installation(install));
 }
 
 TEST_F(InstallerRunFixture, DigestIsComparedIgnoringCase) {
   std::string lower = *sha256_of_file(staged);
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'F' ? c + 32 : c);
-  set_policy(kStandInVersion, lower, installerBytes.size());
-  EXPECT_EQ(run_workbench_installer(staged, install), (std::expected<void, std::string>{}));
-}
-
-TEST_F(InstallerRunFixture, NoPolicyNoRun) {
-  clear_policy();
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)), kPolicyNotYetKnown);
+  policy = policy_for(kStandInVersion, lower, installerBytes.size());
+  EXPECT_EQ(run_workbench_installer(staged, install, policy), (std::expected<void, std::string>{}));
 }
 
 TEST_F(InstallerRunFixture, RunDirectoriesFolderThatIsALinkIsRefused) {
   test::make_directories(installerData);
   test::make_directories(dir.join("elsewhere"));
   test::make_directory_link(runs, dir.join("elsewhere"));
-  EXPECT_EQ(error_of(run_workbench_installer(staged, install)), "安装程序独立运行目录不是受支持的普通目录，已停止安装。");
+  EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "安装程序独立运行目录不是受支持的普通目录，已停止安装。");
 }
 
 // A clock set before 1970 cannot name a run directory: nothing is created or run.
 TEST_F(InstallerRunFixture, AClockBeforeTheEpochRunsNothing) {
   const auto beforeEpoch = std::chrono::system_clock::time_point{} - std::chrono::seconds(1);
-  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, beforeEpoch)),
+  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, policy, beforeEpoch)),
             "系统时间异常，无法创建安装程序独立运行副本。");
   EXPECT_TRUE(entries_of(runs).empty());
   EXPECT_FALSE(test::file_exists(install));

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <expected>
 #include <string>
 #include <vector>
 
 #include "app/event_channel.h"
 #include "app/worker_event.h"
+#include "policy/release_policy.h"
 
 #include <ostream>
 
@@ -21,9 +23,14 @@ namespace velko::test {
 void write_valid_installation(const std::string& directory, const std::string& version = "1.0.0",
                               const std::string& program = "stand-in workbench");
 
-// Runs the installation worker to its end on this thread; every event it published, in order.
+using PolicyResult = std::expected<ReleasePolicy, std::string>;
+// What the worker is given while no policy has been fetched.
+PolicyResult no_policy_yet();
+
+// Runs the installation worker to its end on this thread with `policy`; every event it
+// published, in order.
 std::vector<WorkerEvent> run_installation_to_end(bool webView2Present, bool workbenchCurrent,
-                                                 const std::string& installDirectory);
+                                                 const std::string& installDirectory, const PolicyResult& policy);
 
 // Every event queued so far, oldest first.
 std::vector<WorkerEvent> drain_events(EventReceiver& receiver);

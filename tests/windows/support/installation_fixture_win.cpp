@@ -2,6 +2,8 @@
 
 #include "install/installation.h"
 
+#include "app/bootstrap_state.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -57,14 +59,16 @@ void write_valid_installation(const std::string& directory, const std::string& v
                  version + "\"}");
 }
 
+PolicyResult no_policy_yet() { return std::unexpected(std::string(kPolicyNotYetKnown)); }
+
 std::vector<WorkerEvent> run_installation_to_end(bool webView2Present, bool workbenchCurrent,
-                                                 const std::string& installDirectory) {
+                                                 const std::string& installDirectory, const PolicyResult& policy) {
   auto [sender, receiver] = make_event_channel();
   InstallRequest request;
   request.webView2Present = webView2Present;
   request.workbenchCurrent = workbenchCurrent;
   request.installDirectory = installDirectory;
-  run_installation(request, sender);
+  run_installation(request, policy, sender);
   return drain_events(receiver);
 }
 

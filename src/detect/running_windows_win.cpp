@@ -1,12 +1,6 @@
-#include "detect/classify_windows.h"
+#include "detect/running_windows.h"
 
 #include <windows.h>
-
-#include "app/bootstrap_state.h"
-#include "detect/component_detection.h"
-#include "detect/environment_assembly.h"
-#include "detect/windows_version.h"
-#include "install/workbench_installer.h"
 
 namespace velko {
 namespace {
@@ -31,13 +25,6 @@ std::optional<WindowsVersion> read_windows_version() {
 
 }  // namespace
 
-void classify_windows(BootstrapState& state) {
-  const SystemClassification system = classify_version(read_windows_version());
-  std::optional<ComponentPresence> components;
-  if (system.supported) components = detect_components();
-  std::optional<WorkbenchInstallState> installed;
-  if (state.installDirectory) installed = check_installed_workbench(*state.installDirectory);
-  apply_classification(state, system, components, installed);
-}
+SystemClassification classify_running_windows() { return classify_version(read_windows_version()); }
 
 }  // namespace velko

@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "detect/component_detection.h"
 #include "detect/environment_report.h"
 #include "detect/windows_version.h"
 
@@ -12,10 +11,10 @@ struct BootstrapState;
 
 // Stores one classification's findings into the state: a new report replacing the old one
 // as a whole, `currentComponent`, and (only when a workbench check was made, i.e. an install
-// directory is set) `workbenchState` and `updateMode`. `components` is given on a supported
-// system only; without it every present and staged flag is false.
+// directory is set) `workbenchState` and `updateMode`. `components` (the flags detection found)
+// is given on a supported system only; without it every present and staged flag is false.
 void apply_classification(BootstrapState& state, const SystemClassification& system,
-                          const std::optional<ComponentPresence>& components,
+                          std::optional<EnvironmentReport> components,
                           std::optional<WorkbenchInstallState> installedWorkbench);
 
 }  // namespace velko

@@ -45,14 +45,4 @@ bool manifest_describes_installation(const InstallManifest& manifest, const std:
 WorkbenchInstallState installed_workbench_state(const std::optional<InstallManifest>& manifest,
                                                 const std::optional<std::string>& latestVersion);
 
-// "v{version}-{pid}-{nanos}-{attempt}": one private run directory of the workbench installer.
-std::string installer_run_directory_name(std::string_view version, std::uint32_t processId, std::uint64_t nanos,
-                                         unsigned attempt);
-// "VelkoTarnWorkbench-Setup-v{version}.exe"
-std::string workbench_installer_file_name(std::string_view version);
-
-// The error text of a failed installer run: the installer's own report when it wrote one
-// during this run (`freshReport`) and it holds more than white space, else the exit code text.
-std::string installer_failure_text(const std::optional<std::string>& freshReport, std::string_view signedExitCode);
-
 }  // namespace velko

@@ -1,4 +1,4 @@
-#include "install/install_manifest.h"
+#include "detect/install_manifest.h"
 
 #include <nlohmann/json.hpp>
 
@@ -140,21 +140,6 @@ WorkbenchInstallState installed_workbench_state(const std::optional<InstallManif
   const auto order = compare_versions(manifest->version, *latestVersion);
   if (!order) return WorkbenchInstallState::None;
   return *order < 0 ? WorkbenchInstallState::Older : WorkbenchInstallState::Current;
-}
-
-std::string installer_run_directory_name(std::string_view version, std::uint32_t processId, std::uint64_t nanos,
-                                         unsigned attempt) {
-  return "v" + std::string(version) + "-" + std::to_string(processId) + "-" + std::to_string(nanos) + "-" +
-         std::to_string(attempt);
-}
-
-std::string workbench_installer_file_name(std::string_view version) {
-  return "VelkoTarnWorkbench-Setup-v" + std::string(version) + ".exe";
-}
-
-std::string installer_failure_text(const std::optional<std::string>& freshReport, std::string_view signedExitCode) {
-  if (freshReport && is_valid_utf8(*freshReport) && !trim_unicode_space(*freshReport).empty()) return *freshReport;
-  return "IDE 安装任务返回错误码 " + std::string(signedExitCode) + "。";
 }
 
 }  // namespace velko

@@ -1,0 +1,40 @@
+#include "detect/installed_workbench.h"
+
+#include "common/win_path.h"
+#include "detect/running_workbench.h"
+#include "win/file_identity.h"
+
+namespace velko {
+
+std::optional<InstallManifest> read_install_manifest(const std::string& directory) {
+  const std::string manifestPath = path_join(directory, kInstallManifestName);
+  const std::string executable = path_join(directory, kWorkbenchExecutableName);
+  if (!win::is_plain_file(manifestPath) || !win::is_plain_file(executable)) return std::nullopt;
+  const auto text = win::read_whole_file(manifestPath);
+  if (!text) return std::nullopt;
+  auto manifest = parse_install_manifest(*text);
+  // A drive letter may still name a share; such a path is never opened either.
+  const auto sameLocalPath = [](const std::string& a, const std::string& b) {
+    return win::is_local_path(a) && win::same_path(a, b);
+  };
+  if (!manifest || !manifest_describes_installation(*manifest, directory, executable, sameLocalPath)) {
+    return std::nullopt;
+  }
+  return manifest;
+}
+
+bool has_valid_installation(const std::string& directory) { return read_install_manifest(directory).has_value(); }
+
+WorkbenchInstallState check_installed_workbench(const std::string& directory,
+                                                const std::optional<std::string>& latestVersion) {
+  return installed_workbench_state(read_install_manifest(directory), latestVersion);
+}
+
+std::expected<std::string, std::string> workbench_executable(const std::string& directory) {
+  if (!has_valid_installation(directory)) {
+    return std::unexpected(std::string("工作台安装清单或主程序不完整，无法安全启动。"));
+  }
+  return path_join(directory, kWorkbenchExecutableName);
+}
+
+}  // namespace velko
