@@ -18,6 +18,7 @@
 #include "download/download_store.h"
 #include "download/staging.h"
 #include "support/test_service.h"
+#include "win/http_request.h"
 #include "win/http_session.h"
 #include "win/module_path.h"
 #include "win/wide.h"
@@ -74,18 +75,18 @@ std::uint64_t bare_winhttp_loop(const std::string& name, const std::string& writ
     file = ::CreateFileW(win::wide(writeTo).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   }
-  auto session = win::open_http_session(L"VelkoOnlineInstaller/1.0.0");
-  win::apply_session_settings(session.get(), false);
-  auto connection = win::connect_http(session.get(), test::TestService::host(), test::TestService::http_port());
-  auto request = win::open_http_request(connection.get(), L"GET", "/v1/downloads/" + name, false);
-  if (!request || !win::send_http_request(request.get()) || !win::receive_http_response(request.get())) return 0;
+  const std::string host = test::TestService::host();
+  const std::string path = "/v1/downloads/" + name;
+  const auto answer = win::open_service_request(L"GET", {host, test::TestService::http_port(), path, false});
+  if (!answer) return 0;
+  const HINTERNET request = answer->request.get();
   std::vector<std::uint8_t> buffer(kMiB);
   std::uint64_t total = 0;
   for (;;) {
     DWORD available = 0;
-    if (!win::query_http_data_available(request.get(), available) || available == 0) break;
+    if (!win::query_http_data_available(request, available) || available == 0) break;
     DWORD read = 0;
-    if (!win::read_http_data(request.get(), buffer.data(), std::min<DWORD>(available, kMiB), read) || read == 0) break;
+    if (!win::read_http_data(request, buffer.data(), std::min<DWORD>(available, kMiB), read) || read == 0) break;
     if (file != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       ::WriteFile(file, buffer.data(), read, &written, nullptr);

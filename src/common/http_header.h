@@ -6,6 +6,11 @@
 
 namespace velko {
 
+// The user agent of every request to the download service. It is part of the service's
+// contract, not the program's version: a release with a new version number still announces
+// itself with exactly this text.
+inline constexpr char kServiceUserAgent[] = "VelkoOnlineInstaller/1.0.0";
+
 // A Content-Length header value: decimal digits only (blanks around them allowed), no
 // overflow, else nothing. Servers' lengths are read as text because the numeric header query
 // of some WinHTTP versions clips values above 2 GiB.

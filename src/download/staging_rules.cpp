@@ -76,9 +76,7 @@ bool partial_overflows(std::uint64_t bytesInPartial, std::uint64_t expectedSize)
   return bytesInPartial > expectedSize;
 }
 
-PackageDiskState package_disk_state(bool finalMatches, std::optional<std::uint64_t> partialSize,
-                                    std::uint64_t expectedSize) {
-  if (finalMatches) return PackageDiskState::Staged;
+PackageDiskState package_disk_state(std::optional<std::uint64_t> partialSize, std::uint64_t expectedSize) {
   if (!partialSize) return PackageDiskState::Absent;
   if (*partialSize >= expectedSize) return PackageDiskState::CompleteButUnchecked;
   return PackageDiskState::Interrupted;

@@ -54,16 +54,14 @@ std::uint64_t advance_written(std::uint64_t written, std::uint64_t bytesRead, st
 // there is nothing left worth reading.
 bool partial_overflows(std::uint64_t bytesInPartial, std::uint64_t expectedSize);
 
-// Where a package stands on disk; decided afresh from the files at every run.
+// Where a package's partial file stands, once the final file was found missing or wrong; decided
+// afresh from the files at every run.
 enum class PackageDiskState {
-  Absent,               // no final file, no partial file
+  Absent,               // no partial file
   Interrupted,          // a partial file shorter than the package
   CompleteButUnchecked, // a partial file at least as long as the package
-  Staged,               // the final file has the package's size and digest
 };
-// `finalMatches`: the final file exists with the expected size and digest.
-PackageDiskState package_disk_state(bool finalMatches, std::optional<std::uint64_t> partialSize,
-                                    std::uint64_t expectedSize);
+PackageDiskState package_disk_state(std::optional<std::uint64_t> partialSize, std::uint64_t expectedSize);
 
 // A file that is being downloaded or written out is held open by one copy of the program and
 // shared with nobody. When opening it fails with `openError` (a Windows code) because another

@@ -1,7 +1,6 @@
 #include "download/staging.h"
 
 #include <windows.h>
-#include <winhttp.h>
 
 #include <algorithm>
 #include <optional>
@@ -12,11 +11,10 @@
 #include "download/download_store.h"
 #include "download/open_file_digest.h"
 #include "policy/download_address.h"
-#include "policy/policy_request.h"
 #include "win/data_folder.h"
+#include "win/http_request.h"
 #include "win/http_session.h"
 #include "win/os_error.h"
-#include "win/system_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -24,11 +22,18 @@ namespace velko {
 namespace {
 
 constexpr DWORD kReadBytes = 1'048'576;
-// Downloads are large and may stall on slow lines: longer than the policy request's limits.
-constexpr int kResolveTimeoutMs = 30'000;
-constexpr int kConnectTimeoutMs = 30'000;
-constexpr int kSendTimeoutMs = 30'000;
-constexpr int kReceiveTimeoutMs = 120'000;
+// Downloads are large and may stall on slow lines: longer than the session's usual time-outs.
+constexpr win::HttpTimeouts kDownloadTimeouts{30'000, 30'000, 30'000, 120'000};
+
+constexpr win::HttpStepTexts kDownloadSteps{
+    .session = "初始化下载服务失败",
+    .connect = "连接下载服务器失败",
+    .open = "创建下载请求失败",
+    .addHeader = "恢复下载失败",
+    .send = "发送下载请求失败",
+    .receive = "接收下载响应失败",
+    .status = "读取下载状态失败",
+};
 
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
@@ -45,18 +50,6 @@ std::optional<std::uint64_t> file_size(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-bool add_range_header(HINTERNET request, std::uint64_t offset) {
-  static auto* const addHeaders =
-      win::system_function<decltype(::WinHttpAddRequestHeaders)>(L"winhttp.dll", "WinHttpAddRequestHeaders");
-  if (addHeaders == nullptr) {
-    ::SetLastError(ERROR_PROC_NOT_FOUND);
-    return false;
-  }
-  const std::wstring header = win::wide(range_header(offset));
-  return addHeaders(request, header.c_str(), static_cast<DWORD>(header.size()),
-                    WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE) != FALSE;
 }
 
 std::expected<void, std::string> write_all(HANDLE file, const std::uint8_t* bytes, DWORD size) {
@@ -125,24 +118,17 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   const auto address = parse_download_address(package.downloadUrl);
   if (!address) return std::unexpected(address.error());
 
-  const win::unique_hinternet session = win::open_http_session(win::wide(kServiceUserAgent));
-  if (!session) return coded("初始化下载服务失败", last_error());
-  win::apply_session_settings(session.get(), address->secure);
-  win::set_http_timeouts(session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
-  const win::unique_hinternet connection = win::connect_http(session.get(), address->host, address->port);
-  if (!connection) return coded("连接下载服务器失败", last_error());
-  const win::unique_hinternet request =
-      win::open_http_request(connection.get(), L"GET", address->pathAndQuery, address->secure);
-  if (!request) return coded("创建下载请求失败", last_error());
-  if (offset > 0 && !add_range_header(request.get(), offset)) return coded("恢复下载失败", last_error());
-  if (!win::send_http_request(request.get())) return coded("发送下载请求失败", last_error());
-  if (!win::receive_http_response(request.get())) return coded("接收下载响应失败", last_error());
-  const std::optional<DWORD> status = win::query_http_number(request.get(), WINHTTP_QUERY_STATUS_CODE);
-  if (!status) return coded("读取下载状态失败", last_error());
+  // The range is asked for only when the partial file holds something.
+  const auto answer =
+      win::open_service_request(L"GET", {address->host, address->port, address->pathAndQuery, address->secure},
+                                kDownloadTimeouts, offset > 0 ? range_header(offset) : std::string());
+  if (!answer) return coded(win::step_text(kDownloadSteps, answer.error().step), answer.error().code);
+  const HINTERNET request = answer->request.get();
+  const DWORD status = answer->status;
 
   std::optional<std::string> contentRange;
-  if (*status == 206 && offset > 0) contentRange = win::query_http_text(request.get(), WINHTTP_QUERY_CONTENT_RANGE);
-  const auto mode = choose_partial_write(*status, offset, contentRange);
+  if (status == 206 && offset > 0) contentRange = win::query_http_text(request, WINHTTP_QUERY_CONTENT_RANGE);
+  const auto mode = choose_partial_write(status, offset, contentRange);
   if (const auto* failure = std::get_if<std::string>(&mode)) return std::unexpected(*failure);
   if (const auto* discard = std::get_if<DiscardPartial>(&mode)) {
     if (!remove_held(file)) return file_failure("清理无效下载文件失败：", last_error());
@@ -163,10 +149,10 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   std::vector<std::uint8_t> buffer(kReadBytes);
   for (;;) {
     DWORD available = 0;
-    if (!win::query_http_data_available(request.get(), available)) return coded("读取下载进度失败", last_error());
+    if (!win::query_http_data_available(request, available)) return coded("读取下载进度失败", last_error());
     if (available == 0) break;
     DWORD read = 0;
-    if (!win::read_http_data(request.get(), buffer.data(), std::min(available, kReadBytes), read)) {
+    if (!win::read_http_data(request, buffer.data(), std::min(available, kReadBytes), read)) {
       return coded("下载数据失败", last_error());
     }
     if (read == 0) break;
@@ -194,7 +180,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
   }
 
   // A partial file as long as the package may be complete: verify it, or start over.
-  if (package_disk_state(false, partialSize, expectedSize) == PackageDiskState::CompleteButUnchecked) {
+  if (package_disk_state(partialSize, expectedSize) == PackageDiskState::CompleteButUnchecked) {
     const auto digest = sha256_of_open_file(partial);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) return {};

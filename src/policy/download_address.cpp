@@ -80,10 +80,6 @@ std::expected<void, std::string> check_installer_address(std::string_view addres
   return {};
 }
 
-std::expected<void, std::string> check_installer_address(std::string_view address, std::string_view version) {
-  return check_installer_address(address, version, build::kDownloadServiceHost);
-}
-
 std::string policy_address() { return std::string("https://") + build::kDownloadServiceHost + kPolicyAddressPath; }
 
 }  // namespace velko

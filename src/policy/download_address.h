@@ -36,8 +36,6 @@ std::string workbench_installer_file_name(std::string_view version);
 // ignored), no query or fragment, and exactly the installer path of `version`.
 std::expected<void, std::string> check_installer_address(std::string_view address, std::string_view version,
                                                          std::string_view serviceHost);
-// The same against the compiled-in download service host.
-std::expected<void, std::string> check_installer_address(std::string_view address, std::string_view version);
 
 // "https://{host}" + the policy path: the policy request's address.
 std::string policy_address();

@@ -7,37 +7,43 @@
 #include "policy/bootstrap_policy.h"
 #include "policy/download_address.h"
 #include "policy/policy_request.h"
+#include "win/http_request.h"
 #include "win/http_session.h"
-#include "win/wide.h"
 
 namespace velko {
 namespace {
 
+// Neither request adds a header.
+constexpr win::HttpStepTexts kPolicySteps{kPolicySessionFailed, kPolicyConnectFailed, kPolicyOpenFailed, nullptr,
+                                          kPolicySendFailed,    kPolicyReceiveFailed, kPolicyStatusFailed};
+constexpr win::HttpStepTexts kProbeSteps{kProbeSessionFailed, kProbeConnectFailed, kProbeOpenFailed, nullptr,
+                                         kProbeSendFailed,    kProbeReceiveFailed, kProbeStatusFailed};
+
 std::string failed_step(const char* step) { return with_error_code(step, ::GetLastError()); }
+
+// A request of the policy worker, answered with 200; else the address, step or status text.
+std::expected<win::HttpAnswer, std::string> answer_of(const wchar_t* method, std::string_view text,
+                                                      const win::HttpStepTexts& steps,
+                                                      std::string (*statusText)(std::uint32_t)) {
+  const auto address = parse_download_address(text);
+  if (!address) return std::unexpected(address.error());
+  auto answer =
+      win::open_service_request(method, {address->host, address->port, address->pathAndQuery, address->secure});
+  if (!answer) return std::unexpected(with_error_code(win::step_text(steps, answer.error().step), answer.error().code));
+  if (answer->status != 200) return std::unexpected(statusText(answer->status));
+  return std::move(*answer);
+}
 
 // Steps 1-9 of the policy request: the body, or the step message (without the prefix).
 std::expected<std::string, std::string> download_policy_body(std::string_view policyAddress) {
-  const auto address = parse_download_address(policyAddress);
-  if (!address) return std::unexpected(address.error());
-
-  win::unique_hinternet session = win::open_http_session(win::wide(kServiceUserAgent));
-  if (!session) return std::unexpected(failed_step(kPolicySessionFailed));
-  win::apply_session_settings(session.get(), address->secure);
-  win::unique_hinternet connection = win::connect_http(session.get(), address->host, address->port);
-  if (!connection) return std::unexpected(failed_step(kPolicyConnectFailed));
-  win::unique_hinternet request =
-      win::open_http_request(connection.get(), L"GET", address->pathAndQuery, address->secure);
-  if (!request) return std::unexpected(failed_step(kPolicyOpenFailed));
-  if (!win::send_http_request(request.get())) return std::unexpected(failed_step(kPolicySendFailed));
-  if (!win::receive_http_response(request.get())) return std::unexpected(failed_step(kPolicyReceiveFailed));
-  const auto status = win::query_http_number(request.get(), WINHTTP_QUERY_STATUS_CODE);
-  if (!status) return std::unexpected(failed_step(kPolicyStatusFailed));
-  if (*status != 200) return std::unexpected(policy_status_text(*status));
+  const auto answer = answer_of(L"GET", policyAddress, kPolicySteps, policy_status_text);
+  if (!answer) return std::unexpected(answer.error());
+  const HINTERNET request = answer->request.get();
 
   std::string body;
   for (;;) {
     DWORD available = 0;
-    if (!win::query_http_data_available(request.get(), available)) {
+    if (!win::query_http_data_available(request, available)) {
       return std::unexpected(failed_step(kPolicyReadFailed));
     }
     if (available == 0) break;
@@ -46,7 +52,7 @@ std::expected<std::string, std::string> download_policy_body(std::string_view po
     const std::size_t held = body.size();
     body.resize(held + *wanted);
     DWORD read = 0;
-    if (!win::read_http_data(request.get(), body.data() + held, static_cast<DWORD>(*wanted), read)) {
+    if (!win::read_http_data(request, body.data() + held, static_cast<DWORD>(*wanted), read)) {
       return std::unexpected(failed_step(kPolicyReadFailed));
     }
     body.resize(held + read);
@@ -68,24 +74,10 @@ std::expected<ReleasePolicy, std::string> fetch_release_policy_at(std::string_vi
 std::expected<ReleasePolicy, std::string> fetch_release_policy() { return fetch_release_policy_at(policy_address()); }
 
 std::expected<std::uint32_t, std::string> probe_installer_size(std::string_view text) {
-  const auto address = parse_download_address(text);
-  if (!address) return std::unexpected(address.error());
-
-  win::unique_hinternet session = win::open_http_session(win::wide(kServiceUserAgent));
-  if (!session) return std::unexpected(failed_step(kProbeSessionFailed));
-  win::apply_session_settings(session.get(), address->secure);
-  win::unique_hinternet connection = win::connect_http(session.get(), address->host, address->port);
-  if (!connection) return std::unexpected(failed_step(kProbeConnectFailed));
-  win::unique_hinternet request =
-      win::open_http_request(connection.get(), L"HEAD", address->pathAndQuery, address->secure);
-  if (!request) return std::unexpected(failed_step(kProbeOpenFailed));
-  if (!win::send_http_request(request.get())) return std::unexpected(failed_step(kProbeSendFailed));
-  if (!win::receive_http_response(request.get())) return std::unexpected(failed_step(kProbeReceiveFailed));
-  const auto status = win::query_http_number(request.get(), WINHTTP_QUERY_STATUS_CODE);
-  if (!status) return std::unexpected(failed_step(kProbeStatusFailed));
-  if (*status != 200) return std::unexpected(probe_status_text(*status));
+  const auto answer = answer_of(L"HEAD", text, kProbeSteps, probe_status_text);
+  if (!answer) return std::unexpected(answer.error());
   // As text: the numeric query of some WinHTTP versions clips sizes above 2 GiB.
-  const auto header = win::query_http_text(request.get(), WINHTTP_QUERY_CONTENT_LENGTH);
+  const auto header = win::query_http_text(answer->request.get(), WINHTTP_QUERY_CONTENT_LENGTH);
   const auto length = header ? parse_content_length(*header) : std::nullopt;
   if (!length || *length == 0 || *length > UINT32_MAX) return std::unexpected(kProbeNoSize);
   return static_cast<std::uint32_t>(*length);

@@ -8,10 +8,7 @@
 
 namespace velko {
 
-// Fixed values of every request the bootstrapper sends to the download service. The user agent
-// is part of the service's contract, not the program's version: a release with a new version
-// number still announces itself with exactly this text. The one home of it for every request.
-inline constexpr char kServiceUserAgent[] = "VelkoOnlineInstaller/1.0.0";
+// The policy body is refused beyond the limit and read in pieces of at most the chunk.
 inline constexpr std::size_t kPolicyBodyLimit = 262'144;
 inline constexpr std::size_t kPolicyReadChunk = 65'536;
 

@@ -24,11 +24,15 @@ void close_internet(HINTERNET handle);
 
 using unique_hinternet = unique_any<HINTERNET, detail::close_internet>;
 
-// Time-outs of every session the product opens, in milliseconds.
-inline constexpr int kResolveTimeoutMs = 10'000;
-inline constexpr int kConnectTimeoutMs = 10'000;
-inline constexpr int kSendTimeoutMs = 15'000;
-inline constexpr int kReceiveTimeoutMs = 30'000;
+// Time-outs of a session, in milliseconds, as WinHttpSetTimeouts takes them.
+struct HttpTimeouts {
+  int resolveMs = 0;
+  int connectMs = 0;
+  int sendMs = 0;
+  int receiveMs = 0;
+};
+// Those of every session unless its caller asks for longer ones.
+inline constexpr HttpTimeouts kSessionTimeouts{10'000, 10'000, 15'000, 30'000};
 // TLS 1.0, 1.1 and 1.2.
 inline constexpr DWORD kSecureProtocols = 0xA80;
 
@@ -36,22 +40,19 @@ inline constexpr DWORD kSecureProtocols = 0xA80;
 // redirect, so a 3xx answer reaches the caller as its status. Null when the session cannot be
 // opened or cannot be kept from following redirects.
 unique_hinternet open_http_session(std::wstring_view userAgent);
-// The time-outs above and, for secure use, the TLS protocol choice. Results are not
-// reported: a session that keeps WinHTTP's own values still works.
-void apply_session_settings(HINTERNET session, bool secure);
-// WinHttpSetTimeouts, for a session that waits longer than the values above. The result is not
-// reported, as above.
-void set_http_timeouts(HINTERNET session, int resolveMs, int connectMs, int sendMs, int receiveMs);
+// The time-outs and, for secure use, the TLS protocol choice. Results are not reported: a
+// session that keeps WinHTTP's own values still works.
+void apply_session_settings(HINTERNET session, bool secure, const HttpTimeouts& timeouts = kSessionTimeouts);
 // WinHttpConnect to a host (UTF-8) and port.
 unique_hinternet connect_http(HINTERNET session, std::string_view host, std::uint16_t port);
 // WinHttpOpenRequest: default HTTP version, no referrer, no accept types, WINHTTP_FLAG_SECURE
 // when `secure`.
 unique_hinternet open_http_request(HINTERNET connection, const wchar_t* method, std::string_view pathAndQuery,
                                    bool secure);
+// WinHttpAddRequestHeaders of one "Name: value" header, replacing one of the same name.
+bool add_http_request_header(HINTERNET request, std::wstring_view header);
 // WinHttpSendRequest with optional extra headers ("Name: value\r\n" lines), no body.
 bool send_http_request(HINTERNET request, std::wstring_view extraHeaders = {});
-// WinHttpSendRequest with a body (for test clients; the product never sends one).
-bool send_http_request_with_body(HINTERNET request, std::string_view body);
 // WinHttpReceiveResponse.
 bool receive_http_response(HINTERNET request);
 // A header as a 32-bit number (WINHTTP_QUERY_FLAG_NUMBER), e.g. WINHTTP_QUERY_STATUS_CODE,

@@ -45,18 +45,16 @@ unique_hinternet open_http_session(std::wstring_view userAgent) {
   return session;
 }
 
-void apply_session_settings(HINTERNET session, bool secure) {
+void apply_session_settings(HINTERNET session, bool secure, const HttpTimeouts& timeouts) {
+  VELKO_WINHTTP(WinHttpSetTimeouts);
+  if (WinHttpSetTimeouts_fn != nullptr) {
+    WinHttpSetTimeouts_fn(session, timeouts.resolveMs, timeouts.connectMs, timeouts.sendMs, timeouts.receiveMs);
+  }
   VELKO_WINHTTP(WinHttpSetOption);
-  set_http_timeouts(session, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
   if (secure && WinHttpSetOption_fn != nullptr) {
     DWORD protocols = kSecureProtocols;
     WinHttpSetOption_fn(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
   }
-}
-
-void set_http_timeouts(HINTERNET session, int resolveMs, int connectMs, int sendMs, int receiveMs) {
-  VELKO_WINHTTP(WinHttpSetTimeouts);
-  if (WinHttpSetTimeouts_fn != nullptr) WinHttpSetTimeouts_fn(session, resolveMs, connectMs, sendMs, receiveMs);
 }
 
 unique_hinternet connect_http(HINTERNET session, std::string_view host, std::uint16_t port) {
@@ -74,6 +72,14 @@ unique_hinternet open_http_request(HINTERNET connection, const wchar_t* method, 
                                                 secure ? WINHTTP_FLAG_SECURE : 0));
 }
 
+bool add_http_request_header(HINTERNET request, std::wstring_view header) {
+  VELKO_WINHTTP(WinHttpAddRequestHeaders);
+  if (WinHttpAddRequestHeaders_fn == nullptr) return false;
+  const std::wstring text(header);
+  return WinHttpAddRequestHeaders_fn(request, text.c_str(), static_cast<DWORD>(text.size()),
+                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE) != FALSE;
+}
+
 bool send_http_request(HINTERNET request, std::wstring_view extraHeaders) {
   VELKO_WINHTTP(WinHttpSendRequest);
   if (WinHttpSendRequest_fn == nullptr) return false;
@@ -83,14 +89,6 @@ bool send_http_request(HINTERNET request, std::wstring_view extraHeaders) {
   const std::wstring headers(extraHeaders);
   return WinHttpSendRequest_fn(request, headers.c_str(), static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA,
                                0, 0, 0) != FALSE;
-}
-
-bool send_http_request_with_body(HINTERNET request, std::string_view body) {
-  VELKO_WINHTTP(WinHttpSendRequest);
-  if (WinHttpSendRequest_fn == nullptr) return false;
-  const DWORD size = static_cast<DWORD>(body.size());
-  return WinHttpSendRequest_fn(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(body.data()), size, size,
-                               0) != FALSE;
 }
 
 bool receive_http_response(HINTERNET request) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "policy/policy_request.h"
+#include "common/http_header.h"
 #include "velko_version.h"
 
 namespace velko {

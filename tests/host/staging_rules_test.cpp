@@ -112,14 +112,12 @@ TEST(Written, OverflowOnlyBeyondTheExpectedSize) {
   EXPECT_FALSE(partial_overflows(0, 0));
 }
 
-TEST(DiskState, FourStates) {
-  EXPECT_EQ(package_disk_state(false, std::nullopt, 1000), PackageDiskState::Absent);
-  EXPECT_EQ(package_disk_state(false, 0, 1000), PackageDiskState::Interrupted);
-  EXPECT_EQ(package_disk_state(false, 999, 1000), PackageDiskState::Interrupted);
-  EXPECT_EQ(package_disk_state(false, 1000, 1000), PackageDiskState::CompleteButUnchecked);
-  EXPECT_EQ(package_disk_state(false, 5000, 1000), PackageDiskState::CompleteButUnchecked);
-  EXPECT_EQ(package_disk_state(true, 5000, 1000), PackageDiskState::Staged);
-  EXPECT_EQ(package_disk_state(true, std::nullopt, 1000), PackageDiskState::Staged);
+TEST(DiskState, ThreeStatesOfThePartialFile) {
+  EXPECT_EQ(package_disk_state(std::nullopt, 1000), PackageDiskState::Absent);
+  EXPECT_EQ(package_disk_state(0, 1000), PackageDiskState::Interrupted);
+  EXPECT_EQ(package_disk_state(999, 1000), PackageDiskState::Interrupted);
+  EXPECT_EQ(package_disk_state(1000, 1000), PackageDiskState::CompleteButUnchecked);
+  EXPECT_EQ(package_disk_state(5000, 1000), PackageDiskState::CompleteButUnchecked);
 }
 
 TEST(Texts, ExactWording) {

@@ -7,6 +7,7 @@
 
 #include "build_config.h"
 #include "win/http_session.h"
+#include "win/system_library.h"
 
 namespace velko::test {
 namespace {
@@ -36,6 +37,17 @@ std::string percent_encode(const std::string& text) {
   return out;
 }
 
+// WinHttpSendRequest with a body: only the control requests send one, never the product.
+bool send_http_request_with_body(HINTERNET request, std::string_view body) {
+  static auto* const send = win::system_function<decltype(::WinHttpSendRequest)>(L"winhttp.dll", "WinHttpSendRequest");
+  if (send == nullptr) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
+  const DWORD size = static_cast<DWORD>(body.size());
+  return send(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, const_cast<char*>(body.data()), size, size, 0) != FALSE;
+}
+
 // One request to the control port. Fails the current test when the service does not answer 200.
 ControlAnswer control(const wchar_t* method, const std::string& target, const std::string& body = {}) {
   ControlAnswer answer;
@@ -51,7 +63,7 @@ ControlAnswer control(const wchar_t* method, const std::string& target, const st
   if (!connection) return fail("connect");
   win::unique_hinternet request = win::open_http_request(connection.get(), method, target, false);
   if (!request) return fail("open");
-  if (!win::send_http_request_with_body(request.get(), body)) return fail("send");
+  if (!send_http_request_with_body(request.get(), body)) return fail("send");
   if (!win::receive_http_response(request.get())) return fail("receive");
   answer.status = win::query_http_number(request.get(), WINHTTP_QUERY_STATUS_CODE).value_or(0);
   for (;;) {
