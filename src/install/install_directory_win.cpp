@@ -8,11 +8,10 @@
 
 #include "common/folder_trust.h"
 #include "common/win_path.h"
+#include "detect/installed_workbench.h"
 #include "detect/running_workbench.h"
-#include "detect/install_manifest.h"
 #include "install/installation_plan.h"
 #include "install/launcher_files.h"
-#include "install/workbench_installer.h"
 #include "win/directories.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
