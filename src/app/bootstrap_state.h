@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -28,14 +27,6 @@ enum class UiPhase : std::int32_t {
 
 inline bool is_busy(UiPhase phase) { return phase == UiPhase::Downloading || phase == UiPhase::Installing; }
 
-enum class ButtonId : std::uint8_t { Close = 0, Browse = 1, Recheck = 2, Primary = 3, None = 4 };
-
-struct HoverState {
-  std::array<float, 4> levels{};
-  ButtonId hovered = ButtonId::None;
-  bool tracking = false;
-};
-
 using StepClockValue = std::optional<std::chrono::steady_clock::time_point>;
 
 // The one process-wide state shared by the window and the workers. Plain fields belong to
@@ -62,7 +53,6 @@ struct BootstrapState {
   LockedSlot<std::optional<EventReceiver>> receiverSlot;
   LockedSlot<StepClockValue> stepClock;
   LockedSlot<std::optional<ReleasePolicy>> policySlot;
-  LockedSlot<HoverState> hoverState;
 };
 
 // The process-wide instance, created on first use and never destroyed before exit.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/window_layout.h"
+
 namespace velko {
 
 inline constexpr wchar_t kWindowClassName[] = L"VelkoOnlineBootstrapperPreview";
@@ -10,7 +12,7 @@ struct RoleWindow {
   int clientHeight;
 };
 
-inline constexpr RoleWindow kInstallerWindow{"Velko Tarn 工作台智能安装引导器", 720, 620};
-inline constexpr RoleWindow kLaunchWindow{"Velko Tarn 工作台", 620, 250};
+inline constexpr RoleWindow kInstallerWindow{"Velko Tarn 工作台智能安装引导器", kInstallerWidth, kInstallerHeight};
+inline constexpr RoleWindow kLaunchWindow{"Velko Tarn 工作台", kLaunchWidth, kLaunchHeight};
 
 }  // namespace velko

@@ -146,8 +146,9 @@ void draw_scene(HDC dc, const Scene& scene) {
   }
 }
 
-void paint_content(HDC dc, BootstrapState& state, SIZE size) {
-  const SceneInputs inputs = gather_scene_inputs(state);
+void paint_content(HDC dc, BootstrapState& state, SIZE size, const HoverState& hover) {
+  SceneInputs inputs = gather_scene_inputs(state);
+  inputs.hoverLevels = hover.levels;
   if (state.launchMode) {
     draw_scene(dc, launch_scene(state, inputs, size.cx, size.cy));
   } else {
@@ -155,7 +156,7 @@ void paint_content(HDC dc, BootstrapState& state, SIZE size) {
   }
 }
 
-void paint(HWND window, BootstrapState& state) {
+void paint(HWND window, BootstrapState& state, const HoverState& hover) {
   win::PaintScope scope(window);
   RECT client{};
   ::GetClientRect(window, &client);
@@ -163,12 +164,12 @@ void paint(HWND window, BootstrapState& state) {
   win::unique_hdc memory(::CreateCompatibleDC(scope.dc()));
   win::unique_hbitmap bitmap(::CreateCompatibleBitmap(scope.dc(), size.cx, size.cy));
   if (!memory || !bitmap) {
-    paint_content(scope.dc(), state, size);  // no memory for a buffer: draw straight, flicker and all
+    paint_content(scope.dc(), state, size, hover);  // no memory for a buffer: draw straight, flicker and all
     return;
   }
   {
     win::SelectedObject selected(memory.get(), bitmap.get());
-    paint_content(memory.get(), state, size);
+    paint_content(memory.get(), state, size, hover);
     ::BitBlt(scope.dc(), 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
   }
 }

@@ -3,16 +3,18 @@
 #include <windows.h>
 
 #include "app/bootstrap_state.h"
+#include "ui/hover_state.h"
 #include "ui/scene.h"
 
 namespace velko {
 
 // Draws the role's whole layout for the state into `dc` (client coordinates, `size` = client
-// size). WM_PAINT and the render tests both draw through this one function.
-void paint_content(HDC dc, BootstrapState& state, SIZE size);
+// size), with the buttons faded as `hover` says (none by default). WM_PAINT and the render tests
+// both draw through this one function.
+void paint_content(HDC dc, BootstrapState& state, SIZE size, const HoverState& hover = {});
 
 // WM_PAINT: draws into an off-screen bitmap and copies it to the window with one BitBlt.
-void paint(HWND window, BootstrapState& state);
+void paint(HWND window, BootstrapState& state, const HoverState& hover);
 
 // Runs a computed scene with the GDI primitives.
 void draw_scene(HDC dc, const Scene& scene);

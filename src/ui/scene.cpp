@@ -6,6 +6,7 @@
 #include "install/download_size.h"
 #include "ui/state_texts.h"
 #include "ui/view_texts.h"
+#include "ui/window_timing.h"
 
 namespace velko {
 
@@ -31,8 +32,8 @@ constexpr Rgb kWhite{255, 255, 255};
 }  // namespace
 
 double reveal_glow(int revealStep) {
-  if (revealStep < 0 || revealStep > 34) return 0.0;
-  const double t = revealStep / 34.0;
+  if (revealStep < 0 || revealStep > kRevealLastStep) return 0.0;
+  const double t = revealStep / static_cast<double>(kRevealLastStep);
   double g = 0.0;
   if (t <= 0.18) {
     g = t / 0.18;
@@ -52,8 +53,8 @@ BadgeColours badge_colours(int revealStep) {
 }
 
 ShineParameters shine_parameters(int revealStep) {
-  if (revealStep < 0 || revealStep > 29) return {};
-  const double f = revealStep / 29.0;
+  if (revealStep < 0 || revealStep > kShineLastStep) return {};
+  const double f = revealStep / static_cast<double>(kShineLastStep);
   ShineParameters shine;
   shine.offset = static_cast<int>(std::trunc((1.0 - (1.0 - f) * (1.0 - f)) * 315.0));
   double opacity = 1.0;
@@ -81,7 +82,7 @@ double shine_profile(double u) {
 }
 
 std::vector<Rgb> shine_image(int revealStep) {
-  if (revealStep < 0 || revealStep > 29) return {};
+  if (revealStep < 0 || revealStep > kShineLastStep) return {};
   const ShineParameters shine = shine_parameters(revealStep);
   const Rgb base = badge_colours(revealStep).fill;
   std::vector<Rgb> pixels;
@@ -101,16 +102,18 @@ std::vector<Rgb> shine_image(int revealStep) {
 }
 
 std::optional<Rect> installer_progress_fill(UiPhase phase, std::int32_t progressPercent, std::uint32_t busyTicks) {
+  const Rect area = kProgressFillArea;
   if (phase == UiPhase::Installing) {
+    // A 118-pixel block moving along with t (0..729), cut off at the ends of the area.
     const int t = static_cast<int>(busyTicks % 730);
-    const int left = std::max(t, 118) - 64;
-    const int right = std::min(t, 612) + 54;
+    const int left = std::max(t - 64, area.left);
+    const int right = std::min(t + 54, area.right);
     if (right <= left) return std::nullopt;
-    return Rect{left, 470, right, 476};
+    return Rect{left, area.top, right, area.bottom};
   }
   if (progressPercent <= 0) return std::nullopt;
-  const int width = std::min(progressPercent, 100) * 612 / 100;
-  return Rect{54, 470, 54 + width, 476};
+  const int width = std::min(progressPercent, 100) * (area.right - area.left) / 100;
+  return Rect{area.left, area.top, area.left + width, area.bottom};
 }
 
 std::optional<Rect> launch_progress_fill(std::uint32_t launchTicks, int width) {
@@ -119,7 +122,8 @@ std::optional<Rect> launch_progress_fill(std::uint32_t launchTicks, int width) {
   const int left = std::max(p + 32, 152);
   const int right = std::min(p + 152, width - 42);
   if (right <= left) return std::nullopt;
-  return Rect{left, 178, right, 184};
+  const LaunchLayout layout = launch_layout(width);
+  return Rect{left, layout.progressTop, right, layout.progressBottom};
 }
 
 ButtonColours close_box_colours(bool busy, double h0) {
@@ -156,7 +160,6 @@ bool primary_enabled(const BootstrapState& state) {
 
 SceneInputs gather_scene_inputs(BootstrapState& state) {
   SceneInputs inputs;
-  inputs.hoverLevels = state.hoverState.access_or_abort([](HoverState& hover) { return hover.levels; });
   const auto policy = current_policy(state);
   inputs.versionText = release_version_text(policy);
   inputs.elapsedText = elapsed_text(state, std::chrono::steady_clock::now());
@@ -190,10 +193,11 @@ constexpr Rgb kPanelBorder{60, 60, 60};
 constexpr Rgb kRowValue{204, 204, 204};
 constexpr Rgb kUnsupportedValue{244, 135, 113};
 
-void draw_row(SceneBuilder& out, int y, std::string label, std::string value, int status, Rgb valueColour) {
-  out.icon(status, 58, y + 9);
-  out.text(std::move(label), {94, y, 275, y + 36}, {220, 220, 220}, 14, 500);
-  out.text(std::move(value), {278, y, 658, y + 36}, valueColour, 13, 400);
+void draw_row(SceneBuilder& out, int row, std::string label, std::string value, int status, Rgb valueColour) {
+  const RowLayout layout = row_layout(row);
+  out.icon(status, layout.iconX, layout.iconY);
+  out.text(std::move(label), layout.label, {220, 220, 220}, 14, 500);
+  out.text(std::move(value), layout.value, valueColour, 13, 400);
 }
 
 }  // namespace
@@ -207,101 +211,105 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   const bool busy = is_busy(state.phase);
 
   out.fill({0, 0, kInstallerWidth, kInstallerHeight}, {30, 30, 30});
-  out.fill({0, 0, 720, 34}, {60, 60, 60});
+  out.fill(kTitleStrip, {60, 60, 60});
 
   const BadgeColours badge = badge_colours(state.revealStep);
-  out.round_rect({290, 5, 430, 29}, 6, badge.fill, badge.border);
-  if (state.revealStep >= 0 && state.revealStep <= 29) {
-    out.add(ShineOp{state.revealStep, kShineX, kShineY, {291, 6, 430, 29}, 4});
+  out.round_rect(kBadge, 6, badge.fill, badge.border);
+  if (state.revealStep >= 0 && state.revealStep <= kShineLastStep) {
+    out.add(ShineOp{state.revealStep, kShineX, kShineY, kBadgeShineClip, 4});
   }
-  out.text("VelkoTarn工作台", {298, 5, 422, 29}, kWhite, 12, 700, true);
+  out.text("VelkoTarn工作台", kBadgeText, kWhite, 12, 700, true);
 
+  const Rect closeBox = button_rect(ButtonId::Close);
   const ButtonColours close = close_box_colours(busy, h0);
-  out.fill({680, 0, 720, 34}, close.fill);
-  out.text("×", {680, 0, 720, 34}, close.text, 17, 400, true);
+  out.fill(closeBox, close.fill);
+  out.text("×", closeBox, close.text, 17, 400, true);
 
-  out.fill({0, 34, 720, 76}, kPanel);
-  out.fill({0, 75, 720, 76}, {51, 51, 51});
-  out.text(header_label(state), {28, 34, 250, 76}, {245, 245, 245}, 13, 600);
+  out.fill(kHeaderBand, kPanel);
+  out.fill(kHeaderRule, {51, 51, 51});
+  out.text(header_label(state), kHeaderLabel, {245, 245, 245}, 13, 600);
 
-  out.round_rect({566, 44, 692, 66}, 3, {45, 45, 48}, {75, 75, 78});
-  out.text(version_pill_text(inputs), {566, 44, 692, 66}, {242, 242, 242}, 11, 500, true);
+  out.round_rect(kVersionPill, 3, {45, 45, 48}, {75, 75, 78});
+  out.text(version_pill_text(inputs), kVersionPill, {242, 242, 242}, 11, 500, true);
 
   PhaseTexts texts = phase_texts(state);
-  out.text(std::move(texts.title), {30, 92, 690, 123}, {245, 245, 245}, 18, 650);
-  out.text(std::move(texts.subtitle), {30, 123, 690, 148}, {170, 170, 170}, 12, 400);
+  out.text(std::move(texts.title), kPhaseTitle, {245, 245, 245}, 18, 650);
+  out.text(std::move(texts.subtitle), kPhaseSubtitle, {170, 170, 170}, 12, 400);
 
-  out.round_rect({30, 154, 690, 204}, 4, kPanel, kPanelBorder);
-  out.text("安装位置", {52, 163, 140, 195}, {230, 230, 230}, 12, 600);
-  out.round_rect({142, 163, 566, 195}, 3, {30, 30, 30}, path_field_border(busy, h1));
-  out.text(install_path_text(state), {154, 163, 554, 195}, {210, 210, 210}, 12, 400);
+  out.round_rect(kLocationPanel, 4, kPanel, kPanelBorder);
+  out.text("安装位置", kLocationLabel, {230, 230, 230}, 12, 600);
+  out.round_rect(kPathField, 3, {30, 30, 30}, path_field_border(busy, h1));
+  out.text(install_path_text(state), kPathText, {210, 210, 210}, 12, 400);
 
+  const Rect browseButton = button_rect(ButtonId::Browse);
   const ButtonColours browse = browse_colours(busy, h1);
-  out.round_rect({578, 163, 668, 195}, 3, browse.fill, browse.border);
-  out.text("选择目录", {578, 163, 668, 195}, browse.text, 11, 600, true);
+  out.round_rect(browseButton, 3, browse.fill, browse.border);
+  out.text("选择目录", browseButton, browse.text, 11, 600, true);
 
-  out.round_rect({30, 212, 690, 496}, 4, kPanel, kPanelBorder);
-  out.text("组件检测", {52, 222, 220, 250}, {230, 230, 230}, 12, 600);
-  out.fill({52, 253, 668, 254}, {55, 55, 57});
+  out.round_rect(kComponentsPanel, 4, kPanel, kPanelBorder);
+  out.text("组件检测", kComponentsHeading, {230, 230, 230}, 12, 600);
+  out.fill(kComponentsRule, {55, 55, 57});
 
   const bool unsupportedShown = state.phase != UiPhase::Checking && !report_supported(state);
-  draw_row(out, 258, "操作系统与架构", system_row_value(state), system_row_status(state),
+  draw_row(out, 0, "操作系统与架构", system_row_value(state), system_row_status(state),
            unsupportedShown ? kUnsupportedValue : kRowValue);
   struct RowSpec {
-    int y;
     const char* label;
     ComponentKind kind;
   };
   static constexpr RowSpec kRows[] = {
-      {292, "Service Pack 1", ComponentKind::ServicePack1},  {326, "KB4490628", ComponentKind::Kb4490628},
-      {360, "KB4474419", ComponentKind::Kb4474419},          {394, "WebView2 运行环境", ComponentKind::WebView2Runtime},
-      {428, "VelkoTarn工作台", ComponentKind::Workbench},
+      {"Service Pack 1", ComponentKind::ServicePack1},  {"KB4490628", ComponentKind::Kb4490628},
+      {"KB4474419", ComponentKind::Kb4474419},          {"WebView2 运行环境", ComponentKind::WebView2Runtime},
+      {"VelkoTarn工作台", ComponentKind::Workbench},
   };
   for (const RowSpec& row : kRows) {
-    draw_row(out, row.y, row.label, row_value_text(state, inputs, row.kind), row_status(state, row.kind), kRowValue);
+    draw_row(out, static_cast<int>(row.kind), row.label, row_value_text(state, inputs, row.kind),
+             row_status(state, row.kind), kRowValue);
   }
 
-  out.round_rect({52, 468, 668, 478}, 3, {51, 51, 51}, {51, 51, 51});
+  out.round_rect(kProgressTrack, 3, {51, 51, 51}, {51, 51, 51});
   if (auto bar = installer_progress_fill(state.phase, state.progressPercent, inputs.busyTicks)) {
     out.round_rect(*bar, 2, {0, 122, 204}, {0, 122, 204});
   }
 
-  out.text(status_line(state, inputs), {30, 504, 455, 530}, {224, 224, 224}, 12, 400);
+  out.text(status_line(state, inputs), kStatusLine, {224, 224, 224}, 12, 400);
 
+  const Rect recheckButton = button_rect(ButtonId::Recheck);
   const ButtonColours recheck = recheck_colours(busy, h2);
-  out.round_rect({468, 536, 566, 572}, 3, recheck.fill, recheck.border);
-  out.text("重新检测", {468, 536, 566, 572}, recheck.text, 12, 600, true);
+  out.round_rect(recheckButton, 3, recheck.fill, recheck.border);
+  out.text("重新检测", recheckButton, recheck.text, 12, 600, true);
 
+  const Rect primaryButton = button_rect(ButtonId::Primary);
   const ButtonColours primary = primary_colours(primary_enabled(state), h3);
-  out.round_rect({578, 536, 690, 572}, 3, primary.fill, primary.border);
-  out.text(primary_label(state), {578, 536, 690, 572}, primary.text, 12, 700, true);
+  out.round_rect(primaryButton, 3, primary.fill, primary.border);
+  out.text(primary_label(state), primaryButton, primary.text, 12, 700, true);
 
-  out.text(footer_hint(state), {30, 588, 690, 614}, {150, 150, 150}, 11, 400);
+  out.text(footer_hint(state), kFooterHint, {150, 150, 150}, 11, 400);
   return out.take();
 }
 
 Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height) {
   SceneBuilder out;
   const bool failed = state.phase == UiPhase::Failed;
-  const int w = width;
-  out.fill({0, 0, w, height}, {18, 24, 32});
-  out.fill({0, 0, w, 44}, {27, 37, 48});
-  out.fill({0, 43, w, 44}, {42, 56, 70});
-  out.text("Velko Tarn 工作台", {22, 0, w - 22, 44}, {234, 242, 249}, 13, 650);
-  out.add(LogoOp{{32, 75, 32 + 92, 75 + 92}});
-  out.text(launch_heading(state), {150, 57, w - 34, 94}, failed ? Rgb{248, 139, 123} : Rgb{247, 250, 253}, 22, 700);
+  const LaunchLayout layout = launch_layout(width);
+  out.fill({0, 0, width, height}, {18, 24, 32});
+  out.fill(layout.titleBar, {27, 37, 48});
+  out.fill(layout.titleRule, {42, 56, 70});
+  out.text("Velko Tarn 工作台", layout.titleText, {234, 242, 249}, 13, 650);
+  out.add(LogoOp{layout.logo});
+  out.text(launch_heading(state), layout.heading, failed ? Rgb{248, 139, 123} : Rgb{247, 250, 253}, 22, 700);
   const Rgb dot = failed ? Rgb{218, 92, 75} : Rgb{41, 184, 242};
-  out.round_rect({150, 109, 157, 116}, 3, dot, dot);
-  out.text(launch_status_line(state, inputs.launchTicks), {166, 96, w - 34, 129},
+  out.round_rect(layout.statusDot, 3, dot, dot);
+  out.text(launch_status_line(state, inputs.launchTicks), layout.statusLine,
            failed ? Rgb{224, 166, 157} : Rgb{103, 205, 255}, 14, 600);
-  out.text(launch_hint(state), {150, 129, w - 34, 160}, {176, 190, 204}, 12, 400);
-  out.round_rect({150, 176, w - 40, 186}, 4, {45, 59, 73}, {45, 59, 73});
+  out.text(launch_hint(state), layout.hint, {176, 190, 204}, 12, 400);
+  out.round_rect(layout.progressTrack, 4, {45, 59, 73}, {45, 59, 73});
   if (failed) {
-    out.round_rect({150, 176, w - 40, 186}, 4, {160, 66, 56}, {160, 66, 56});
-  } else if (auto segment = launch_progress_fill(inputs.launchTicks, w)) {
+    out.round_rect(layout.progressTrack, 4, {160, 66, 56}, {160, 66, 56});
+  } else if (auto segment = launch_progress_fill(inputs.launchTicks, width)) {
     out.round_rect(*segment, 3, {25, 161, 228}, {84, 206, 255});
   }
-  out.text("启动完成后此窗口会自动关闭", {150, 194, w - 34, 226}, {129, 147, 165}, 11, 400);
+  out.text("启动完成后此窗口会自动关闭", layout.closingNote, {129, 147, 165}, 11, 400);
   return out.take();
 }
 

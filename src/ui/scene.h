@@ -8,18 +8,13 @@
 #include <vector>
 
 #include "app/bootstrap_state.h"
+#include "ui/window_layout.h"
 
 namespace velko {
 
 struct Rgb {
   std::uint8_t r = 0, g = 0, b = 0;
   bool operator==(const Rgb&) const = default;
-};
-
-// {left, top, right, bottom}; right and bottom exclusive, as GDI takes them.
-struct Rect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  bool operator==(const Rect&) const = default;
 };
 
 // One drawing step. The painter runs them in order with the three GDI primitives
@@ -63,10 +58,11 @@ struct Scene {
   std::vector<DrawOp> ops;
 };
 
-// What painting reads besides the plain fields of the state: values behind locks, the clock
-// and the policy. Gathered once per paint so that building the scene is a pure function.
+// What painting reads besides the plain fields of the state: the window's hover levels, values
+// behind locks, the clock and the policy. Gathered once per paint so that building the scene is
+// a pure function.
 struct SceneInputs {
-  std::array<float, 4> hoverLevels{};  // raw levels, eased by the scene
+  std::array<float, kButtonCount> hoverLevels{};  // raw levels, eased by the scene
   std::string versionText;             // latest_version_text()
   std::string elapsedText;             // elapsed_text()
   std::string currentLongName;         // component_long_name(currentComponent)
@@ -76,25 +72,21 @@ struct SceneInputs {
   std::uint32_t launchTicks = 0;
 };
 
+// Everything but the hover levels, which the window keeps itself.
 SceneInputs gather_scene_inputs(BootstrapState& state);
 
 Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs);
 // `width` and `height`: the client size; the layout hangs off the left and right edges.
-Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height = 250);
+Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height = kLaunchHeight);
 
 // --- The pieces, exposed for tests -------------------------------------------------------
-
-inline constexpr int kInstallerWidth = 720;
-inline constexpr int kInstallerHeight = 620;
-inline constexpr int kLaunchWidth = 620;
-inline constexpr int kLaunchHeight = 250;
 
 // Smoothstep of a level clamped to 0..1: (3 - 2h)h^2.
 double smoothstep(double level);
 // a + b*s per channel, rounded to the nearest integer and clamped to 0..255.
 std::uint8_t channel(double a, double b, double s);
 
-// Badge glow 0..1 for a reveal step (0 outside 0..34).
+// Badge glow 0..1 for a reveal step (0 outside 0..kRevealLastStep).
 double reveal_glow(int revealStep);
 struct BadgeColours {
   Rgb fill;
@@ -102,7 +94,7 @@ struct BadgeColours {
 };
 BadgeColours badge_colours(int revealStep);
 
-// The shine sweep for a reveal step in 0..29: sweep offset and opacity.
+// The shine sweep for a reveal step in 0..kShineLastStep: sweep offset and opacity.
 struct ShineParameters {
   int offset = 0;
   double opacity = 0;
@@ -110,10 +102,10 @@ struct ShineParameters {
 ShineParameters shine_parameters(int revealStep);
 // Intensity profile of the gleam across u in 0..1 (u is clamped).
 double shine_profile(double u);
-// The 138 x 22 image for window pixels x 291..428, y 6..27; empty outside steps 0..29.
+// The 138 x 22 image for window pixels x 291..428, y 6..27; empty outside steps 0..kShineLastStep.
 std::vector<Rgb> shine_image(int revealStep);
-inline constexpr int kShineX = 291;
-inline constexpr int kShineY = 6;
+inline constexpr int kShineX = kBadgeShineClip.left;
+inline constexpr int kShineY = kBadgeShineClip.top;
 inline constexpr int kShineWidth = 138;
 inline constexpr int kShineHeight = 22;
 
@@ -135,6 +127,8 @@ ButtonColours primary_colours(bool enabled, double h3);
 Rgb path_field_border(bool busy, double h1);
 
 bool primary_enabled(const BootstrapState& state);
+// Whether the state holds an environment report of a supported system: the one test behind
+// every "supported" in the window (texts, rows, the primary button, the reveal).
 bool report_supported(const BootstrapState& state);
 
 }  // namespace velko

@@ -1,11 +1,10 @@
 #include "ui/view_texts.h"
 
 #include "ui/scene.h"
+#include "ui/window_timing.h"
 
 namespace velko {
 namespace {
-
-bool supported(const BootstrapState& state) { return state.environment && state.environment->supported; }
 
 bool present(const EnvironmentReport& report, ComponentKind kind) {
   switch (kind) {
@@ -61,7 +60,7 @@ std::string status_line(const BootstrapState& state, const SceneInputs& inputs) 
   switch (state.phase) {
     case UiPhase::Checking: return "正在检测组件 · " + std::to_string(state.progressPercent) + "%";
     case UiPhase::Ready: {
-      if (!supported(state)) return "当前系统不在支持范围，不会下载或安装组件";
+      if (!report_supported(state)) return "当前系统不在支持范围，不会下载或安装组件";
       const int missing = count_missing_components(*state.environment);
       if (state.workbenchState == WorkbenchInstallState::Older) return "检测完成 · 已安装工作台，可以在线更新";
       if (state.workbenchState == WorkbenchInstallState::Current && missing == 0) return "检测完成 · 当前已经是目标版本";
@@ -83,7 +82,7 @@ std::string primary_label(const BootstrapState& state) {
   switch (state.phase) {
     case UiPhase::Checking: return "正在检测";
     case UiPhase::Ready:
-      if (!supported(state)) return "系统不支持";
+      if (!report_supported(state)) return "系统不支持";
       switch (state.workbenchState) {
         case WorkbenchInstallState::Older: return "立即更新";
         case WorkbenchInstallState::Current: return "打开程序";
@@ -113,7 +112,7 @@ std::string install_path_text(const BootstrapState& state) { return state.instal
 
 int system_row_status(const BootstrapState& state) {
   if (state.phase == UiPhase::Checking) return 0;
-  return supported(state) ? 1 : -1;
+  return report_supported(state) ? 1 : -1;
 }
 
 std::string system_row_value(const BootstrapState& state) {
@@ -126,7 +125,7 @@ std::string system_row_value(const BootstrapState& state) {
 
 int row_status(const BootstrapState& state, ComponentKind kind) {
   if (state.phase == UiPhase::Checking) return 0;
-  if (!supported(state)) return -1;
+  if (!report_supported(state)) return -1;
   const EnvironmentReport& report = *state.environment;
   if (present(report, kind)) return 1;
   const bool active = is_busy(state.phase) || state.phase == UiPhase::WaitingForWorkbenchExit;
@@ -136,7 +135,7 @@ int row_status(const BootstrapState& state, ComponentKind kind) {
 
 std::string row_value_text(const BootstrapState& state, const SceneInputs& inputs, ComponentKind kind) {
   if (state.phase == UiPhase::Checking) return "正在检测…";
-  if (!supported(state)) return "当前系统不支持";
+  if (!report_supported(state)) return "当前系统不支持";
   if (kind == ComponentKind::ServicePack1 || kind == ComponentKind::Kb4490628 || kind == ComponentKind::Kb4474419) {
     return "当前系统不需要";
   }
@@ -173,7 +172,7 @@ std::string launch_heading(const BootstrapState& state) {
 
 std::string launch_status_line(const BootstrapState& state, std::uint32_t launchTicks) {
   if (state.phase == UiPhase::Failed) return state.statusText.value_or("请关闭此提示后重新打开桌面快捷方式。");
-  return launchTicks <= 41 ? "正在连接Velko服务器" : "正在完成程序安全校验";
+  return launchTicks <= kLaunchConnectingTicks ? "正在连接Velko服务器" : "正在完成程序安全校验";
 }
 
 std::string launch_hint(const BootstrapState& state) {

@@ -4,40 +4,37 @@
 #include <cmath>
 
 #include "app/event_application.h"
+#include "ui/scene.h"
 #include "ui/state_texts.h"
+#include "ui/window_timing.h"
 
 namespace velko {
 
 ButtonId hit_test(int x, int y, UiPhase phase, bool actionable) {
   if (!is_busy(phase)) {
-    if (x >= 680 && x <= 720 && y >= 0) {
-      if (y <= 34) return ButtonId::Close;
-    } else if (x >= 578 && x <= 668 && y >= 163) {
-      if (y <= 195) return ButtonId::Browse;
-    } else if (kRecheckHit.contains(x, y)) {
-      return ButtonId::Recheck;
+    for (ButtonId button : {ButtonId::Close, ButtonId::Browse, ButtonId::Recheck}) {
+      if (hits(button_rect(button), x, y)) return button;
     }
   }
   if ((phase == UiPhase::Ready && actionable) || phase == UiPhase::Completed) {
-    if (kPrimaryHit.contains(x, y)) return ButtonId::Primary;
+    if (hits(button_rect(ButtonId::Primary), x, y)) return ButtonId::Primary;
   }
   return ButtonId::None;
 }
-
-bool is_actionable(const BootstrapState& state) { return state.environment && state.environment->supported; }
 
 bool wants_hand_cursor(ButtonId button) {
   return button == ButtonId::Browse || button == ButtonId::Recheck || button == ButtonId::Primary;
 }
 
 NonClientHit non_client_hit(int x, int y, bool launchMode) {
-  const bool caption = launchMode ? (x < 620 && y < 44) : (x < 680 && y < 34);
+  const bool caption = launchMode ? (x < kLaunchWidth && y < kLaunchTitleBarHeight)
+                                  : (x < button_rect(ButtonId::Close).left && y < kTitleStrip.bottom);
   return caption ? NonClientHit::Caption : NonClientHit::Client;
 }
 
 namespace {
 
-int start_reveal_step(const BootstrapState& state) { return is_actionable(state) ? 0 : -1; }
+int start_reveal_step(const BootstrapState& state) { return report_supported(state) ? 0 : -1; }
 
 std::expected<std::string, std::string> directory_or(const BootstrapState& state, const char* missing) {
   if (state.installDirectory) return *state.installDirectory;
@@ -50,7 +47,7 @@ void fail(BootstrapState& state, std::string text) {
 }
 
 void finish_check(BootstrapState& state, WindowActions& actions) {
-  const bool supportedReport = is_actionable(state);
+  const bool supportedReport = report_supported(state);
   if (supportedReport && state.workbenchState == WorkbenchInstallState::Current) {
     state.revealStep = 0;
     state.phase = count_missing_components(*state.environment) == 0 ? UiPhase::Completed : UiPhase::Ready;
@@ -63,7 +60,7 @@ void finish_check(BootstrapState& state, WindowActions& actions) {
 
 void poll_running_workbench(BootstrapState& state, WindowActions& actions) {
   const std::uint32_t previous = state.waitTicks.fetch_add(1);
-  if (previous < 21) return;
+  if (previous < kWorkbenchPollTicks) return;
   state.waitTicks = 0;
   auto running = actions.is_workbench_running(directory_or(state, kNoWorkbenchDirectory));
   if (!running) {
@@ -84,7 +81,7 @@ void on_main_tick(BootstrapState& state, WindowActions& actions) {
 
   if (state.launchMode) {
     const std::uint32_t previous = state.launchTicks.fetch_add(1);
-    if (state.phase == UiPhase::Completed && previous >= 17) {
+    if (state.phase == UiPhase::Completed && previous >= kLaunchCloseTicks) {
       actions.destroy_window();
       return;
     }
@@ -95,7 +92,7 @@ void on_main_tick(BootstrapState& state, WindowActions& actions) {
   const UiPhase before = state.phase;
   switch (state.phase) {
     case UiPhase::Checking: {
-      const int cap = state.policyReady ? 100 : 94;
+      const int cap = state.policyReady ? 100 : kCheckingPercentBeforePolicy;
       state.progressPercent = std::min(state.progressPercent + 3, cap);
       if (state.policyReady && state.progressPercent >= 100) finish_check(state, actions);
       break;
@@ -107,9 +104,9 @@ void on_main_tick(BootstrapState& state, WindowActions& actions) {
   const bool phaseChanged = state.phase != before;
 
   bool revealRan = false;
-  if (state.revealStep >= 0 && state.revealStep <= 34) {
+  if (state.revealStep >= 0 && state.revealStep <= kRevealLastStep) {
     revealRan = true;
-    state.revealStep = state.revealStep >= 34 ? -1 : state.revealStep + 1;
+    state.revealStep = state.revealStep >= kRevealLastStep ? -1 : state.revealStep + 1;
   }
 
   const bool animated = state.phase == UiPhase::Checking || state.phase == UiPhase::Installing;
@@ -119,30 +116,25 @@ void on_main_tick(BootstrapState& state, WindowActions& actions) {
   }
 }
 
-void on_hover_tick(BootstrapState& state, WindowActions& actions) {
+void on_hover_tick(HoverState& hover, WindowActions& actions) {
   bool changed = false;
   bool settled = true;
-  state.hoverState.access_or_abort([&](HoverState& hover) {
-    for (std::size_t i = 0; i < hover.levels.size(); ++i) {
-      const bool hovered = static_cast<std::size_t>(hover.hovered) == i;
-      const float old = hover.levels[i];
-      const float next = hovered ? std::min(old + kHoverStep, 1.0f) : std::max(old - kHoverStep, 0.0f);
-      hover.levels[i] = next;
-      if (std::fabs(next - old) > kHoverEpsilon) changed = true;
-      if (next != (hovered ? 1.0f : 0.0f)) settled = false;
-    }
-  });
+  for (std::size_t i = 0; i < hover.levels.size(); ++i) {
+    const bool hovered = static_cast<std::size_t>(hover.hovered) == i;
+    const float old = hover.levels[i];
+    const float next = hovered ? std::min(old + kHoverStep, 1.0f) : std::max(old - kHoverStep, 0.0f);
+    hover.levels[i] = next;
+    if (std::fabs(next - old) > kHoverEpsilon) changed = true;
+    if (next != (hovered ? 1.0f : 0.0f)) settled = false;
+  }
   if (changed) actions.invalidate();
   if (settled) actions.stop_hover_timer();
 }
 
-void set_hovered(BootstrapState& state, ButtonId button, WindowActions& actions) {
-  const bool changed = state.hoverState.access_or_abort([&](HoverState& hover) {
-    if (hover.hovered == button) return false;
-    hover.hovered = button;
-    return true;
-  });
-  if (changed) actions.start_hover_timer();
+void set_hovered(HoverState& hover, ButtonId button, WindowActions& actions) {
+  if (hover.hovered == button) return;
+  hover.hovered = button;
+  actions.start_hover_timer();
 }
 
 void request_close(BootstrapState& state, WindowActions& actions) {
@@ -150,7 +142,7 @@ void request_close(BootstrapState& state, WindowActions& actions) {
 }
 
 bool start_installation(BootstrapState& state, WindowActions& actions) {
-  if (!state.environment || state.phase != UiPhase::Ready || !state.environment->supported) return false;
+  if (state.phase != UiPhase::Ready || !report_supported(state)) return false;
   state.revealStep = -1;
   if (!state.installDirectory) {
     fail(state, kNoInstallDirectory);
@@ -216,15 +208,15 @@ void choose_folder(BootstrapState& state, WindowActions& actions) {
 
 void on_click(BootstrapState& state, int x, int y, WindowActions& actions) {
   const bool busy = is_busy(state.phase);
-  if (kCloseHit.contains(x, y)) {
+  if (hits(button_rect(ButtonId::Close), x, y)) {
     request_close(state, actions);
-  } else if (kBrowseHit.contains(x, y)) {
+  } else if (hits(button_rect(ButtonId::Browse), x, y)) {
     if (!busy) choose_folder(state, actions);
-  } else if (kRecheckHit.contains(x, y)) {
+  } else if (hits(button_rect(ButtonId::Recheck), x, y)) {
     if (busy) return;
     start_recheck(state, actions);
     actions.invalidate();
-  } else if (kPrimaryHit.contains(x, y)) {
+  } else if (hits(button_rect(ButtonId::Primary), x, y)) {
     if (start_installation(state, actions)) {
       actions.refresh_hover();
       actions.invalidate();

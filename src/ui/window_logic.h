@@ -7,6 +7,8 @@
 #include "app/bootstrap_state.h"
 #include "app/state_hooks.h"
 #include "install/installation.h"
+#include "ui/hover_state.h"
+#include "ui/window_layout.h"
 
 namespace velko {
 
@@ -30,19 +32,9 @@ class WindowActions : public StateHooks {
   virtual std::optional<std::string> browse_for_folder() = 0;
 };
 
-// Hit-test rectangles (inclusive bounds) of the installer window.
-struct HitBox {
-  int left, top, right, bottom;
-  bool contains(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
-};
-inline constexpr HitBox kCloseHit{680, 0, 720, 34};
-inline constexpr HitBox kBrowseHit{578, 163, 668, 195};
-inline constexpr HitBox kRecheckHit{468, 536, 566, 572};
-inline constexpr HitBox kPrimaryHit{578, 536, 690, 572};
-
-// The button under (x, y) for hover feedback and the cursor; actionable = a supported report exists.
+// The button under (x, y) for hover feedback and the cursor; actionable = a supported report
+// exists (report_supported).
 ButtonId hit_test(int x, int y, UiPhase phase, bool actionable);
-bool is_actionable(const BootstrapState& state);
 // Browse, Recheck and Primary show the hand cursor; Close and None the arrow.
 bool wants_hand_cursor(ButtonId button);
 
@@ -60,9 +52,9 @@ inline constexpr char kNoWorkbenchDirectory[] = "没有可用的工作台安装�
 // Timer 1, every 45 ms.
 void on_main_tick(BootstrapState& state, WindowActions& actions);
 // Timer 2, every 16 ms: one step of the hover fade.
-void on_hover_tick(BootstrapState& state, WindowActions& actions);
+void on_hover_tick(HoverState& hover, WindowActions& actions);
 // Stores the hovered button and starts the fade timer when it changed.
-void set_hovered(BootstrapState& state, ButtonId button, WindowActions& actions);
+void set_hovered(HoverState& hover, ButtonId button, WindowActions& actions);
 // A left-button press in the installer window.
 void on_click(BootstrapState& state, int x, int y, WindowActions& actions);
 // Close, Esc and the close button: refused while a download or installation runs.

@@ -7,6 +7,7 @@
 #include "app/bootstrap_state.h"
 #include "app/policy_check.h"
 #include "detect/running_workbench.h"
+#include "ui/hover_state.h"
 #include "ui/painting_win.h"
 #include "ui/window_hooks_win.h"
 #include "ui/window_logic.h"
@@ -18,6 +19,13 @@ namespace {
 
 constexpr wchar_t kFolderDialogTitle[] = L"选择VelkoTarn工作台安装目录";
 
+// The window's hover feedback. Only the window thread touches it: the procedure, its timers
+// (WM_TIMER arrives through this thread's queue) and painting all run there.
+HoverState& window_hover() {
+  static HoverState hover;
+  return hover;
+}
+
 void set_cursor(bool hand) { ::SetCursor(::LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW)); }
 
 // The button under the cursor right now (None when the cursor is outside the client area).
@@ -27,7 +35,7 @@ ButtonId button_under_cursor(HWND window, const BootstrapState& state) {
   RECT client{};
   ::GetClientRect(window, &client);
   if (!::PtInRect(&client, cursor)) return ButtonId::None;
-  return hit_test(cursor.x, cursor.y, state.phase, is_actionable(state));
+  return hit_test(cursor.x, cursor.y, state.phase, report_supported(state));
 }
 
 // Owns COM for the folder dialog: the new-style dialog needs an apartment on this thread.
@@ -46,7 +54,7 @@ class ComScope {
 
 class WindowProcedureActions final : public WindowActions {
  public:
-  explicit WindowProcedureActions(HWND window) : window_(window) {}
+  WindowProcedureActions(HWND window, HoverState& hover) : window_(window), hover_(hover) {}
 
   void classify_windows(BootstrapState& state) override { hooks_.classify_windows(state); }
   std::expected<void, std::string> relaunch_after_update(
@@ -58,9 +66,8 @@ class WindowProcedureActions final : public WindowActions {
   void destroy_window() override { ::DestroyWindow(window_); }
   void invalidate() override { ::InvalidateRect(window_, nullptr, FALSE); }
   void refresh_hover() override {
-    BootstrapState& state = bootstrap_state();
-    const ButtonId button = button_under_cursor(window_, state);
-    set_hovered(state, button, *this);
+    const ButtonId button = button_under_cursor(window_, bootstrap_state());
+    set_hovered(hover_, button, *this);
     set_cursor(wants_hand_cursor(button));
   }
   void start_hover_timer() override { ::SetTimer(window_, kHoverTimerId, kHoverTimerMilliseconds, nullptr); }
@@ -96,6 +103,7 @@ class WindowProcedureActions final : public WindowActions {
 
  private:
   HWND window_;
+  HoverState& hover_;
   WindowHooks hooks_;
 };
 
@@ -115,34 +123,29 @@ LRESULT on_nc_hit_test(HWND window, const BootstrapState& state, LPARAM lParam) 
   return non_client_hit(point.x, point.y, state.launchMode) == NonClientHit::Caption ? HTCAPTION : HTCLIENT;
 }
 
-void on_mouse_move(HWND window, BootstrapState& state, WindowActions& actions, LPARAM lParam) {
+void on_mouse_move(HWND window, const BootstrapState& state, HoverState& hover, WindowActions& actions,
+                   LPARAM lParam) {
   if (state.launchMode) {
     set_cursor(false);
     return;
   }
-  const bool startTracking = state.hoverState.access_or_abort([](HoverState& hover) {
-    if (hover.tracking) return false;
+  if (!hover.tracking) {
     hover.tracking = true;
-    return true;
-  });
-  if (startTracking) {
     TRACKMOUSEEVENT track{};
     track.cbSize = sizeof track;
     track.dwFlags = TME_LEAVE;
     track.hwndTrack = window;
     track.dwHoverTime = 0;
-    if (!::TrackMouseEvent(&track)) {
-      state.hoverState.access_or_abort([](HoverState& hover) { hover.tracking = false; });
-    }
+    if (!::TrackMouseEvent(&track)) hover.tracking = false;
   }
-  const ButtonId button = hit_test(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), state.phase, is_actionable(state));
-  set_hovered(state, button, actions);
+  const ButtonId button = hit_test(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), state.phase, report_supported(state));
+  set_hovered(hover, button, actions);
   set_cursor(wants_hand_cursor(button));
 }
 
-void on_mouse_leave(BootstrapState& state, WindowActions& actions) {
-  state.hoverState.access_or_abort([](HoverState& hover) { hover.tracking = false; });
-  set_hovered(state, ButtonId::None, actions);
+void on_mouse_leave(HoverState& hover, WindowActions& actions) {
+  hover.tracking = false;
+  set_hovered(hover, ButtonId::None, actions);
   set_cursor(false);
 }
 
@@ -150,14 +153,15 @@ void on_mouse_leave(BootstrapState& state, WindowActions& actions) {
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   BootstrapState& state = bootstrap_state();
-  WindowProcedureActions actions(window);
+  HoverState& hover = window_hover();
+  WindowProcedureActions actions(window, hover);
   switch (message) {
     case WM_DESTROY:
       ::KillTimer(window, kHoverTimerId);
       ::PostQuitMessage(0);
       return 0;
     case WM_PAINT:
-      paint(window, state);
+      paint(window, state, hover);
       return 0;
     case WM_CLOSE:
       request_close(state, actions);
@@ -175,14 +179,14 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
       if (wParam == kMainTimerId) {
         on_main_tick(state, actions);
       } else if (wParam == kHoverTimerId) {
-        on_hover_tick(state, actions);
+        on_hover_tick(hover, actions);
       }
       return 0;
     case WM_MOUSEMOVE:
-      on_mouse_move(window, state, actions, lParam);
+      on_mouse_move(window, state, hover, actions, lParam);
       return 0;
     case WM_MOUSELEAVE:
-      on_mouse_leave(state, actions);
+      on_mouse_leave(hover, actions);
       return 0;
     case WM_LBUTTONDOWN:
       if (!state.launchMode) on_click(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), actions);

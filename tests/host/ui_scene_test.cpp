@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "install/download_size.h"
+#include "ui/window_timing.h"
 #include "ui_test_state.h"
 
 namespace velko {
@@ -54,8 +55,8 @@ TEST(RevealGlow, RisesThenFades) {
   EXPECT_NEAR(reveal_glow(7), 0.965744, 1e-6);
   EXPECT_NEAR(reveal_glow(18), 0.539216, 1e-6);
   EXPECT_NEAR(reveal_glow(30), 0.134804, 1e-6);
-  EXPECT_DOUBLE_EQ(reveal_glow(34), 0.0);
-  EXPECT_DOUBLE_EQ(reveal_glow(35), 0.0);
+  EXPECT_DOUBLE_EQ(reveal_glow(kRevealLastStep), 0.0);
+  EXPECT_DOUBLE_EQ(reveal_glow(kRevealLastStep + 1), 0.0);
 
   EXPECT_EQ(badge_colours(-1).fill, (Rgb{51, 54, 60}));
   EXPECT_EQ(badge_colours(-1).border, (Rgb{79, 96, 110}));
@@ -63,7 +64,7 @@ TEST(RevealGlow, RisesThenFades) {
   EXPECT_EQ(badge_colours(6).border, (Rgb{116, 170, 195}));
   EXPECT_EQ(badge_colours(12).border, (Rgb{108, 154, 177}));
   EXPECT_EQ(badge_colours(18).fill, (Rgb{49, 55, 61}));
-  EXPECT_EQ(badge_colours(34).border, (Rgb{79, 96, 110}));
+  EXPECT_EQ(badge_colours(kRevealLastStep).border, (Rgb{79, 96, 110}));
 }
 
 TEST(Shine, OffsetAndOpacity) {
@@ -75,8 +76,8 @@ TEST(Shine, OffsetAndOpacity) {
   EXPECT_DOUBLE_EQ(shine_parameters(10).opacity, 1.0);
   EXPECT_EQ(shine_parameters(25).offset, 309);
   EXPECT_NEAR(shine_parameters(25).opacity, 0.492611, 1e-6);
-  EXPECT_EQ(shine_parameters(29).offset, 315);
-  EXPECT_DOUBLE_EQ(shine_parameters(29).opacity, 0.0);
+  EXPECT_EQ(shine_parameters(kShineLastStep).offset, 315);
+  EXPECT_DOUBLE_EQ(shine_parameters(kShineLastStep).opacity, 0.0);
 }
 
 TEST(Shine, ProfileIsPiecewiseLinear) {
@@ -96,7 +97,7 @@ Rgb shine_pixel(const std::vector<Rgb>& image, int x, int y) {
 
 TEST(Shine, ImagePixels) {
   EXPECT_TRUE(shine_image(-1).empty());
-  EXPECT_TRUE(shine_image(30).empty());
+  EXPECT_TRUE(shine_image(kShineLastStep + 1).empty());
   const auto image = shine_image(10);
   ASSERT_EQ(image.size(), 138u * 22u);
   EXPECT_EQ(shine_pixel(image, 388, 16), (Rgb{183, 194, 199}));  // the bright core
@@ -247,14 +248,14 @@ TEST(InstallerScene, BusyPhaseGreysTheButtonsAndIgnoresHover) {
   EXPECT_EQ(round_rect_at(scene, {54, 470, 360, 476})->fill, (Rgb{0, 122, 204}));
 }
 
-TEST(InstallerScene, RevealStepAddsTheShineUntilStep29) {
+TEST(InstallerScene, RevealStepAddsTheShineUntilItsLastStep) {
   auto state = supported_state(UiPhase::Ready, W::None);
-  state->revealStep = 29;
+  state->revealStep = kShineLastStep;
   EXPECT_EQ(ops_of<ShineOp>(installer_scene(*state, sample_inputs())).size(), 1u);
-  state->revealStep = 30;
+  state->revealStep = kShineLastStep + 1;
   EXPECT_TRUE(ops_of<ShineOp>(installer_scene(*state, sample_inputs())).empty());
   EXPECT_EQ(round_rect_at(installer_scene(*state, sample_inputs()), {290, 5, 430, 29})->border,
-            badge_colours(30).border);
+            badge_colours(kShineLastStep + 1).border);
 }
 
 TEST(LaunchScene, RunningAndFailed) {

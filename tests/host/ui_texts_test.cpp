@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/scene.h"
+#include "ui/window_timing.h"
 #include "ui_test_state.h"
 
 namespace velko {
@@ -274,8 +275,8 @@ TEST(LaunchTexts, SwitchOnThe42ndTickAndOnFailure) {
   BootstrapState state;
   state.launchMode = true;
   EXPECT_EQ(launch_heading(state), "正在启动Velko Tarn 工作台");
-  EXPECT_EQ(launch_status_line(state, 41), "正在连接Velko服务器");
-  EXPECT_EQ(launch_status_line(state, 42), "正在完成程序安全校验");
+  EXPECT_EQ(launch_status_line(state, kLaunchConnectingTicks), "正在连接Velko服务器");
+  EXPECT_EQ(launch_status_line(state, kLaunchConnectingTicks + 1), "正在完成程序安全校验");
   EXPECT_EQ(launch_hint(state), "首次启动或程序更新后可能需要一些时间，请勿重复点击。");
   state.phase = UiPhase::Failed;
   EXPECT_EQ(launch_heading(state), "Velko Tarn 工作台启动失败");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/event_application.h"
+#include "ui/window_timing.h"
 #include "ui_test_state.h"
 
 namespace velko {
@@ -317,11 +318,11 @@ TEST(StartInstallation, RunningCheckErrorFails) {
 
 // --- on_main_tick -------------------------------------------------------------------------
 
-TEST(MainTick, CheckingProgressStopsAt94UntilThePolicyArrives) {
+TEST(MainTick, CheckingProgressStopsShortUntilThePolicyArrives) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Checking, W::None);
   for (int i = 0; i < 40; ++i) on_main_tick(*state, actions);
-  EXPECT_EQ(state->progressPercent, 94);
+  EXPECT_EQ(state->progressPercent, kCheckingPercentBeforePolicy);
   EXPECT_EQ(state->phase, UiPhase::Checking);
   EXPECT_EQ(actions.invalidations, 40);  // the check animates on every tick
 
@@ -338,7 +339,7 @@ TEST(MainTick, CheckingProgressStopsAt94UntilThePolicyArrives) {
 TEST(MainTick, PolicyReadyEventEndsTheCheck) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Checking, W::None);
-  state->progressPercent = 94;
+  state->progressPercent = kCheckingPercentBeforePolicy;
   EventSender sender = open_event_channel(*state);
   publish_event(sender, WorkerEvent::policy_ready());
   on_main_tick(*state, actions);
@@ -410,12 +411,12 @@ TEST(MainTick, IdlePhasesDoNotRepaint) {
   EXPECT_EQ(state->busyTicks, 0u);
 }
 
-TEST(MainTick, RevealRunsFrom0To34ThenIdles) {
+TEST(MainTick, RevealRunsFrom0ToItsLastStepThenIdles) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Ready, W::None);
   state->revealStep = 0;
-  for (int i = 0; i < 34; ++i) on_main_tick(*state, actions);
-  EXPECT_EQ(state->revealStep, 34);
+  for (int i = 0; i < kRevealLastStep; ++i) on_main_tick(*state, actions);
+  EXPECT_EQ(state->revealStep, kRevealLastStep);
   on_main_tick(*state, actions);
   EXPECT_EQ(state->revealStep, -1);
   EXPECT_EQ(actions.invalidations, 35);
@@ -430,9 +431,9 @@ TEST(MainTick, WaitingPhasePollsEvery22ndTickAndContinues) {
   ASSERT_TRUE(start_installation(*state, actions));  // first answer: running
   ASSERT_EQ(state->phase, UiPhase::WaitingForWorkbenchExit);
 
-  for (int i = 0; i < 21; ++i) on_main_tick(*state, actions);
+  for (std::uint32_t i = 0; i < kWorkbenchPollTicks; ++i) on_main_tick(*state, actions);
   EXPECT_EQ(actions.runningQueries.size(), 1u);
-  EXPECT_EQ(state->waitTicks, 21u);
+  EXPECT_EQ(state->waitTicks, kWorkbenchPollTicks);
   on_main_tick(*state, actions);  // 22nd tick: the workbench is gone
   EXPECT_EQ(actions.runningQueries.size(), 3u);  // the poll, then start_installation's own check
   EXPECT_EQ(state->phase, UiPhase::Downloading);
@@ -444,7 +445,7 @@ TEST(MainTick, WaitingPhaseSetsTheExitTextWhenNotContinuing) {
   FakeActions actions;
   actions.runningAnswers = {false};
   auto state = supported_state(UiPhase::WaitingForWorkbenchExit, W::Older);
-  state->waitTicks = 21;
+  state->waitTicks = kWorkbenchPollTicks;
   on_main_tick(*state, actions);
   EXPECT_EQ(state->phase, UiPhase::Ready);
   EXPECT_EQ(state->statusText, "已检测到工作台退出，正在自动继续更新。");
@@ -457,7 +458,7 @@ TEST(MainTick, WaitingPhaseStillRunningAndErrors) {
   FakeActions actions;
   actions.runningAnswers = {true};
   auto state = supported_state(UiPhase::WaitingForWorkbenchExit, W::Older);
-  state->waitTicks = 21;
+  state->waitTicks = kWorkbenchPollTicks;
   on_main_tick(*state, actions);
   EXPECT_EQ(state->phase, UiPhase::WaitingForWorkbenchExit);
   EXPECT_EQ(actions.invalidations, 0);
@@ -477,14 +478,14 @@ TEST(MainTick, LaunchWindowClosesAfter18Ticks) {
   EventSender sender = open_event_channel(state);
   on_main_tick(state, actions);  // tick 1
   publish_event(sender, WorkerEvent::launch_succeeded());
-  for (int tick = 2; tick <= 17; ++tick) {
+  for (std::uint32_t tick = 2; tick <= kLaunchCloseTicks; ++tick) {
     on_main_tick(state, actions);
     EXPECT_EQ(actions.destroyed, 0) << tick;
   }
   EXPECT_EQ(state.phase, UiPhase::Completed);
   on_main_tick(state, actions);  // the 18th tick (previous value 17) closes the window
   EXPECT_EQ(actions.destroyed, 1);
-  EXPECT_EQ(actions.invalidations, 17);
+  EXPECT_EQ(actions.invalidations, static_cast<int>(kLaunchCloseTicks));
 }
 
 TEST(MainTick, LaunchWindowClosesOnTheFirstTickAfterALateSuccess) {
@@ -512,38 +513,34 @@ TEST(MainTick, LaunchWindowClosesOnTheFirstTickAfterALateSuccess) {
 
 // --- Hover --------------------------------------------------------------------------------
 
-std::array<float, 4> levels(BootstrapState& state) {
-  return state.hoverState.access_or_abort([](HoverState& hover) { return hover.levels; });
-}
-
 TEST(Hover, SetHoveredStartsTheTimerOnlyOnChange) {
   FakeActions actions;
-  BootstrapState state;
-  set_hovered(state, ButtonId::None, actions);
+  HoverState hover;
+  set_hovered(hover, ButtonId::None, actions);
   EXPECT_EQ(actions.hoverTimerStarts, 0);
-  set_hovered(state, ButtonId::Browse, actions);
-  set_hovered(state, ButtonId::Browse, actions);
+  set_hovered(hover, ButtonId::Browse, actions);
+  set_hovered(hover, ButtonId::Browse, actions);
   EXPECT_EQ(actions.hoverTimerStarts, 1);
 }
 
 TEST(Hover, FadesFromBrowseToRecheckInEightTicks) {
   FakeActions actions;
-  BootstrapState state;
-  set_hovered(state, ButtonId::Browse, actions);
-  for (int i = 0; i < 8; ++i) on_hover_tick(state, actions);
-  EXPECT_EQ(levels(state)[1], 1.0f);
+  HoverState hover;
+  set_hovered(hover, ButtonId::Browse, actions);
+  for (int i = 0; i < 8; ++i) on_hover_tick(hover, actions);
+  EXPECT_EQ(hover.levels[1], 1.0f);
   EXPECT_FALSE(actions.hoverTimerRunning);
 
-  set_hovered(state, ButtonId::Recheck, actions);
+  set_hovered(hover, ButtonId::Recheck, actions);
   EXPECT_TRUE(actions.hoverTimerRunning);
-  on_hover_tick(state, actions);
-  EXPECT_NEAR(levels(state)[1], 0.86f, 1e-6);
-  EXPECT_NEAR(levels(state)[2], 0.14f, 1e-6);
-  for (int i = 1; i < 7; ++i) on_hover_tick(state, actions);
+  on_hover_tick(hover, actions);
+  EXPECT_NEAR(hover.levels[1], 0.86f, 1e-6);
+  EXPECT_NEAR(hover.levels[2], 0.14f, 1e-6);
+  for (int i = 1; i < 7; ++i) on_hover_tick(hover, actions);
   EXPECT_TRUE(actions.hoverTimerRunning);  // 7 ticks: 0.98 and 0.02, not settled yet
-  on_hover_tick(state, actions);
-  EXPECT_EQ(levels(state)[1], 0.0f);
-  EXPECT_EQ(levels(state)[2], 1.0f);
+  on_hover_tick(hover, actions);
+  EXPECT_EQ(hover.levels[1], 0.0f);
+  EXPECT_EQ(hover.levels[2], 1.0f);
   EXPECT_FALSE(actions.hoverTimerRunning);
   const int invalidations = actions.invalidations;
   EXPECT_EQ(invalidations, 16);
@@ -551,15 +548,15 @@ TEST(Hover, FadesFromBrowseToRecheckInEightTicks) {
 
 TEST(Hover, LeavingFadesEverythingOut) {
   FakeActions actions;
-  BootstrapState state;
-  set_hovered(state, ButtonId::Primary, actions);
-  on_hover_tick(state, actions);
-  on_hover_tick(state, actions);
-  set_hovered(state, ButtonId::None, actions);
-  on_hover_tick(state, actions);
+  HoverState hover;
+  set_hovered(hover, ButtonId::Primary, actions);
+  on_hover_tick(hover, actions);
+  on_hover_tick(hover, actions);
+  set_hovered(hover, ButtonId::None, actions);
+  on_hover_tick(hover, actions);
   EXPECT_TRUE(actions.hoverTimerRunning);
-  on_hover_tick(state, actions);
-  EXPECT_EQ(levels(state), (std::array<float, 4>{0, 0, 0, 0}));
+  on_hover_tick(hover, actions);
+  EXPECT_EQ(hover.levels, (std::array<float, 4>{0, 0, 0, 0}));
   EXPECT_FALSE(actions.hoverTimerRunning);
 }
 

@@ -12,6 +12,7 @@
 
 #include "app/bootstrap_state.h"
 #include "ui/painting_win.h"
+#include "ui/window_timing.h"
 #include "win/dib.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -39,8 +40,8 @@ class Canvas {
 
   bool ready() const { return dc_ && bitmap_ && bits_ != nullptr; }
   HDC dc() const { return dc_.get(); }
-  void paint(BootstrapState& state) {
-    paint_content(dc_.get(), state, SIZE{width_, height_});
+  void paint(BootstrapState& state, const HoverState& hover = {}) {
+    paint_content(dc_.get(), state, SIZE{width_, height_}, hover);
     ::GdiFlush();
   }
   Colour at(int x, int y) const {
@@ -68,15 +69,18 @@ std::unique_ptr<BootstrapState> installer_state(UiPhase phase, bool supported = 
   return state;
 }
 
-Colour painted(BootstrapState& state, int x, int y, int width = 720, int height = 620) {
-  Canvas canvas(width, height);
+Colour painted(BootstrapState& state, int x, int y, const HoverState& hover = {}) {
+  Canvas canvas(kInstallerWidth, kInstallerHeight);
   EXPECT_TRUE(canvas.ready());
-  canvas.paint(state);
+  canvas.paint(state, hover);
   return canvas.at(x, y);
 }
 
-void set_hover(BootstrapState& state, ButtonId button, float level) {
-  state.hoverState.access_or_abort([&](HoverState& hover) { hover.levels[static_cast<int>(button)] = level; });
+HoverState hovered(ButtonId button, float level) {
+  HoverState hover;
+  hover.hovered = button;
+  hover.levels[static_cast<int>(button)] = level;
+  return hover;
 }
 
 constexpr Colour kBar{0, 122, 204};
@@ -138,26 +142,21 @@ TEST(Paint, PrimaryButtonDisabledEnabledAndHovered) {
   auto ready = installer_state(UiPhase::Ready);
   EXPECT_EQ(painted(*ready, 582, 540), (Colour{14, 99, 156}));
   EXPECT_EQ(painted(*ready, 578, 554), (Colour{17, 119, 187}));
-  set_hover(*ready, ButtonId::Primary, 1.0f);
-  EXPECT_EQ(painted(*ready, 582, 540), (Colour{18, 117, 178}));
-  EXPECT_EQ(painted(*ready, 578, 554), (Colour{57, 151, 207}));
+  EXPECT_EQ(painted(*ready, 582, 540, hovered(ButtonId::Primary, 1.0f)), (Colour{18, 117, 178}));
+  EXPECT_EQ(painted(*ready, 578, 554, hovered(ButtonId::Primary, 1.0f)), (Colour{57, 151, 207}));
 
   auto failed = installer_state(UiPhase::Failed);
-  set_hover(*failed, ButtonId::Primary, 1.0f);
-  EXPECT_EQ(painted(*failed, 582, 540), (Colour{36, 67, 89}));
+  EXPECT_EQ(painted(*failed, 582, 540, hovered(ButtonId::Primary, 1.0f)), (Colour{36, 67, 89}));
   auto completed = installer_state(UiPhase::Completed, false);
   EXPECT_EQ(painted(*completed, 582, 540), (Colour{14, 99, 156}));
 }
 
 TEST(Paint, CloseBoxInBusyAndHoveredStates) {
   auto busy = installer_state(UiPhase::Downloading);
-  set_hover(*busy, ButtonId::Close, 1.0f);
-  EXPECT_EQ(painted(*busy, 684, 4), (Colour{60, 60, 60}));
+  EXPECT_EQ(painted(*busy, 684, 4, hovered(ButtonId::Close, 1.0f)), (Colour{60, 60, 60}));
   auto idle = installer_state(UiPhase::Failed);
-  set_hover(*idle, ButtonId::Close, 1.0f);
-  EXPECT_EQ(painted(*idle, 684, 4), (Colour{178, 45, 40}));
-  set_hover(*idle, ButtonId::Close, 0.0f);
-  EXPECT_EQ(painted(*idle, 684, 4), (Colour{60, 60, 60}));
+  EXPECT_EQ(painted(*idle, 684, 4, hovered(ButtonId::Close, 1.0f)), (Colour{178, 45, 40}));
+  EXPECT_EQ(painted(*idle, 684, 4, hovered(ButtonId::Close, 0.0f)), (Colour{60, 60, 60}));
   EXPECT_EQ(painted(*idle, 10, 10), (Colour{60, 60, 60}));  // the title strip
   EXPECT_EQ(painted(*idle, 10, 600), (Colour{30, 30, 30}));
 }
@@ -259,10 +258,10 @@ TEST(Paint, LaunchStatusLineChangesWithThe42ndTick) {
   ASSERT_TRUE(canvas.ready());
   canvas.paint(*state);
   const auto first = region(canvas, 166, 96, 586, 129);
-  state->launchTicks = 41;
+  state->launchTicks = kLaunchConnectingTicks;
   canvas.paint(*state);
   const auto at41 = region(canvas, 166, 96, 586, 129);
-  state->launchTicks = 42;
+  state->launchTicks = kLaunchConnectingTicks + 1;
   canvas.paint(*state);
   const auto at42 = region(canvas, 166, 96, 586, 129);
   EXPECT_EQ(first, at41);

@@ -42,7 +42,8 @@ bool write_bmp(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, int 
   return static_cast<bool>(out);
 }
 
-bool render(const std::wstring& folder, const char* name, BootstrapState& state, int width, int height) {
+bool render(const std::wstring& folder, const char* name, BootstrapState& state, int width, int height,
+            const HoverState& hover = {}) {
   win::unique_hdc screen(::CreateCompatibleDC(nullptr));
   BITMAPINFO info = win::top_down_dib_info(width, height);
   void* bits = nullptr;
@@ -50,7 +51,7 @@ bool render(const std::wstring& folder, const char* name, BootstrapState& state,
   if (!bitmap) return false;
   {
     win::SelectedObject selected(screen.get(), bitmap.get());
-    paint_content(screen.get(), state, SIZE{width, height});
+    paint_content(screen.get(), state, SIZE{width, height}, hover);
     ::GdiFlush();
   }
   const std::wstring path = folder + L"\\" + win::wide(name) + L".bmp";
@@ -92,8 +93,8 @@ int wmain(int argc, wchar_t** argv) {
                                                 std::string(64, 'A'), 187'654'321});
   using W = WorkbenchInstallState;
   bool ok = true;
-  const auto shot = [&](const char* name, std::unique_ptr<BootstrapState> state) {
-    ok = render(folder, name, *state, 720, 620) && ok;
+  const auto shot = [&](const char* name, std::unique_ptr<BootstrapState> state, const HoverState& hover = {}) {
+    ok = render(folder, name, *state, kInstallerWidth, kInstallerHeight, hover) && ok;
   };
 
   auto checking = installer(UiPhase::Checking, W::None);
@@ -102,8 +103,10 @@ int wmain(int argc, wchar_t** argv) {
 
   auto ready = installer(UiPhase::Ready, W::None);
   ready->revealStep = 9;
-  ready->hoverState.access_or_abort([](HoverState& hover) { hover.levels[3] = 1.0f; });
-  shot("installer-ready", std::move(ready));
+  HoverState primaryHovered;
+  primaryHovered.hovered = ButtonId::Primary;
+  primaryHovered.levels[static_cast<std::size_t>(ButtonId::Primary)] = 1.0f;
+  shot("installer-ready", std::move(ready), primaryHovered);
 
   shot("installer-ready-update", installer(UiPhase::Ready, W::Older));
 
@@ -148,7 +151,7 @@ int wmain(int argc, wchar_t** argv) {
     state.phase = phase;
     state.launchTicks = ticks;
     if (text != nullptr) state.statusText = text;
-    ok = render(folder, name, state, 620, 250) && ok;
+    ok = render(folder, name, state, kLaunchWidth, kLaunchHeight) && ok;
   };
   launch("launch-starting", UiPhase::Checking, 20, nullptr);
   launch("launch-verifying", UiPhase::Checking, 60, nullptr);
