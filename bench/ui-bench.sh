@@ -9,11 +9,12 @@ build="$source_dir/build/windows"
 cd "$source_dir"
 cmake --build --preset windows --target ui_bench trust-ca >/dev/null
 export VELKO_HARNESS_DIR="$build/harness"
-"$source_dir/scripts/harness/harness-ctl" up "$VELKO_HARNESS_DIR"
-
 # The build carries debug information (RelWithDebInfo): a stripped copy gives the shipped size.
 stripped=$(mktemp /tmp/velko-ui-bench-stripped.XXXXXX)
-trap 'rm -f "$stripped"' EXIT
+# The harness comes down however the run ends: its service holds port 443 for the next user.
+trap 'rm -f "$stripped"; "$source_dir/scripts/harness/harness-ctl" down "$VELKO_HARNESS_DIR"' EXIT
+"$source_dir/scripts/harness/harness-ctl" up "$VELKO_HARNESS_DIR"
+
 x86_64-w64-mingw32-strip -o "$stripped" "$build/VelkoTarnOnlineInstaller.exe"
 
 {

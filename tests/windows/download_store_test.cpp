@@ -40,13 +40,9 @@ bool is_digest_text(const std::string& text) {
 }
 
 TEST(ProgramDataFolder, DefaultsWhenTheVariableIsMissing) {
-  const DWORD length = ::GetEnvironmentVariableW(L"ProgramData", nullptr, 0);
-  std::wstring saved(length, L'\0');
-  if (length > 0) ::GetEnvironmentVariableW(L"ProgramData", saved.data(), length);
-  ::SetEnvironmentVariableW(L"ProgramData", nullptr);
+  ScopedEnvironment noProgramData("ProgramData", std::nullopt);
   EXPECT_EQ(win::program_data_folder(), "C:\\ProgramData");
   EXPECT_EQ(win::installer_data_folder(), "C:\\ProgramData\\VelkoInstaller");
-  if (length > 0) ::SetEnvironmentVariableW(L"ProgramData", saved.c_str());
 }
 
 TEST(ProgramDataFolder, UsesTheVariableUnchanged) {

@@ -1,7 +1,7 @@
 // Whole installation runs against the loopback download service: the WebView2 stand-in is
 // written out and run, the workbench installer is downloaded, verified and run, the launcher
 // and the shortcut are deployed. The workbench installer is a copy of this test program that
-// plays the installer (see InstallerChild below).
+// plays the installer (see play_installer below).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 #include "download/download_store.h"
 #include "install/installation.h"
 #include "install/workbench_installer.h"
+#include "support/child_role.h"
 #include "support/installation_fixture.h"
 #include "support/paths.h"
 #include "support/product_process.h"
@@ -30,23 +31,15 @@ constexpr char kVersion[] = "1.4.2";
 constexpr char kInstallerName[] = "VelkoTarnWorkbench-Setup-v1.4.2.exe";
 constexpr char kInstallerVersionVariable[] = "VELKO_TEST_INSTALLER_VERSION";
 
-std::string environment(const char* name) {
-  wchar_t buffer[32768];
-  const DWORD length = ::GetEnvironmentVariableW(win::wide(name).c_str(), buffer, 32768);
-  if (length == 0 || length >= 32768) return {};
-  return win::narrow(std::wstring_view(buffer, length));
-}
-
 // The workbench installer part: "--silent-install-to {directory}" leaves a workbench program
 // and a manifest of the version the test names.
-TEST(InstallerChild, Install) {
-  const std::string version = environment(kInstallerVersionVariable);
-  if (version.empty()) GTEST_SKIP() << "only run as a stand-in workbench installer";
+int play_installer() {
   const auto arguments = split_command_line(win::narrow(::GetCommandLineW()));
-  ASSERT_EQ(arguments.size(), 3u);
-  ASSERT_EQ(arguments[1], "--silent-install-to");
-  write_valid_installation(arguments[2], version, "the installed workbench");
+  if (arguments.size() != 3 || arguments[1] != "--silent-install-to") return 2;
+  write_valid_installation(arguments[2], environment_text(kInstallerVersionVariable), "the installed workbench");
+  return 0;
 }
+[[maybe_unused]] const bool kInstallerRegistered = register_child_role("workbench installer", play_installer);
 
 std::vector<WorkerEvent> without_download_progress(const std::vector<WorkerEvent>& events, ComponentKind kind) {
   std::vector<WorkerEvent> rest;
@@ -95,7 +88,7 @@ class FirstInstallation : public ::testing::Test {
   ScopedEnvironment localAppData{"LOCALAPPDATA", temp.join("LocalAppData")};
   ScopedEnvironment programFiles{"ProgramFiles(x86)", temp.join("ProgramFiles86")};
   ScopedEnvironment log{"VELKO_WEBVIEW2_STANDIN_LOG", temp.join("standin.log")};
-  ScopedEnvironment filter{"GTEST_FILTER", "InstallerChild.*"};
+  ScopedChildRole installerRole{"workbench installer"};
   ScopedEnvironment installerVersion{kInstallerVersionVariable, kVersion};
   std::string directory = temp.join("VelkoTarn工作台");
 };

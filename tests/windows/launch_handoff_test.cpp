@@ -1,5 +1,5 @@
 // The launch hand-off with real processes: the workbench is a copy of this test program that
-// plays the part the environment gives it (see WorkbenchChild below).
+// plays the part the environment gives it (see play_workbench below).
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -11,6 +11,7 @@
 #include "common/command_line.h"
 #include "install/install_directory.h"
 #include "launch/launch_handoff.h"
+#include "support/child_role.h"
 #include "support/installation_fixture.h"
 #include "support/links.h"
 #include "support/paths.h"
@@ -27,16 +28,9 @@ using namespace std::chrono_literals;
 constexpr char kRoleVariable[] = "VELKO_TEST_WORKBENCH_ROLE";
 constexpr char kRecordVariable[] = "VELKO_TEST_WORKBENCH_RECORD";
 
-std::string environment(const char* name) {
-  wchar_t buffer[32768];
-  const DWORD length = ::GetEnvironmentVariableW(win::wide(name).c_str(), buffer, 32768);
-  if (length == 0 || length >= 32768) return {};
-  return win::narrow(std::wstring_view(buffer, length));
-}
-
 // Appends one line: the command line's arguments after the program, and the working directory.
 void record_start() {
-  const std::string record = environment(kRecordVariable);
+  const std::string record = environment_text(kRecordVariable);
   if (record.empty()) return;
   auto arguments = split_command_line(win::narrow(::GetCommandLineW()));
   std::string line;
@@ -63,19 +57,19 @@ void run_window(bool visible) {
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
 }
 
-// The workbench part, in a copy of this program started with GTEST_FILTER naming it.
-TEST(WorkbenchChild, Play) {
-  const std::string role = environment(kRoleVariable);
-  if (role.empty()) GTEST_SKIP() << "only run as a stand-in workbench";
+// The workbench part, in a copy of this program: what it does is named by kRoleVariable.
+int play_workbench() {
+  const std::string role = environment_text(kRoleVariable);
   record_start();
   if (role == "window") run_window(true);
   if (role == "hidden") run_window(false);
   if (role == "exit3") {
     std::this_thread::sleep_for(300ms);
-    ::ExitProcess(3);
+    return 3;
   }
-  if (role == "record") ::ExitProcess(0);
+  return 0;
 }
+[[maybe_unused]] const bool kWorkbenchRegistered = register_child_role("workbench", play_workbench);
 
 std::vector<std::uint32_t> processes_of(const std::string& fileName) {
   std::vector<std::uint32_t> ids;
@@ -128,7 +122,7 @@ class LaunchHandoff : public ::testing::Test {
 
   ScopedTempDir temp;
   ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
-  ScopedEnvironment filter{"GTEST_FILTER", "WorkbenchChild.*"};
+  ScopedChildRole workbenchRole{"workbench"};
   std::string record = temp.join("starts.txt");
   ScopedEnvironment recordVariable{kRecordVariable, record};
   std::string directory = temp.join("VelkoTarn工作台");

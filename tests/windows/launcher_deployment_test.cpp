@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "detect/running_workbench.h"
 #include "install/launcher_deployment.h"
 #include "stand_in_versions.h"
+#include "support/child_role.h"
 #include "support/deployment_fixture.h"
 #include "support/installation_fixture.h"
 #include "support/installer_screen.h"
@@ -29,13 +31,6 @@ using namespace std::chrono_literals;
 
 constexpr char kChildDirectoryVariable[] = "VELKO_TEST_DEPLOY_AS_LAUNCHER";
 constexpr char kSwapSignalsVariable[] = "VELKO_TEST_SWAP_SIGNALS";
-
-std::string environment_text(const char* name) {
-  wchar_t value[32768];
-  const DWORD length = ::GetEnvironmentVariableW(win::wide(name).c_str(), value, 32768);
-  if (length == 0 || length >= 32768) return {};
-  return win::narrow(std::wstring_view(value, length));
-}
 
 bool wait_for_file(const std::string& path, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -177,17 +172,25 @@ TEST_F(LauncherDeployment, ALinkAtTheShortcutsTemporaryNameIsNeverFollowed) {
   remove_file_link(desktop_shortcut_path() + ".part");
 }
 
-// Runs in a copy of this program whose file the next test swaps before the copy deploys.
-TEST(LauncherDeploymentChild, DeployAfterItsFileWasSwapped) {
-  const std::string directory = environment_text(kChildDirectoryVariable);
+// Plays a program whose file the next test swaps before the program deploys: succeeds when the
+// deployment refuses the file now at its path.
+int deploy_after_the_file_was_swapped() {
   const std::string signals = environment_text(kSwapSignalsVariable);
-  if (directory.empty() || signals.empty()) GTEST_SKIP() << "only run as a swapped program";
   write_file(signals + "\\ready", "");
-  ASSERT_TRUE(wait_for_file(signals + "\\go", 60s));
-  auto deployed = deploy_launcher(directory);
-  ASSERT_FALSE(deployed) << "deployed the file now at this program's path";
-  EXPECT_EQ(deployed.error(), "复制工作台启动器失败：本程序文件已被移动或替换。");
+  if (!wait_for_file(signals + "\\go", 60s)) return 2;
+  auto deployed = deploy_launcher(environment_text(kChildDirectoryVariable));
+  if (deployed) {
+    std::fprintf(stderr, "deployed the file now at this program's path\n");
+    return 1;
+  }
+  if (deployed.error() != "复制工作台启动器失败：本程序文件已被移动或替换。") {
+    std::fprintf(stderr, "%s\n", deployed.error().c_str());
+    return 1;
+  }
+  return 0;
 }
+[[maybe_unused]] const bool kSwappedRegistered =
+    register_child_role("swapped deployer", deploy_after_the_file_was_swapped);
 
 // A program's file is renamed and another one put at its path before the program first holds
 // its file (test programs do so only when they deploy; the product does at once).
@@ -198,8 +201,8 @@ TEST_F(LauncherDeployment, AProgramSwappedBeforeItHoldsItsFileDeploysNothing) {
   write_file(program, read_file(own_program_path()));
   ScopedEnvironment child{kChildDirectoryVariable, directory};
   ScopedEnvironment signals{kSwapSignalsVariable, temp.path()};
-  auto process =
-      start_program(program, {"--gtest_filter=LauncherDeploymentChild.DeployAfterItsFileWasSwapped"}, CREATE_NO_WINDOW);
+  ScopedChildRole role{"swapped deployer"};
+  auto process = start_program(program, {}, CREATE_NO_WINDOW);
   ASSERT_TRUE(wait_for_file(temp.join("ready"), 60s));
   ASSERT_TRUE(::MoveFileExW(win::wide(program).c_str(), win::wide(downloads + "\\改名.exe").c_str(), 0))
       << ::GetLastError();
@@ -210,15 +213,17 @@ TEST_F(LauncherDeployment, AProgramSwappedBeforeItHoldsItsFileDeploysNothing) {
   EXPECT_FALSE(file_exists(temporary()));
 }
 
-// Runs in a copy of this program placed as the deployed launcher (see the next test).
-TEST(LauncherDeploymentChild, DeployAsTheLauncherItself) {
-  const std::string directory = environment_text(kChildDirectoryVariable);
-  if (directory.empty() || !environment_text(kSwapSignalsVariable).empty()) {
-    GTEST_SKIP() << "only run as the deployed launcher";
+// Plays the deployed launcher deploying itself (see the next test).
+int deploy_as_the_launcher_itself() {
+  auto deployed = deploy_launcher(environment_text(kChildDirectoryVariable));
+  if (!deployed) {
+    std::fprintf(stderr, "%s\n", deployed.error().c_str());
+    return 1;
   }
-  auto deployed = deploy_launcher(directory);
-  ASSERT_TRUE(deployed) << deployed.error();
+  return 0;
 }
+[[maybe_unused]] const bool kLauncherRegistered =
+    register_child_role("launcher deployer", deploy_as_the_launcher_itself);
 
 TEST_F(LauncherDeployment, RunningAsTheDeployedLauncherMakesNoCopyButWritesTheShortcut) {
   make_directories(directory + "\\运行组件");
@@ -230,7 +235,8 @@ TEST_F(LauncherDeployment, RunningAsTheDeployedLauncherMakesNoCopyButWritesTheSh
   for (char& c : launcherUpper) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  auto process = start_program(launcherUpper, {"--gtest_filter=LauncherDeploymentChild.*"}, CREATE_NO_WINDOW);
+  ScopedChildRole role{"launcher deployer"};
+  auto process = start_program(launcherUpper, {}, CREATE_NO_WINDOW);
   EXPECT_EQ(wait_for_exit(process, 60s), 0u);
   EXPECT_EQ(file_identity(launcher()), before);
   EXPECT_FALSE(file_exists(temporary()));

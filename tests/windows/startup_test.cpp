@@ -71,10 +71,9 @@ TEST(Startup, WindowIsCentred) {
   close_with_escape(*window, product);
 }
 
-void expect_waits_for_blocker(const std::string& value) {
+void expect_waits_for_blocker() {
   auto blocker = start_blocker();
-  const std::string id = value.empty() ? std::to_string(blocker.id) : value;
-  auto product = start_product({"--wait-for-process", id, "--launch-main"});
+  auto product = start_product({"--wait-for-process", std::to_string(blocker.id), "--launch-main"});
   std::this_thread::sleep_for(3s);
   EXPECT_FALSE(visible_window_of(product.id, kClass)) << "a window appeared while the process still ran";
   ::TerminateProcess(blocker.process.get(), 0);
@@ -83,7 +82,7 @@ void expect_waits_for_blocker(const std::string& value) {
   close_with_escape(*window, product);
 }
 
-TEST(Startup, WaitsForALiveProcess) { expect_waits_for_blocker(""); }
+TEST(Startup, WaitsForALiveProcess) { expect_waits_for_blocker(); }
 
 TEST(Startup, WaitsForALiveProcessWrittenWithPlus) {
   auto blocker = start_blocker();

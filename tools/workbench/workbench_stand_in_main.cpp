@@ -10,14 +10,15 @@
 #include <cwchar>
 #include <string>
 
+#include "win/environment.h"
+#include "win/unique_any.h"
+#include "win/wide.h"
+
 namespace {
 
-std::wstring environment_value(const wchar_t* name) {
-  wchar_t buffer[256];
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer, 256);
-  if (length == 0 || length >= 256) return {};
-  return std::wstring(buffer, length);
-}
+// The product's own face: the test harness maps it to a font with Chinese glyphs, where the DC's
+// default font would draw the title's Chinese as boxes.
+constexpr wchar_t kFontFace[] = L"Microsoft YaHei UI";
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_DESTROY) {
@@ -31,7 +32,13 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
     RECT client;
     ::GetClientRect(window, &client);
     ::SetBkMode(dc, TRANSPARENT);
-    ::DrawTextW(dc, L"VelkoTarn工作台 (stand-in) --main", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    velko::win::unique_hfont font(::CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                                DEFAULT_PITCH, kFontFace));
+    {
+      velko::win::SelectedObject selected(dc, font.get());
+      ::DrawTextW(dc, L"VelkoTarn工作台 (stand-in) --main", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
     ::EndPaint(window, &paint);
     return 0;
   }
@@ -45,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
   if (argv == nullptr || argc != 2 || std::wcscmp(argv[1], L"--main") != 0) return 2;
 
-  const std::wstring mode = environment_value(L"VELKO_STANDIN_WORKBENCH");
+  const std::wstring mode = velko::win::wide(velko::win::environment_value(L"VELKO_STANDIN_WORKBENCH").value_or(""));
   if (mode.starts_with(L"exit:")) return static_cast<int>(std::wcstol(mode.c_str() + 5, nullptr, 10));
 
   WNDCLASSW windowClass{};

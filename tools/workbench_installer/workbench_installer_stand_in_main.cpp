@@ -16,22 +16,14 @@
 
 #include "common/win_path.h"
 #include "win/directories.h"
+#include "win/environment.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace {
 
 using velko::path_join;
-
-std::optional<std::string> environment_value(const wchar_t* name) {
-  const DWORD needed = ::GetEnvironmentVariableW(name, nullptr, 0);
-  if (needed == 0) return std::nullopt;
-  std::wstring buffer(needed, L'\0');
-  const DWORD length = ::GetEnvironmentVariableW(name, buffer.data(), needed);
-  if (length == 0 || length >= needed) return std::nullopt;
-  buffer.resize(length);
-  return velko::win::narrow(buffer);
-}
+using velko::win::environment_value;
 
 bool write_file(const std::string& path, const std::string& bytes) {
   velko::win::unique_file file(::CreateFileW(velko::win::wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace velko::test {
@@ -20,10 +21,14 @@ class ScopedTempDir {
   std::string path_;
 };
 
-// Sets an environment variable of this process (inherited by its children) for the scope.
+// A variable of this process's environment as UTF-8; empty when it is unset or empty.
+std::string environment_text(const std::string& name);
+
+// Sets an environment variable of this process (inherited by its children) for the scope, or
+// removes it for the scope when given no value.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(std::string name, const std::string& value);
+  ScopedEnvironment(std::string name, const std::optional<std::string>& value);
   ~ScopedEnvironment();
   ScopedEnvironment(const ScopedEnvironment&) = delete;
   ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <vector>
 
+#include "win/environment.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -38,16 +38,16 @@ ScopedTempDir::ScopedTempDir() {
 
 ScopedTempDir::~ScopedTempDir() { remove_tree(win::wide(path_)); }
 
-ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value) : name_(std::move(name)) {
-  const std::wstring wideName = win::wide(name_);
-  const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-  if (length > 0) {
-    std::vector<wchar_t> buffer(length);
-    ::GetEnvironmentVariableW(wideName.c_str(), buffer.data(), length);
-    hadValue_ = true;
-    oldValue_ = win::narrow(buffer.data());
-  }
-  ::SetEnvironmentVariableW(wideName.c_str(), win::wide(value).c_str());
+std::string environment_text(const std::string& name) {
+  return win::environment_value(win::wide(name).c_str()).value_or("");
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+  const auto old = win::environment_value(win::wide(name_).c_str());
+  hadValue_ = old.has_value();
+  oldValue_ = old.value_or("");
+  ::SetEnvironmentVariableW(win::wide(name_).c_str(), value ? win::wide(*value).c_str() : nullptr);
 }
 
 ScopedEnvironment::~ScopedEnvironment() {
