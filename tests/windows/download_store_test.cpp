@@ -260,20 +260,6 @@ ReadBack parse_descriptor(const wchar_t* sddl) {
   return result;
 }
 
-void create_with_descriptor(const std::string& path, const wchar_t* sddl, bool folder) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-  if (folder) {
-    ASSERT_TRUE(::CreateDirectoryW(win::wide(path).c_str(), &attributes)) << path;
-  } else {
-    win::unique_file file(::CreateFileW(win::wide(path).c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    ASSERT_TRUE(file) << path;
-  }
-  ::LocalFree(descriptor);
-}
-
 constexpr const char* kSystem = "S-1-5-18";
 constexpr const char* kAdministrators = "S-1-5-32-544";
 constexpr const char* kUsers = "S-1-5-32-545";
