@@ -9,6 +9,7 @@
 #include "detect/install_location.h"
 #include "download/download_store.h"
 #include "install/install_manifest.h"
+#include "install/installation_plan.h"
 #include "install/workbench_installer.h"
 #include "webview2_pin.h"
 #include "win/environment.h"
@@ -21,9 +22,7 @@ namespace {
 
 std::optional<std::uint64_t> plain_file_size(const std::string& path) {
   if (!win::is_plain_file(path)) return std::nullopt;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return win::file_size(path);
 }
 
 struct RuntimeCandidate {

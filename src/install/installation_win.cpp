@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/bootstrap_state.h"
+#include "common/failure.h"
 #include "common/win_path.h"
 #include "detect/component_detection.h"
 #include "detect/running_workbench.h"
@@ -23,8 +24,6 @@ namespace velko {
 namespace {
 
 using Result = std::expected<void, std::string>;
-
-std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
 
 // An update must not replace the program of a workbench that is still running.
 Result ensure_workbench_stopped(const std::string& installDirectory) {
@@ -79,7 +78,8 @@ Result install_webview2(StagedFiles& staged, const EventSender& events) {
   auto paths = take_staged(staged, ComponentKind::WebView2Runtime);
   if (!paths) return fail(paths.error());
   publish_event(events, WorkerEvent::step_started(ComponentKind::WebView2Runtime, kWebView2StepText));
-  if (auto ran = run_installer(paths->front(), {"/silent", "/install"}, std::string(build::kWebView2BootstrapperSha256));
+  if (auto ran = run_webview2_bootstrapper(paths->front(), {"/silent", "/install"},
+                                           std::string(build::kWebView2BootstrapperSha256));
       !ran) {
     return ran;
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "install/download_size.h"
+#include "webview2_pinned.h"
 #include "ui_test_state.h"
 
 namespace velko {
@@ -137,7 +138,7 @@ TEST(Progress, LaunchSegmentGeometry) {
 }
 
 TEST(DownloadSize, MegabytesWithOneDecimal) {
-  EXPECT_EQ(megabytes_text(kWebView2BootstrapperBytes), "1.7 MB");
+  EXPECT_EQ(megabytes_text(build::kPinnedWebView2BootstrapperBytes), "1.7 MB");
   EXPECT_EQ(megabytes_text(0), "0.0 MB");
   EXPECT_EQ(megabytes_text(149'999), "0.1 MB");
   EXPECT_EQ(megabytes_text(150'000), "0.2 MB");

@@ -171,14 +171,14 @@ TEST_F(Installation, RunningWorkbenchStopsTheRunBeforeAnything) {
 TEST_F(Installation, InstallerThatNoLongerMatchesIsNotStarted) {
   const std::string program = temp.join("MicrosoftEdgeWebview2Setup.exe");
   write_file(program, standin_bytes());
-  auto ran = run_installer(program, {"/silent", "/install"}, std::string(64, 'A'));
+  auto ran = run_webview2_bootstrapper(program, {"/silent", "/install"}, std::string(64, 'A'));
   ASSERT_FALSE(ran);
   EXPECT_EQ(ran.error(), "WebView2 Evergreen 引导器 SHA256 校验失败，文件不会执行。");
   EXPECT_FALSE(file_exists(standin_log()));
 }
 
 TEST_F(Installation, InstallerThatCannotBeStarted) {
-  auto ran = run_installer(temp.join("没有这个安装程序.exe"), {"/silent", "/install"});
+  auto ran = run_webview2_bootstrapper(temp.join("没有这个安装程序.exe"), {"/silent", "/install"});
   ASSERT_FALSE(ran);
   EXPECT_TRUE(ran.error().starts_with("启动安装程序失败：")) << ran.error();
   EXPECT_TRUE(ran.error().ends_with("(os error 2)")) << ran.error();
@@ -190,7 +190,7 @@ TEST_F(Installation, VerifiedInstallerIsStartedFromTheCheckedBytes) {
   write_file(program, standin_bytes());
   auto digest = sha256_of_file(program);
   ASSERT_TRUE(digest);
-  ASSERT_TRUE(run_installer(program, {"/silent", "/install"}, ascii_lower(*digest)));
+  ASSERT_TRUE(run_webview2_bootstrapper(program, {"/silent", "/install"}, ascii_lower(*digest)));
   EXPECT_EQ(read_file(standin_log()), "/silent /install\n");
 }
 
