@@ -13,8 +13,9 @@ namespace velko {
 std::string megabytes_text(std::uint64_t bytes);
 
 // The download size the window shows for a component: Microsoft's pinned bootstrapper
-// (build::kPinnedWebView2BootstrapperBytes) for the WebView2 runtime, the policy's installer size for the workbench ("等待服务器" while no
-// policy is known). Other kinds are never downloaded and show nothing.
+// (build::kPinnedWebView2BootstrapperBytes) for the WebView2 runtime, the policy's installer
+// size for the workbench ("等待服务器" while no policy is known). Other kinds are never
+// downloaded and show nothing.
 std::string download_size_text(ComponentKind kind, const std::expected<ReleasePolicy, std::string>& policy);
 
 }  // namespace velko
