@@ -350,13 +350,17 @@ TEST(WriteThroughTemporary, AFileTheCheckRefusesIsDeletedAndTheTargetKept) {
 // "could not replace" apart from "could not save".
 TEST(WriteThroughTemporary, AFailedRenameTellsWhetherATargetWasThere) {
   ScopedTempDir temp;
-  make_directories(temp.join("占用\内容"));
+  write_file(temp.join("占用"), "held");
+  const win::unique_file holder(::CreateFileW(win::wide(temp.join("占用")).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder) << ::GetLastError();
   const auto over = win::write_through_temporary(temp.join("a.part"), temp.join("占用"), bytes_of("x"));
   ASSERT_FALSE(over);
   EXPECT_EQ(over.error().step, win::TemporaryWriteFailure::Step::Replace);
   EXPECT_NE(over.error().code, 0u);
   EXPECT_FALSE(file_exists(temp.join("a.part")));
-  const auto nowhere = win::write_through_temporary(temp.join("b.part"), temp.join("没有\b"), bytes_of("x"));
+  EXPECT_EQ(read_file(temp.join("占用")), "held");
+  const auto nowhere = win::write_through_temporary(temp.join("b.part"), temp.join("没有\\b"), bytes_of("x"));
   ASSERT_FALSE(nowhere);
   EXPECT_EQ(nowhere.error().step, win::TemporaryWriteFailure::Step::Rename);
   EXPECT_NE(nowhere.error().code, 0u);
