@@ -27,6 +27,7 @@
 #include "support/test_service.h"
 #include "ui/painting_win.h"
 #include "ui/scene.h"
+#include "webview2_pinned.h"
 #include "win/child_process.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -471,7 +472,6 @@ std::optional<std::uint64_t> carried_bootstrapper_size(const std::wstring& progr
 }
 
 void size_section(const std::wstring& product, const wchar_t* strippedCopy) {
-  constexpr std::uint64_t kRealBootstrapper = 1'691'856;
   std::printf("Size of VelkoTarnOnlineInstaller.exe\n");
   const auto whole = file_size(product);
   const auto carried = carried_bootstrapper_size(product);
@@ -482,7 +482,8 @@ void size_section(const std::wstring& product, const wchar_t* strippedCopy) {
   const std::uint64_t own = *whole - *carried;
   std::printf("  program as built                 %9llu bytes\n", static_cast<unsigned long long>(*whole));
   std::printf("  carried WebView2 bootstrapper    %9llu bytes (the test stand-in; the real one has %llu)\n",
-              static_cast<unsigned long long>(*carried), static_cast<unsigned long long>(kRealBootstrapper));
+              static_cast<unsigned long long>(*carried),
+              static_cast<unsigned long long>(build::kPinnedWebView2BootstrapperBytes));
   std::printf("  program without it               %9llu bytes\n", static_cast<unsigned long long>(own));
   if (strippedCopy != nullptr) {
     if (const auto stripped = file_size(strippedCopy)) {
@@ -490,7 +491,7 @@ void size_section(const std::wstring& product, const wchar_t* strippedCopy) {
       std::printf("  stripped of debug information    %9llu bytes, %llu without the bootstrapper\n",
                   static_cast<unsigned long long>(*stripped), static_cast<unsigned long long>(strippedOwn));
       std::printf("  shipped (stripped, real bootstrapper) would be about %llu bytes\n",
-                  static_cast<unsigned long long>(strippedOwn + kRealBootstrapper));
+                  static_cast<unsigned long long>(strippedOwn + build::kPinnedWebView2BootstrapperBytes));
     }
   }
 }

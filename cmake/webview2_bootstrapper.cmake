@@ -42,6 +42,7 @@ add_custom_command(
   COMMAND "${CMAKE_COMMAND}" "-DBOOTSTRAPPER=${_bootstrapper}" "-DOUTPUT=${VELKO_GENERATED_DIR}/webview2_pin.h"
           "-DREQUIRE_PINNED=${_release_build}" -P "${CMAKE_SOURCE_DIR}/cmake/webview2_pin.cmake"
   DEPENDS ${_bootstrapper_depends} "${CMAKE_SOURCE_DIR}/cmake/webview2_pin.cmake"
+          "${CMAKE_SOURCE_DIR}/cmake/webview2_pinned.cmake"
           "${CMAKE_SOURCE_DIR}/cmake/webview2_pin.h.in"
   COMMENT "Pinning the carried WebView2 bootstrapper"
   VERBATIM)

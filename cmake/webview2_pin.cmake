@@ -2,8 +2,9 @@
 #   -DBOOTSTRAPPER=<file> -DOUTPUT=<header> -DREQUIRE_PINNED=<ON|OFF>
 # With REQUIRE_PINNED the build stops unless the file is Microsoft's bootstrapper of the
 # build this program is made for.
-set(_pinned_bytes 1691856)
-set(_pinned_sha256 "0223FA1E8D5BD5E4344FB8734E60D088E79F262C0A24444D01F240BC996F04E5")
+include("${CMAKE_CURRENT_LIST_DIR}/webview2_pinned.cmake")
+set(_pinned_bytes ${VELKO_WEBVIEW2_PINNED_BYTES})
+set(_pinned_sha256 "${VELKO_WEBVIEW2_PINNED_SHA256}")
 
 if(NOT EXISTS "${BOOTSTRAPPER}" OR IS_DIRECTORY "${BOOTSTRAPPER}")
   message(FATAL_ERROR "WebView2 bootstrapper not found: ${BOOTSTRAPPER}")

@@ -9,9 +9,10 @@
 
 namespace velko {
 
+// The WebView2 bootstrapper's file in the download folder. Its size and SHA-256 are those of the
+// carried bootstrapper: build::kWebView2BootstrapperBytes and build::kWebView2BootstrapperSha256
+// in the generated "webview2_pin.h".
 inline constexpr char kWebView2BootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
-// Its size and SHA-256 are those of the carried bootstrapper: build::kWebView2BootstrapperBytes and
-// build::kWebView2BootstrapperSha256 in the generated "webview2_pin.h".
 inline constexpr char kWebView2MachineClientKey[] =
     "SOFTWARE\\WOW6432Node\\Microsoft\\EdgeUpdate\\Clients\\{F3017226-FE2A-4295-8BDF-00C3A9A7E4C5}";
 inline constexpr char kWebView2UserClientKey[] =

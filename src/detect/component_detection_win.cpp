@@ -21,9 +21,7 @@ namespace {
 
 std::optional<std::uint64_t> plain_file_size(const std::string& path) {
   if (!win::is_plain_file(path)) return std::nullopt;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return win::file_size(path);
 }
 
 struct RuntimeCandidate {

@@ -61,7 +61,7 @@ std::expected<std::optional<std::uint32_t>, std::string> find_running_process(co
   const std::string fileName = path_file_name(executablePath);
   if (fileName.empty() || !is_valid_utf8(fileName)) return std::unexpected(std::string("工作台程序路径无效。"));
 
-  win::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  win::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return std::unexpected(std::string("无法读取当前进程列表。"));
 
   PROCESSENTRY32W entry{};

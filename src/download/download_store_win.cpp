@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include <chrono>
-#include <vector>
 
 #include "common/folder_trust.h"
 #include "common/win_path.h"
 #include "download/digest_text.h"
+#include "download/open_file_digest.h"
 #include "win/environment.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
@@ -21,11 +21,6 @@
 namespace velko {
 namespace {
 
-constexpr std::size_t kHashBufferBytes = 1'048'576;
-
-std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
-  return std::unexpected(std::string(prefix) + win::os_error_text(code));
-}
 
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
@@ -36,39 +31,26 @@ std::expected<std::string, std::string> sha256_of_file(const std::string& path) 
   win::unique_file file(::CreateFileW(win::wide(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return failure(kPrefix, last_error());
-  auto hash = win::Sha256::create();
-  if (!hash) return failure(kPrefix, hash.error());
-  std::vector<std::uint8_t> buffer(kHashBufferBytes);
-  for (;;) {
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
-      return failure(kPrefix, last_error());
-    }
-    if (read == 0) break;
-    if (auto fed = hash->update(std::span(buffer.data(), read)); !fed) return failure(kPrefix, fed.error());
-  }
-  const auto digest = hash->finish();
-  if (!digest) return failure(kPrefix, digest.error());
-  return digest_text(*digest);
+  if (!file) return win::os_failure(kPrefix, last_error());
+  return sha256_of_open_file(file.get());
 }
 
 std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uint8_t> bytes) {
   constexpr const char* kPrefix = "计算 SHA-256 失败：";
   auto hash = win::Sha256::create();
-  if (!hash) return failure(kPrefix, hash.error());
-  if (auto fed = hash->update(bytes); !fed) return failure(kPrefix, fed.error());
+  if (!hash) return win::os_failure(kPrefix, hash.error());
+  if (auto fed = hash->update(bytes); !fed) return win::os_failure(kPrefix, fed.error());
   const auto digest = hash->finish();
-  if (!digest) return failure(kPrefix, digest.error());
+  if (!digest) return win::os_failure(kPrefix, digest.error());
   return digest_text(*digest);
 }
 
 std::expected<void, std::string> move_open_file_into_place(void* file, const std::string& to) {
   if (win::path_exists(to) && !::DeleteFileW(win::wide(to).c_str())) {
-    return failure("替换旧下载文件失败：", last_error());
+    return win::os_failure("替换旧下载文件失败：", last_error());
   }
   if (auto renamed = win::rename_open_file(file, to, false); !renamed) {
-    return failure("保存下载文件失败：", renamed.error());
+    return win::os_failure("保存下载文件失败：", renamed.error());
   }
   return {};
 }
@@ -76,10 +58,10 @@ std::expected<void, std::string> move_open_file_into_place(void* file, const std
 std::expected<void, std::string> move_into_place(const std::string& from, const std::string& to) {
   const std::wstring target = win::wide(to);
   if (win::path_exists(to)) {
-    if (!::DeleteFileW(target.c_str())) return failure("替换旧下载文件失败：", last_error());
+    if (!::DeleteFileW(target.c_str())) return win::os_failure("替换旧下载文件失败：", last_error());
   }
   if (!::MoveFileExW(win::wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return failure("保存下载文件失败：", last_error());
+    return win::os_failure("保存下载文件失败：", last_error());
   }
   return {};
 }

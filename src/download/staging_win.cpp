@@ -12,6 +12,8 @@
 #include "download/open_file_digest.h"
 #include "policy/download_address.h"
 #include "win/data_folder.h"
+#include "win/directories.h"
+#include "win/file_identity.h"
 #include "win/http_request.h"
 #include "win/http_session.h"
 #include "win/os_error.h"
@@ -41,22 +43,11 @@ std::unexpected<std::string> coded(const char* text, std::uint32_t code) {
   return std::unexpected(coded_download_text(text, code));
 }
 
-std::unexpected<std::string> file_failure(const char* prefix, std::uint32_t code) {
-  return std::unexpected(std::string(prefix) + win::os_error_text(code));
-}
-
-// Size of a file, or nothing when its metadata cannot be read. Links are not followed.
-std::optional<std::uint64_t> file_size(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 std::expected<void, std::string> write_all(HANDLE file, const std::uint8_t* bytes, DWORD size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!::WriteFile(file, bytes, size, &written, nullptr)) return file_failure("保存下载文件失败：", last_error());
-    if (written == 0) return file_failure("保存下载文件失败：", ERROR_WRITE_FAULT);
+    if (!::WriteFile(file, bytes, size, &written, nullptr)) return win::os_failure("保存下载文件失败：", last_error());
+    if (written == 0) return win::os_failure("保存下载文件失败：", ERROR_WRITE_FAULT);
     bytes += written;
     size -= written;
   }
@@ -73,23 +64,17 @@ struct HeldPartial {
 
 std::expected<HeldPartial, std::string> hold_partial(const std::string& path) {
   const std::wstring widePath = win::wide(path);
-  const bool existed = ::GetFileAttributesW(widePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const bool existed = win::path_exists(path);
   HeldPartial held;
   held.file.reset(::CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!held.file) {
     const std::uint32_t code = last_error();
     if (auto elsewhere = file_held_elsewhere_text(code)) return std::unexpected(std::move(*elsewhere));
-    return file_failure(existed ? "打开续传文件失败：" : "创建下载文件失败：", code);
+    return win::os_failure(existed ? "打开续传文件失败：" : "创建下载文件失败：", code);
   }
   held.created = ::GetLastError() != ERROR_ALREADY_EXISTS;
   return held;
-}
-
-std::optional<std::uint64_t> open_file_size(HANDLE file) {
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file, &size)) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 // Empties the held file and leaves its position at the start.
@@ -108,7 +93,7 @@ bool remove_held(HANDLE file) {
 // A partial file this run created and never wrote to goes again when the run fails: the folder
 // looks as it did before.
 void discard_if_empty(HANDLE file) {
-  if (open_file_size(file) != 0u) return;
+  if (win::file_size_of(file) != 0u) return;
   remove_held(file);
 }
 
@@ -131,17 +116,17 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   const auto mode = choose_partial_write(status, offset, contentRange);
   if (const auto* failure = std::get_if<std::string>(&mode)) return std::unexpected(*failure);
   if (const auto* discard = std::get_if<DiscardPartial>(&mode)) {
-    if (!remove_held(file)) return file_failure("清理无效下载文件失败：", last_error());
+    if (!remove_held(file)) return win::os_failure("清理无效下载文件失败：", last_error());
     return std::unexpected(discard->text);
   }
 
   std::uint64_t written = 0;
   if (std::get<PartialWrite>(mode) == PartialWrite::Append) {
     const LARGE_INTEGER end{};
-    if (!::SetFilePointerEx(file, end, nullptr, FILE_END)) return file_failure("打开续传文件失败：", last_error());
+    if (!::SetFilePointerEx(file, end, nullptr, FILE_END)) return win::os_failure("打开续传文件失败：", last_error());
     written = offset;
   } else if (!truncate_held(file)) {
-    return file_failure("创建下载文件失败：", last_error());
+    return win::os_failure("创建下载文件失败：", last_error());
   }
   std::uint64_t inPartial = written;
   report_download_progress(context, written);
@@ -164,7 +149,7 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
     // fill the disk.
     if (partial_overflows(inPartial, package.size)) break;
   }
-  if (!::FlushFileBuffers(file)) return file_failure("保存下载文件失败：", last_error());
+  if (!::FlushFileBuffers(file)) return win::os_failure("保存下载文件失败：", last_error());
   return {};
 }
 
@@ -175,8 +160,8 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
   const std::uint64_t expectedSize = package.size;
   std::optional<std::uint64_t> partialSize;
   if (!created) {
-    partialSize = open_file_size(partial);
-    if (!partialSize) return file_failure("读取下载文件大小失败：", last_error());
+    partialSize = win::file_size_of(partial);
+    if (!partialSize) return win::os_failure("读取下载文件大小失败：", last_error());
   }
 
   // A partial file as long as the package may be complete: verify it, or start over.
@@ -184,7 +169,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
     const auto digest = sha256_of_open_file(partial);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) return {};
-    if (!truncate_held(partial)) return file_failure("清理无效下载文件失败：", last_error());
+    if (!truncate_held(partial)) return win::os_failure("清理无效下载文件失败：", last_error());
     partialSize = 0;
   }
 
@@ -193,8 +178,8 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
     return std::unexpected(fetched.error());
   }
 
-  const std::optional<std::uint64_t> actualSize = open_file_size(partial);
-  if (!actualSize) return file_failure("读取下载文件大小失败：", last_error());
+  const std::optional<std::uint64_t> actualSize = win::file_size_of(partial);
+  if (!actualSize) return win::os_failure("读取下载文件大小失败：", last_error());
   if (*actualSize != expectedSize) {
     return std::unexpected(incomplete_download_text(package.fileName, expectedSize, *actualSize));
   }
@@ -215,7 +200,7 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
   const std::uint64_t expectedSize = package.size;
 
   // A finished file that still matches is reused without any request.
-  if (file_size(finalPath) == expectedSize) {
+  if (win::file_size(finalPath) == expectedSize) {
     const auto digest = sha256_of_file(finalPath);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) {

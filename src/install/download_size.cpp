@@ -1,5 +1,7 @@
 #include "install/download_size.h"
 
+#include "webview2_pinned.h"
+
 namespace velko {
 
 std::string megabytes_text(std::uint64_t bytes) {
@@ -9,7 +11,7 @@ std::string megabytes_text(std::uint64_t bytes) {
 
 std::string download_size_text(ComponentKind kind, const std::expected<ReleasePolicy, std::string>& policy) {
   switch (kind) {
-    case ComponentKind::WebView2Runtime: return megabytes_text(kWebView2BootstrapperBytes);
+    case ComponentKind::WebView2Runtime: return megabytes_text(build::kPinnedWebView2BootstrapperBytes);
     case ComponentKind::Workbench: return policy ? megabytes_text(policy->installerBytes) : std::string("等待服务器");
     default: return {};
   }

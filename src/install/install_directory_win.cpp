@@ -22,10 +22,6 @@
 namespace velko {
 namespace {
 
-std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
-  return std::unexpected(std::string(prefix) + win::os_error_text(code));
-}
-
 constexpr char kCheckFailedPrefix[] = "检查安装目录权限失败：";
 
 enum class Kind { Folder, File };
@@ -47,7 +43,7 @@ std::expected<bool, std::string> entries_trusted(std::initializer_list<Entry> en
       if (plain && !*plain) return false;
     }
     const auto trusted = win::is_trusted_entry(path);
-    if (!trusted) return failure(kCheckFailedPrefix, trusted.error());
+    if (!trusted) return win::os_failure(kCheckFailedPrefix, trusted.error());
     if (!*trusted) return false;
   }
   return true;
@@ -55,7 +51,7 @@ std::expected<bool, std::string> entries_trusted(std::initializer_list<Entry> en
 
 std::expected<void, std::string> secure_existing(const std::string& directory) {
   const auto plain = win::is_plain_directory(directory);
-  if (!plain) return failure(kCheckFailedPrefix, plain.error());
+  if (!plain) return win::os_failure(kCheckFailedPrefix, plain.error());
   if (!*plain) return std::unexpected(std::string(kSharedInstallFolderText));
   // What a later elevated launch will insist on is looked at now, so that installing again is
   // always the way out of a launch that refused.
@@ -68,26 +64,26 @@ std::expected<void, std::string> secure_existing(const std::string& directory) {
   if (!trusted) return std::unexpected(trusted.error());
   if (*trusted) return {};
   const auto names = win::folder_entry_names(directory);
-  if (!names) return failure(kCheckFailedPrefix, names.error());
+  if (!names) return win::os_failure(kCheckFailedPrefix, names.error());
   if (names->empty()) {
     // Permissions are checked when a handle is opened: one that someone opened while the folder
     // was open to him would outlive any new descriptor. A new folder has no such handles.
     if (!::RemoveDirectoryW(win::wide(directory).c_str())) {
-      return failure("设置安装目录权限失败：", static_cast<std::uint32_t>(::GetLastError()));
+      return win::os_failure("设置安装目录权限失败：", static_cast<std::uint32_t>(::GetLastError()));
     }
-    if (auto made = win::create_secure_folder(directory); !made) return failure("创建安装目录失败：", made.error());
+    if (auto made = win::create_secure_folder(directory); !made) return win::os_failure("创建安装目录失败：", made.error());
     return {};
   }
   // A workbench installation is taken over only when everything in it was made by an
   // administrator: a standard user owns whatever he put there (a manifest, a program, a DLL).
   const auto made = win::is_tree_made_by_trusted(directory);
-  if (!made) return failure(kCheckFailedPrefix, made.error());
+  if (!made) return win::os_failure(kCheckFailedPrefix, made.error());
   const bool workbench = *made && read_install_manifest(directory).has_value();
   if (untrusted_install_folder_action(false, workbench) == UntrustedFolderAction::Refuse) {
     return std::unexpected(std::string(kSharedInstallFolderText));
   }
   if (auto secured = win::secure_admin_folder(directory); !secured) {
-    return failure("设置安装目录权限失败：", secured.error());
+    return win::os_failure("设置安装目录权限失败：", secured.error());
   }
   return {};
 }
@@ -110,23 +106,23 @@ std::expected<void, std::uint32_t> create_missing_parents(const std::string& dir
 
 std::expected<void, std::string> prepare_install_directory(const std::string& directory) {
   if (!win::path_exists(directory)) {
-    if (auto made = create_missing_parents(directory); !made) return failure("创建安装目录失败：", made.error());
+    if (auto made = create_missing_parents(directory); !made) return win::os_failure("创建安装目录失败：", made.error());
   }
   const auto above = win::folders_above_keep_in_place(directory);
-  if (!above) return failure(kCheckFailedPrefix, above.error());
+  if (!above) return win::os_failure(kCheckFailedPrefix, above.error());
   if (!*above) return std::unexpected(std::string(kMovableInstallFolderText));
   if (!win::path_exists(directory)) {
     auto made = win::create_secure_folder(directory);
     if (made) return {};
     // Someone made it since we looked: judge it like any folder we find.
-    if (made.error() != ERROR_ALREADY_EXISTS) return failure("创建安装目录失败：", made.error());
+    if (made.error() != ERROR_ALREADY_EXISTS) return win::os_failure("创建安装目录失败：", made.error());
   }
   return secure_existing(directory);
 }
 
 std::expected<bool, std::string> is_private_installation(const std::string& directory, const std::string& program) {
   const auto above = win::folders_above_keep_in_place(directory);
-  if (!above) return failure(kCheckFailedPrefix, above.error());
+  if (!above) return win::os_failure(kCheckFailedPrefix, above.error());
   if (!*above) return false;
   const std::string runtimeFolder = launcher_paths(directory).folder;
   if (program.empty()) return entries_trusted({{directory, Kind::Folder, true}, {runtimeFolder, Kind::Folder, false}});

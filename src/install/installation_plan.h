@@ -27,7 +27,6 @@ inline constexpr char kSharedInstallFolderText[] =
 // put their own tree where the installation's path leads.
 inline constexpr char kMovableInstallFolderText[] =
     "所选安装目录的上级目录可被其他用户改名或替换。为安全起见，请选择其他安装目录。";
-inline constexpr char kStagedBootstrapperName[] = "MicrosoftEdgeWebview2Setup.exe";
 inline constexpr char kBootstrapperPartExtension[] = "exe.part";
 
 // How long the runtime may take to appear after its bootstrapper exited, and the pause

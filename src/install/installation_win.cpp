@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/failure.h"
 #include "common/win_path.h"
 #include "detect/component_detection.h"
 #include "detect/installed_workbench.h"
@@ -24,8 +25,6 @@ namespace {
 
 using Result = std::expected<void, std::string>;
 using PolicyResult = std::expected<ReleasePolicy, std::string>;
-
-std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
 
 // An update must not replace the program of a workbench that is still running.
 Result ensure_workbench_stopped(const std::string& installDirectory) {
@@ -87,7 +86,8 @@ Result install_webview2(StagedFiles& staged, const PolicyResult& policy, const E
   auto paths = take_staged(staged, ComponentKind::WebView2Runtime, version_text(policy));
   if (!paths) return fail(paths.error());
   publish_event(events, WorkerEvent::step_started(ComponentKind::WebView2Runtime, kWebView2StepText));
-  if (auto ran = run_installer(paths->front(), {"/silent", "/install"}, std::string(build::kWebView2BootstrapperSha256));
+  if (auto ran = run_webview2_bootstrapper(paths->front(), {"/silent", "/install"},
+                                           std::string(build::kWebView2BootstrapperSha256));
       !ran) {
     return ran;
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "build_config.h"
+#include "common/failure.h"
 #include "common/win_path.h"
 #include "download/digest_text.h"
 #include "download/open_file_digest.h"
@@ -17,6 +18,7 @@
 #include "install/workbench_installer.h"
 #include "win/environment.h"
 #include "win/child_process.h"
+#include "win/com_apartment.h"
 #include "win/directories.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
@@ -33,8 +35,6 @@ namespace {
 
 using Result = std::expected<void, std::string>;
 
-std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
-
 // The system's attrib.exe. Test builds let a test name another program, since Wine's attrib
 // never reports a failure.
 std::string attrib_program() {
@@ -47,22 +47,6 @@ std::string attrib_program() {
 bool rename_path(const std::string& from, const std::string& to) {
   return ::MoveFileExW(win::wide(from).c_str(), win::wide(to).c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
 }
-
-// One COM apartment for the shortcut work; every successful initialisation (also the one
-// that finds COM already running on the thread) is balanced.
-class ComApartment {
- public:
-  ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (SUCCEEDED(result_)) ::CoUninitialize();
-  }
-  HRESULT result() const { return result_; }
-
- private:
-  HRESULT result_;
-};
 
 std::string com_failure(const char* prefix, HRESULT hr) {
   return std::string(prefix) + "，错误码 " + win::hresult_text(hr) + "。";
@@ -78,14 +62,10 @@ Result set_link_text(IShellLinkW* link, LinkSetter setter, const std::string& te
 }
 
 std::expected<std::string, std::string> desktop_folder() {
-  PWSTR raw = nullptr;
-  const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &raw);
-  std::string path;
-  if (raw != nullptr) {
-    path = win::narrow(raw);
-    ::CoTaskMemFree(raw);
-  }
-  if (FAILED(hr) || raw == nullptr) return fail(com_failure("没有找到当前用户桌面目录", hr));
+  win::unique_cotaskmem<PWSTR> raw;
+  const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, raw.put());
+  if (FAILED(hr) || !raw) return fail(com_failure("没有找到当前用户桌面目录", hr));
+  const std::string path = win::narrow(raw.get());
   const auto directory = win::is_plain_directory(path);
   if (!directory || !*directory) return fail(kDesktopUnusableText);
   return path;
@@ -93,7 +73,8 @@ std::expected<std::string, std::string> desktop_folder() {
 
 Result save_shortcut(const std::string& shortcut, const std::string& launcher, const std::string& installDirectory,
                      const std::string& workbench) {
-  ComApartment apartment;
+  // For the shortcut work only.
+  win::ComApartment apartment;
   if (FAILED(apartment.result())) return fail(com_failure("Windows 快捷方式服务初始化失败", apartment.result()));
   // Released before the apartment goes away.
   win::com_ptr<IShellLinkW> link;
@@ -124,16 +105,9 @@ Result mark_shortcut_elevated(const std::string& shortcut) {
   auto bytes = win::read_whole_file(shortcut);
   if (!bytes) return fail("读取桌面启动入口失败：" + win::os_error_text(bytes.error()));
   if (auto marked = mark_run_as_user(*bytes); !marked) return marked;
-  const std::string temporaryPath = shortcut + ".part";
-  if (auto removed = win::TemporaryFile::remove_leftover(temporaryPath); !removed) {
-    return fail("设置桌面启动入口权限失败：" + win::os_error_text(removed.error()));
-  }
-  auto temporary = win::TemporaryFile::create(temporaryPath);
-  if (!temporary) return fail("设置桌面启动入口权限失败：" + win::os_error_text(temporary.error()));
-  auto written = temporary->write(std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
-  if (written) written = temporary->flush();
-  if (written) written = temporary->rename_to(shortcut, true);
-  if (!written) return fail("设置桌面启动入口权限失败：" + win::os_error_text(written.error()));
+  const auto written = win::write_through_temporary(
+      shortcut + ".part", shortcut, std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+  if (!written) return fail("设置桌面启动入口权限失败：" + win::os_error_text(written.error().code));
   return {};
 }
 

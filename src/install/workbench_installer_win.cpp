@@ -21,6 +21,7 @@
 #include "win/directories.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
+#include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -48,28 +49,11 @@ std::int64_t now_file_time() {
   return file_time_value(now);
 }
 
-std::optional<std::uint64_t> handle_size(HANDLE file) {
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file, &size)) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
-}
-
-// A file that the installer left open for reading only: nobody may change, rename or delete
-// it while we hold it, so the bytes we hashed are the bytes that get executed.
-win::unique_file open_sealed(const std::string& path) {
-  return win::unique_file(::CreateFileW(win::wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 // The staged installer: plain file, policy size (checked before the costly hash), policy digest.
 std::expected<void, std::string> verify_staged_installer(const std::string& path, const ReleasePolicy& policy) {
-  if (!is_plain_file(path)) return std::unexpected(std::string(kStagedInstallerMismatch));
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!is_plain_file(path) || win::file_size(path) != policy.installerBytes) {
     return std::unexpected(std::string(kStagedInstallerMismatch));
   }
-  const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if (size != policy.installerBytes) return std::unexpected(std::string(kStagedInstallerMismatch));
   auto digest = sha256_of_file(path);
   if (!digest) return std::unexpected(std::move(digest.error()));
   if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
@@ -127,28 +111,17 @@ std::expected<std::unique_ptr<RunDirectory>, std::string> create_run_directory(
   return std::unexpected(std::string("无法创建唯一的安装程序独立运行副本，请稍后重试。"));
 }
 
-// Copies, flushes and verifies the private copy; gives the sealed handle the hash was read from.
-std::expected<win::unique_file, std::string> make_verified_copy(const std::string& staged, const std::string& copy,
-                                                                const ReleasePolicy& policy) {
+// Copies and flushes the private copy; it is verified when it is started.
+std::expected<void, std::string> make_copy(const std::string& staged, const std::string& copy) {
   if (!::CopyFileW(win::wide(staged).c_str(), win::wide(copy).c_str(), FALSE)) {
     return std::unexpected("复制安装程序独立运行副本失败：" + win::last_error_text());
   }
-  {
-    win::unique_file writable(::CreateFileW(win::wide(copy).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!writable || !::FlushFileBuffers(writable.get())) {
-      return std::unexpected("保存安装程序独立运行副本失败：" + win::last_error_text());
-    }
+  win::unique_file writable(::CreateFileW(win::wide(copy).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!writable || !::FlushFileBuffers(writable.get())) {
+    return std::unexpected("保存安装程序独立运行副本失败：" + win::last_error_text());
   }
-  win::unique_file sealed = open_sealed(copy);
-  if (!sealed) return std::unexpected("读取校验文件失败：" + win::last_error_text());
-  if (!is_plain_file(copy) || handle_size(sealed.get()) != policy.installerBytes) {
-    return std::unexpected(std::string(kCopyMismatch));
-  }
-  auto digest = sha256_of_open_file(sealed.get());
-  if (!digest) return std::unexpected(std::move(digest.error()));
-  if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
-  return sealed;
+  return {};
 }
 
 // The installer's own report, when it was written during this run.
@@ -165,38 +138,39 @@ std::optional<std::string> fresh_error_report(std::int64_t startedAt) {
 std::expected<void, std::string> write_install_location(const std::string& installDirectory) {
   const auto dataFolder = win::prepare_installer_data_folder();
   if (!dataFolder) return std::unexpected("创建安装位置记录目录失败：" + dataFolder.error());
-  const std::string folder = *dataFolder;
-  const std::string record = path_join(folder, kInstallLocationRecordName);
-  const std::string part = record + ".part";
-  {
-    win::unique_file file(::CreateFileW(win::wide(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::unexpected("写入安装位置记录失败：" + win::last_error_text());
-    DWORD written = 0;
-    if (!::WriteFile(file.get(), installDirectory.data(), static_cast<DWORD>(installDirectory.size()), &written,
-                     nullptr) ||
-        written != installDirectory.size() || !::FlushFileBuffers(file.get())) {
-      return std::unexpected("写入安装位置记录失败：" + win::last_error_text());
-    }
+  const std::string record = path_join(*dataFolder, kInstallLocationRecordName);
+  const auto written = win::write_through_temporary(
+      record + ".part", record,
+      std::span(reinterpret_cast<const std::uint8_t*>(installDirectory.data()), installDirectory.size()));
+  if (written) return {};
+  switch (written.error().step) {
+    case win::TemporaryWriteFailure::Step::Replace: return win::os_failure("替换旧下载文件失败：", written.error().code);
+    case win::TemporaryWriteFailure::Step::Rename: return win::os_failure("保存下载文件失败：", written.error().code);
+    default: return win::os_failure("写入安装位置记录失败：", written.error().code);
   }
-  return move_into_place(part, record);
 }
 
 std::expected<void, std::string> run_verified_copy(const RunDirectory& run, const std::string& staged,
                                                    const std::string& installDirectory, const ReleasePolicy& policy) {
-  std::expected<win::ChildProcess, std::uint32_t> child;
+  if (auto copied = make_copy(staged, run.copy()); !copied) return copied;
   std::int64_t startedAt = 0;
-  {
-    auto sealed = make_verified_copy(staged, run.copy(), policy);
-    if (!sealed) return std::unexpected(std::move(sealed.error()));
+  const auto check = [&](HANDLE copy) -> std::expected<void, std::string> {
+    if (!is_plain_file(run.copy()) || win::file_size_of(copy) != policy.installerBytes) {
+      return std::unexpected(std::string(kCopyMismatch));
+    }
+    auto digest = sha256_of_open_file(copy);
+    if (!digest) return std::unexpected(std::move(digest.error()));
+    if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
+    // Reports written from here on belong to this run.
     startedAt = now_file_time();
-    win::ProcessLaunch launch;
-    launch.program = run.copy();
-    launch.arguments = {"--silent-install-to", installDirectory};
-    launch.creationFlags = CREATE_NO_WINDOW;
-    child = win::start_process(launch);
-  }  // the sealed handle stays open until the process has been created from the file
-  if (!child) return std::unexpected("启动 IDE 安装任务失败：" + os_text(child.error()));
+    return {};
+  };
+  win::ProcessLaunch launch;
+  launch.program = run.copy();
+  launch.arguments = {"--silent-install-to", installDirectory};
+  launch.creationFlags = CREATE_NO_WINDOW;
+  auto child = win::start_checked_program(launch, check, "读取校验文件失败：", "启动 IDE 安装任务失败：");
+  if (!child) return std::unexpected(std::move(child.error()));
   const auto exitCode = win::wait_for_exit(*child);
   if (!exitCode) return std::unexpected("等待 IDE 安装任务结束失败：" + os_text(exitCode.error()));
   if (*exitCode != 0) {

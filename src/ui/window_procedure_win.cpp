@@ -11,6 +11,8 @@
 #include "ui/painting_win.h"
 #include "ui/window_hooks_win.h"
 #include "ui/window_logic.h"
+#include "win/com_apartment.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 #include "win/worker_thread.h"
 
@@ -37,20 +39,6 @@ ButtonId button_under_cursor(HWND window, const BootstrapState& state) {
   if (!::PtInRect(&client, cursor)) return ButtonId::None;
   return hit_test(cursor.x, cursor.y, state.phase, report_supported(state));
 }
-
-// Owns COM for the folder dialog: the new-style dialog needs an apartment on this thread.
-class ComScope {
- public:
-  ComScope() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-  ~ComScope() {
-    if (initialised_) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool initialised_;
-};
 
 class WindowProcedureActions final : public WindowActions {
  public:
@@ -84,7 +72,8 @@ class WindowProcedureActions final : public WindowActions {
     });
   }
   std::optional<std::string> browse_for_folder() override {
-    ComScope com;
+    // The new-style dialog needs an apartment on this thread.
+    const win::ComApartment com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     wchar_t displayName[MAX_PATH] = {};
     BROWSEINFOW info{};
     info.hwndOwner = window_;
@@ -92,12 +81,10 @@ class WindowProcedureActions final : public WindowActions {
     info.pszDisplayName = displayName;
     info.lpszTitle = kFolderDialogTitle;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
-    if (chosen == nullptr) return std::nullopt;
+    const win::unique_cotaskmem<PIDLIST_ABSOLUTE> chosen(::SHBrowseForFolderW(&info));
+    if (!chosen) return std::nullopt;
     wchar_t path[MAX_PATH] = {};
-    const bool hasPath = ::SHGetPathFromIDListW(chosen, path) != FALSE;
-    ::CoTaskMemFree(chosen);
-    if (!hasPath) return std::nullopt;
+    if (!::SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
     return win::narrow_until_nul(path, MAX_PATH);
   }
 

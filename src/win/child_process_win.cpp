@@ -2,6 +2,7 @@
 
 #include "common/command_line.h"
 #include "win/directories.h"
+#include "win/os_error.h"
 #include "win/wide.h"
 
 namespace velko::win {
@@ -26,6 +27,19 @@ std::expected<ChildProcess, std::uint32_t> start_process(const ProcessLaunch& la
   child.process.reset(info.hProcess);
   child.id = info.dwProcessId;
   return child;
+}
+
+std::expected<ChildProcess, std::string> start_checked_program(const ProcessLaunch& launch,
+                                                               const HeldProgramCheck& check,
+                                                               std::string_view openFailure,
+                                                               std::string_view startFailure) {
+  const unique_file held(::CreateFileW(wide(launch.program).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!held) return os_failure(openFailure, static_cast<std::uint32_t>(::GetLastError()));
+  if (auto checked = check(held.get()); !checked) return std::unexpected(std::move(checked.error()));
+  auto child = start_process(launch);
+  if (!child) return os_failure(startFailure, child.error());
+  return std::move(*child);
 }
 
 std::expected<std::uint32_t, std::uint32_t> wait_for_exit(const ChildProcess& child) {

@@ -20,10 +20,6 @@ namespace {
 constexpr unsigned kSetAsideAttempts = 16;
 constexpr unsigned kSettleRounds = 3;
 
-std::unexpected<std::string> failure(const char* prefix, std::uint32_t code) {
-  return std::unexpected(std::string(prefix) + os_error_text(code));
-}
-
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
 // A link or junction where a folder of ours belongs would send our files wherever it points: it
@@ -127,7 +123,7 @@ std::expected<std::string, std::string> downloads_folder() {
   const auto data = prepare_installer_data_folder();
   if (!data) return std::unexpected("创建下载目录失败：" + data.error());
   const std::string folder = path_join(*data, kDownloadsFolderName);
-  if (auto made = real_folder(folder); !made) return failure("创建下载目录失败：", made.error());
+  if (auto made = real_folder(folder); !made) return os_failure("创建下载目录失败：", made.error());
   return folder;
 }
 

@@ -13,6 +13,12 @@ namespace velko::win {
 // neither a directory nor a symbolic link or junction. Any error gives false.
 bool is_plain_file(const std::string& path);
 
+// The size in the path's own metadata (a link's own, never its target's), readable while
+// another handle holds the file unshared. Nothing when the metadata cannot be read.
+std::optional<std::uint64_t> file_size(const std::string& path);
+// The size of a file already open; nothing when it cannot be read.
+std::optional<std::uint64_t> file_size_of(HANDLE file);
+
 // The final form of a path with every link followed, as Windows reports it for an open
 // handle, without the "\\?\" prefix. Nothing when the path cannot be opened or resolved.
 std::optional<std::string> final_path(const std::string& path);

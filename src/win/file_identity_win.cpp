@@ -52,6 +52,18 @@ bool is_plain_file(const std::string& path) {
   return !is_name_surrogate(*data, widePath);
 }
 
+std::optional<std::uint64_t> file_size(const std::string& path) {
+  const auto data = own_metadata(wide(path));
+  if (!data) return std::nullopt;
+  return (static_cast<std::uint64_t>(data->nFileSizeHigh) << 32) | data->nFileSizeLow;
+}
+
+std::optional<std::uint64_t> file_size_of(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file, &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 std::optional<std::string> final_path(const std::string& path) {
   if (path.empty()) return std::nullopt;
   // No access rights are needed to ask for the name; backup semantics opens directories too.

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <expected>
 #include <string>
+#include <string_view>
 
 namespace velko::win {
 
@@ -9,6 +11,8 @@ namespace velko::win {
 std::string os_error_text(std::uint32_t code);
 // The same for the calling thread's last error.
 std::string last_error_text();
+// The failure "{prefix}{os_error_text(code)}".
+std::unexpected<std::string> os_failure(std::string_view prefix, std::uint32_t code);
 // COM and shell result codes: "0x" and eight upper-case hexadecimal digits.
 std::string hresult_text(std::int32_t hr);
 

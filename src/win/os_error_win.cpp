@@ -4,19 +4,19 @@
 
 #include <cstdio>
 
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::win {
 
 std::string os_error_text(std::uint32_t code) {
-  wchar_t* buffer = nullptr;
+  unique_hlocal<wchar_t*> buffer;
   const DWORD length = ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-      0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+      0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
   std::string description;
-  if (length != 0 && buffer != nullptr) {
-    description = narrow(std::wstring_view(buffer, length));
-    ::LocalFree(buffer);
+  if (length != 0 && buffer) {
+    description = narrow(std::wstring_view(buffer.get(), length));
     while (!description.empty() && (description.back() == '\n' || description.back() == '\r' ||
                                      description.back() == ' ' || description.back() == '.')) {
       description.pop_back();
@@ -27,6 +27,10 @@ std::string os_error_text(std::uint32_t code) {
 }
 
 std::string last_error_text() { return os_error_text(::GetLastError()); }
+
+std::unexpected<std::string> os_failure(std::string_view prefix, std::uint32_t code) {
+  return std::unexpected(std::string(prefix) + os_error_text(code));
+}
 
 std::string hresult_text(std::int32_t hr) {
   char buffer[16];

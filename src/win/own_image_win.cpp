@@ -1,5 +1,6 @@
 #include "win/own_image.h"
 
+#include "common/failure.h"
 #include "win/module_path.h"
 #include "win/os_error.h"
 #include "win/system_library.h"
@@ -13,8 +14,6 @@ using SameMappedFiles = LONG NTAPI(PVOID image, PVOID view);
 
 void unmap_view(void* view) { ::UnmapViewOfFile(view); }
 using unique_view = unique_any<void*, unmap_view>;
-
-std::unexpected<std::string> fail(std::string text) { return std::unexpected(std::move(text)); }
 
 // Whether the opened file is the one the loader mapped the program from. The system compares
 // the files behind the program's image and a view of the opened file, not their names: a

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -47,6 +48,36 @@ class TemporaryFile {
   explicit TemporaryFile(unique_file file) : file_(std::move(file)) {}
   unique_file file_;
 };
+
+// Judges a file just written, through its handle (read access; the file position is the
+// checker's). The complete user text when the file must not be used.
+using WrittenFileCheck = std::function<std::expected<void, std::string>(HANDLE)>;
+
+// Where write_through_temporary stopped.
+struct TemporaryWriteFailure {
+  enum class Step {
+    RemoveLeftover,  // see TemporaryFile::remove_leftover
+    Create,
+    Write,
+    Flush,
+    Check,    // the check refused the file: `text` says why
+    Replace,  // the rename failed while a file stood at the target
+    Rename,   // the rename failed with nothing at the target
+  };
+  Step step;
+  std::uint32_t code = 0;  // the Windows error code of every step but Check
+  std::string text;
+};
+
+// Puts `bytes` at `target` through the temporary sibling `temporaryPath`: a leftover there is
+// removed, the file is created, written (a short write is an error), flushed, judged by `check`
+// when one is given, and renamed over `target` (a file there is replaced; a link, the link
+// itself). Everything happens through one handle that nobody shares, and a file that does not
+// get its final name is deleted.
+std::expected<void, TemporaryWriteFailure> write_through_temporary(const std::string& temporaryPath,
+                                                                   const std::string& target,
+                                                                   std::span<const std::uint8_t> bytes,
+                                                                   const WrittenFileCheck& check = {});
 
 // Renames the open file through its handle (which needs DELETE access): the file renamed is the
 // one held, whatever the name names by now. With `replaceExisting` a file at `target` is replaced.

@@ -7,6 +7,7 @@
 
 #include "common/utf.h"
 #include "common/win_path.h"
+#include "win/directories.h"
 #include "win/file_identity.h"
 #include "win/wide.h"
 
@@ -94,6 +95,33 @@ std::expected<void, std::uint32_t> rename_open_file(HANDLE file, const std::stri
   std::memcpy(rename->FileName, name.c_str(), nameBytes + sizeof(wchar_t));
   if (!::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
     return std::unexpected(last_error());
+  }
+  return {};
+}
+
+std::expected<void, TemporaryWriteFailure> write_through_temporary(const std::string& temporaryPath,
+                                                                   const std::string& target,
+                                                                   std::span<const std::uint8_t> bytes,
+                                                                   const WrittenFileCheck& check) {
+  using Step = TemporaryWriteFailure::Step;
+  const auto failed = [](Step step, std::uint32_t code) {
+    return std::unexpected(TemporaryWriteFailure{step, code, {}});
+  };
+  if (auto removed = TemporaryFile::remove_leftover(temporaryPath); !removed) {
+    return failed(Step::RemoveLeftover, removed.error());
+  }
+  auto file = TemporaryFile::create(temporaryPath);
+  if (!file) return failed(Step::Create, file.error());
+  if (auto written = file->write(bytes); !written) return failed(Step::Write, written.error());
+  if (auto flushed = file->flush(); !flushed) return failed(Step::Flush, flushed.error());
+  if (check) {
+    if (auto checked = check(file->handle()); !checked) {
+      return std::unexpected(TemporaryWriteFailure{Step::Check, 0, std::move(checked.error())});
+    }
+  }
+  const bool replacing = path_exists(target);
+  if (auto renamed = file->rename_to(target, true); !renamed) {
+    return failed(replacing ? Step::Replace : Step::Rename, renamed.error());
   }
   return {};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstdint>
 #include <utility>
@@ -54,21 +55,25 @@ inline void close_key(HKEY k) { ::RegCloseKey(k); }
 inline void delete_gdi(HGDIOBJ o) { ::DeleteObject(o); }
 inline void delete_dc(HDC dc) { ::DeleteDC(dc); }
 inline void find_close(HANDLE h) { ::FindClose(h); }
-inline void destroy_icon(HICON icon) { ::DestroyIcon(icon); }
 inline void local_free(void* memory) { ::LocalFree(memory); }
+inline void co_task_mem_free(void* memory) { ::CoTaskMemFree(memory); }
 }  // namespace detail
 
-// A handle where null means none (processes, threads, events, snapshots use the other one).
+// A handle where null means none (processes, threads, events, mappings).
 using unique_handle = unique_any<HANDLE, detail::close_handle>;
-// A handle where INVALID_HANDLE_VALUE means none (CreateFileW, CreateToolhelp32Snapshot).
+// A file handle from CreateFileW, where INVALID_HANDLE_VALUE means none.
 using unique_file = unique_any<HANDLE, detail::close_handle, -1>;
+// A CreateToolhelp32Snapshot handle, where INVALID_HANDLE_VALUE means none too.
+using unique_snapshot = unique_any<HANDLE, detail::close_handle, -1>;
 using unique_hkey = unique_any<HKEY, detail::close_key>;
 using unique_find = unique_any<HANDLE, detail::find_close, -1>;
 // Memory that a Windows call allocated with LocalAlloc (security descriptors, SID texts).
 template <typename T>
 using unique_hlocal = unique_any<T, detail::local_free>;
+// Memory that a shell or COM call allocated with CoTaskMemAlloc (known-folder paths, item lists).
+template <typename T>
+using unique_cotaskmem = unique_any<T, detail::co_task_mem_free>;
 using unique_hdc = unique_any<HDC, detail::delete_dc>;
-using unique_hicon = unique_any<HICON, detail::destroy_icon>;
 
 template <typename Gdi>
 using unique_gdi = unique_any<Gdi, detail::delete_gdi>;

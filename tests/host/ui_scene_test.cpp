@@ -4,6 +4,7 @@
 
 #include "install/download_size.h"
 #include "ui/window_timing.h"
+#include "webview2_pinned.h"
 #include "ui_test_state.h"
 
 namespace velko {
@@ -138,7 +139,7 @@ TEST(Progress, LaunchSegmentGeometry) {
 }
 
 TEST(DownloadSize, MegabytesWithOneDecimal) {
-  EXPECT_EQ(megabytes_text(kWebView2BootstrapperBytes), "1.7 MB");
+  EXPECT_EQ(megabytes_text(build::kPinnedWebView2BootstrapperBytes), "1.7 MB");
   EXPECT_EQ(megabytes_text(0), "0.0 MB");
   EXPECT_EQ(megabytes_text(149'999), "0.1 MB");
   EXPECT_EQ(megabytes_text(150'000), "0.2 MB");

@@ -216,11 +216,8 @@ ReadBack read_descriptor(PSECURITY_DESCRIPTOR descriptor) {
   BOOL daclDefaulted = FALSE;
   EXPECT_TRUE(::GetSecurityDescriptorOwner(descriptor, &owner, &ownerDefaulted));
   EXPECT_TRUE(::GetSecurityDescriptorDacl(descriptor, &daclPresent, &dacl, &daclDefaulted));
-  wchar_t* sidText = nullptr;
-  if (owner != nullptr && ::ConvertSidToStringSidW(owner, &sidText)) {
-    result.owner = win::narrow(sidText);
-    ::LocalFree(sidText);
-  }
+  win::unique_hlocal<LPWSTR> sidText;
+  if (owner != nullptr && ::ConvertSidToStringSidW(owner, sidText.put())) result.owner = win::narrow(sidText.get());
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   ::GetSecurityDescriptorControl(descriptor, &control, &revision);
@@ -230,34 +227,27 @@ ReadBack read_descriptor(PSECURITY_DESCRIPTOR descriptor) {
     if (!::GetAce(dacl, i, &raw)) continue;
     auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
     ReadBack::Ace entry{{}, ace->Mask, ace->Header.AceFlags, ace->Header.AceType};
-    if (::ConvertSidToStringSidW(&ace->SidStart, &sidText)) {
-      entry.sid = win::narrow(sidText);
-      ::LocalFree(sidText);
-    }
+    if (::ConvertSidToStringSidW(&ace->SidStart, sidText.put())) entry.sid = win::narrow(sidText.get());
     result.aces.push_back(entry);
   }
   return result;
 }
 
 ReadBack read_security(const std::string& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win::unique_hlocal<PSECURITY_DESCRIPTOR> descriptor;
   const DWORD status = ::GetNamedSecurityInfoW(win::wide(path).c_str(), SE_FILE_OBJECT,
                                                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-                                               nullptr, nullptr, nullptr, &descriptor);
+                                               nullptr, nullptr, nullptr, descriptor.put());
   EXPECT_EQ(status, static_cast<DWORD>(ERROR_SUCCESS)) << path;
   if (status != ERROR_SUCCESS) return {};
-  ReadBack result = read_descriptor(descriptor);
-  ::LocalFree(descriptor);
-  return result;
+  return read_descriptor(descriptor.get());
 }
 
 ReadBack parse_descriptor(const wchar_t* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-  if (descriptor == nullptr) return {};
-  ReadBack result = read_descriptor(descriptor);
-  ::LocalFree(descriptor);
-  return result;
+  win::unique_hlocal<PSECURITY_DESCRIPTOR> descriptor;
+  EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.put(), nullptr));
+  if (!descriptor) return {};
+  return read_descriptor(descriptor.get());
 }
 
 constexpr const char* kSystem = "S-1-5-18";
@@ -302,14 +292,14 @@ TEST(InstallerDataFolder, TheDescriptorsLockTheTreeDown) {
 // current user as owner and synthesises the DACL from the Unix mode bits. Where that is so, the
 // read-back checks below cannot see anything and are skipped; on Windows they run in full.
 bool system_keeps_file_security(const std::string& probeFolder) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win::unique_hlocal<PSECURITY_DESCRIPTOR> descriptor;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)",
-                                                              SDDL_REVISION_1, &descriptor, nullptr)) {
+                                                              SDDL_REVISION_1, descriptor.put(), nullptr)) {
     return false;
   }
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
   const bool created = ::CreateDirectoryW(win::wide(probeFolder).c_str(), &attributes);
-  ::LocalFree(descriptor);
+  descriptor.reset();
   if (!created) return false;
   const ReadBack back = read_security(probeFolder);
   ::RemoveDirectoryW(win::wide(probeFolder).c_str());

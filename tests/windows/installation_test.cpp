@@ -17,6 +17,8 @@
 #include "support/paths.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
+#include "win/child_process.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::test {
@@ -179,17 +181,44 @@ TEST_F(Installation, WithoutAPolicyTheWorkbenchIsNeitherStagedNorRun) {
 TEST_F(Installation, InstallerThatNoLongerMatchesIsNotStarted) {
   const std::string program = temp.join("MicrosoftEdgeWebview2Setup.exe");
   write_file(program, standin_bytes());
-  auto ran = run_installer(program, {"/silent", "/install"}, std::string(64, 'A'));
+  auto ran = run_webview2_bootstrapper(program, {"/silent", "/install"}, std::string(64, 'A'));
   ASSERT_FALSE(ran);
   EXPECT_EQ(ran.error(), "WebView2 Evergreen 引导器 SHA256 校验失败，文件不会执行。");
   EXPECT_FALSE(file_exists(standin_log()));
 }
 
 TEST_F(Installation, InstallerThatCannotBeStarted) {
-  auto ran = run_installer(temp.join("没有这个安装程序.exe"), {"/silent", "/install"});
+  auto ran = run_webview2_bootstrapper(temp.join("没有这个安装程序.exe"), {"/silent", "/install"});
   ASSERT_FALSE(ran);
   EXPECT_TRUE(ran.error().starts_with("启动安装程序失败：")) << ran.error();
   EXPECT_TRUE(ran.error().ends_with("(os error 2)")) << ran.error();
+}
+
+// The check sees the program through a handle that keeps writers out, and a refused program is
+// never started.
+TEST_F(Installation, ACheckedProgramIsHeldAgainstWritersAndNotStartedWhenRefused) {
+  const std::string program = temp.join("MicrosoftEdgeWebview2Setup.exe");
+  write_file(program, standin_bytes());
+  win::ProcessLaunch launch;
+  launch.program = program;
+  launch.arguments = {"/silent", "/install"};
+  bool writerKeptOut = false;
+  const auto check = [&](HANDLE) -> std::expected<void, std::string> {
+    const win::unique_file writer(::CreateFileW(win::wide(program).c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    writerKeptOut = !writer;
+    return std::unexpected(std::string("拒绝"));
+  };
+  const auto child = win::start_checked_program(launch, check, "打开：", "启动：");
+  ASSERT_FALSE(child);
+  EXPECT_EQ(child.error(), "拒绝");
+  EXPECT_TRUE(writerKeptOut);
+  EXPECT_FALSE(file_exists(standin_log()));
+  const auto missing = win::start_checked_program({temp.join("没有.exe")}, check, "打开：", "启动：");
+  ASSERT_FALSE(missing);
+  EXPECT_TRUE(missing.error().starts_with("打开：")) << missing.error();
+  EXPECT_TRUE(missing.error().ends_with("(os error 2)")) << missing.error();
 }
 
 // While the verified file is being started nobody may change or delete it.
@@ -198,7 +227,7 @@ TEST_F(Installation, VerifiedInstallerIsStartedFromTheCheckedBytes) {
   write_file(program, standin_bytes());
   auto digest = sha256_of_file(program);
   ASSERT_TRUE(digest);
-  ASSERT_TRUE(run_installer(program, {"/silent", "/install"}, ascii_lower(*digest)));
+  ASSERT_TRUE(run_webview2_bootstrapper(program, {"/silent", "/install"}, ascii_lower(*digest)));
   EXPECT_EQ(read_file(standin_log()), "/silent /install\n");
 }
 

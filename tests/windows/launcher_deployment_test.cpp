@@ -6,6 +6,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <span>
+#include <string_view>
 
 #include "detect/running_workbench.h"
 #include "install/launcher_deployment.h"
@@ -304,6 +306,70 @@ TEST(TemporaryFile, IsDeletedUnlessRenamed) {
   EXPECT_FALSE(held->rename_to(temp.join("b"), false)) << "renamed over an existing file";
   ASSERT_TRUE(held->rename_to(temp.join("b"), true));
   EXPECT_EQ(read_file(temp.join("b")), "new");
+  EXPECT_FALSE(file_exists(temp.join("b.part")));
+}
+
+std::span<const std::uint8_t> bytes_of(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+TEST(WriteThroughTemporary, ReplacesTheTargetAndLeavesNoTemporaryFile) {
+  ScopedTempDir temp;
+  const std::string target = temp.join("记录.txt");
+  write_file(target, "old");
+  write_file(target + ".part", "a leftover of an interrupted write");
+  ASSERT_TRUE(win::write_through_temporary(target + ".part", target, bytes_of("新的内容")));
+  EXPECT_EQ(read_file(target), "新的内容");
+  EXPECT_FALSE(file_exists(target + ".part"));
+}
+
+// The check reads what was written through the very handle, which nobody else may open; a file
+// it refuses never gets the name.
+TEST(WriteThroughTemporary, AFileTheCheckRefusesIsDeletedAndTheTargetKept) {
+  ScopedTempDir temp;
+  const std::string target = temp.join("记录.txt");
+  write_file(target, "old");
+  std::string seen;
+  const auto check = [&](HANDLE file) -> std::expected<void, std::string> {
+    const win::unique_file other(::CreateFileW(win::wide(target + ".part").c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (other) return std::unexpected(std::string("another handle opened the file"));
+    char buffer[16] = {};
+    DWORD read = 0;
+    const LARGE_INTEGER start{};
+    ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
+    ::ReadFile(file, buffer, sizeof buffer, &read, nullptr);
+    seen.assign(buffer, read);
+    return std::unexpected(std::string("不对"));
+  };
+  const auto written = win::write_through_temporary(target + ".part", target, bytes_of("new"), check);
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().step, win::TemporaryWriteFailure::Step::Check);
+  EXPECT_EQ(written.error().text, "不对");
+  EXPECT_EQ(seen, "new");
+  EXPECT_EQ(read_file(target), "old");
+  EXPECT_FALSE(file_exists(target + ".part"));
+}
+
+// A rename that fails tells whether something stood at the target, so that callers can say
+// "could not replace" apart from "could not save".
+TEST(WriteThroughTemporary, AFailedRenameTellsWhetherATargetWasThere) {
+  ScopedTempDir temp;
+  write_file(temp.join("占用"), "held");
+  const win::unique_file holder(::CreateFileW(win::wide(temp.join("占用")).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder) << ::GetLastError();
+  const auto over = win::write_through_temporary(temp.join("a.part"), temp.join("占用"), bytes_of("x"));
+  ASSERT_FALSE(over);
+  EXPECT_EQ(over.error().step, win::TemporaryWriteFailure::Step::Replace);
+  EXPECT_NE(over.error().code, 0u);
+  EXPECT_FALSE(file_exists(temp.join("a.part")));
+  EXPECT_EQ(read_file(temp.join("占用")), "held");
+  const auto nowhere = win::write_through_temporary(temp.join("b.part"), temp.join("没有\\b"), bytes_of("x"));
+  ASSERT_FALSE(nowhere);
+  EXPECT_EQ(nowhere.error().step, win::TemporaryWriteFailure::Step::Rename);
+  EXPECT_NE(nowhere.error().code, 0u);
   EXPECT_FALSE(file_exists(temp.join("b.part")));
 }
 

@@ -47,7 +47,7 @@ class RunningStandIn {
   // The process must be in the list before a "not found" means anything.
   void wait_until_listed() {
     for (int i = 0; i < 200; ++i) {
-      win::unique_file snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+      win::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
       PROCESSENTRY32W entry{};
       entry.dwSize = sizeof entry;
       for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {

@@ -14,6 +14,7 @@
 #include "install/webview2_bootstrapper.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
+#include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -51,13 +52,6 @@ std::string lower(std::string text) {
 
 constexpr char kVersionText[] = "1.4.2";  // the release the progress texts name
 constexpr char kHeldElsewhere[] = "另一个助手正在下载同一文件，请等待其完成后重试。";
-
-// Size from the folder entry: readable while another handle holds the file unshared.
-std::optional<std::uint64_t> size_on_disk(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(win::wide(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 
 // Opens a file as another copy of the program would while writing it: shared with nobody.
 win::unique_file hold_unshared(const std::string& path) {
@@ -473,8 +467,8 @@ TEST_F(StagingTest, TwoCopiesOfTheSamePackageTheSecondFailsAtOnceAndTheFirstFini
   std::thread firstCopy(
       [&] { first = stage_packages(ComponentKind::Workbench, "VelkoTarn工作台", {package}, firstStaged, firstChannel.first); });
   const ULONGLONG waitStart = ::GetTickCount64();
-  while (size_on_disk(partial).value_or(0) == 0 && ::GetTickCount64() - waitStart < 20'000) ::Sleep(10);
-  const std::uint64_t arrived = size_on_disk(partial).value_or(0);
+  while (win::file_size(partial).value_or(0) == 0 && ::GetTickCount64() - waitStart < 20'000) ::Sleep(10);
+  const std::uint64_t arrived = win::file_size(partial).value_or(0);
 
   const ULONGLONG secondStart = ::GetTickCount64();
   const auto second = stage({package});

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "support/scoped_temp_dir.h"
+#include "win/com_apartment.h"
 #include "win/module_path.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -91,11 +92,9 @@ std::string own_program_path() {
 }
 
 std::string desktop_folder() {
-  PWSTR raw = nullptr;
-  EXPECT_EQ(::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &raw), S_OK);
-  std::string path = raw ? win::narrow(raw) : "";
-  ::CoTaskMemFree(raw);
-  return path;
+  win::unique_cotaskmem<PWSTR> raw;
+  EXPECT_EQ(::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, raw.put()), S_OK);
+  return raw ? win::narrow(raw.get()) : "";
 }
 
 std::string desktop_shortcut_path() { return desktop_folder() + "\\Velko Tarn 工作台.lnk"; }
@@ -109,7 +108,7 @@ void remove_webview2_registration() {
 
 ShortcutFields read_shortcut(const std::string& path) {
   ShortcutFields fields;
-  const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const win::ComApartment apartment;
   {
     win::com_ptr<IShellLinkW> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()))) {
@@ -122,10 +121,9 @@ ShortcutFields read_shortcut(const std::string& path) {
       } else {
         wchar_t buffer[MAX_PATH * 4] = {};
         // From the item list: the path text of the link header may be in the ANSI code page.
-        PIDLIST_ABSOLUTE items = nullptr;
-        if (SUCCEEDED(link->GetIDList(&items)) && items != nullptr) {
-          if (::SHGetPathFromIDListW(items, buffer)) fields.target = win::narrow(buffer);
-          ::CoTaskMemFree(items);
+        win::unique_cotaskmem<PIDLIST_ABSOLUTE> items;
+        if (SUCCEEDED(link->GetIDList(items.put())) && items) {
+          if (::SHGetPathFromIDListW(items.get(), buffer)) fields.target = win::narrow(buffer);
         }
         buffer[0] = 0;
         link->GetArguments(buffer, MAX_PATH * 4);
@@ -139,7 +137,6 @@ ShortcutFields read_shortcut(const std::string& path) {
       }
     }
   }
-  if (SUCCEEDED(init)) ::CoUninitialize();
   return fields;
 }
 

@@ -11,6 +11,7 @@
 
 #include "win/child_process.h"
 #include "win/file_identity.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::test {
@@ -40,10 +41,10 @@ namespace {
 
 // Does the DACL read back give Everyone the right to write (add files, for a folder)?
 bool everyone_may_write(const std::string& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win::unique_hlocal<PSECURITY_DESCRIPTOR> descriptor;
   PACL dacl = nullptr;
   if (::GetNamedSecurityInfoW(win::wide(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                              &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+                              &dacl, nullptr, descriptor.put()) != ERROR_SUCCESS) {
     return false;
   }
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
@@ -58,7 +59,6 @@ bool everyone_may_write(const std::string& path) {
             ::EqualSid(&ace->SidStart, everyone);
   }
   if (everyone != nullptr) ::FreeSid(everyone);
-  ::LocalFree(descriptor);
   return found;
 }
 
@@ -101,18 +101,17 @@ void let_everyone_change(const std::string& path) {
     }
     FAIL() << "Everyone still cannot change " << path;
   }
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  win::unique_hlocal<PSECURITY_DESCRIPTOR> descriptor;
   ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
-                                                                     &descriptor, nullptr));
+                                                                     descriptor.put(), nullptr));
   PACL dacl = nullptr;
   BOOL present = FALSE;
   BOOL defaulted = FALSE;
-  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
   std::wstring widePath = win::wide(path);
   const DWORD status = ::SetNamedSecurityInfoW(widePath.data(), SE_FILE_OBJECT,
                                                DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
                                                nullptr, nullptr, dacl, nullptr);
-  ::LocalFree(descriptor);
   ASSERT_EQ(status, static_cast<DWORD>(ERROR_SUCCESS)) << path;
 }
 

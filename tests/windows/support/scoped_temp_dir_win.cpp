@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "win/directories.h"
 #include "win/environment.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -78,9 +79,7 @@ std::string read_file(const std::string& path) {
   return bytes;
 }
 
-bool file_exists(const std::string& path) {
-  return ::GetFileAttributesW(win::wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool file_exists(const std::string& path) { return win::path_exists(path); }
 
 void make_directories(const std::string& path) {
   const std::wstring wide = win::wide(path);
