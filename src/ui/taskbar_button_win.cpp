@@ -88,6 +88,12 @@ void update_taskbar_progress(HWND window, const BootstrapState& state) {
   show(b, wanted);
 }
 
+std::optional<TaskbarProgress> shown_taskbar_progress(HWND window) {
+  const TaskbarButton& b = button();
+  if (!b.created || b.window != window || b.unavailable) return std::nullopt;
+  return b.shown;
+}
+
 void forget_taskbar_button(HWND window) {
   TaskbarButton& b = button();
   if (b.window != window) return;

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "app/bootstrap_state.h"
+#include "ui/taskbar_progress.h"
 
 namespace velko {
 
@@ -17,6 +20,9 @@ void allow_taskbar_button_message(HWND window);
 void on_taskbar_button_created(HWND window, const BootstrapState& state);
 // After the state may have changed: shows the progress when it differs from what is shown.
 void update_taskbar_progress(HWND window, const BootstrapState& state);
+// What the taskbar button shows now; nothing before the shell announced it or without the
+// taskbar interface.
+std::optional<TaskbarProgress> shown_taskbar_progress(HWND window);
 // WM_DESTROY.
 void forget_taskbar_button(HWND window);
 

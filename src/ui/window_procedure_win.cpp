@@ -163,7 +163,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
   WindowProcedureActions actions(window);
   if (message == accessible_press_message()) {
     // A reader's default action on a button: the very click a mouse would make on it.
-    if (!state.launchMode) {
+    if (!state.launchMode && wParam < static_cast<WPARAM>(ButtonId::None)) {
       const ClientPoint point = button_press_point(static_cast<ButtonId>(wParam));
       on_click(state, point.x, point.y, actions);
       after_state_change(window, state);

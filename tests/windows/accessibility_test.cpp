@@ -1,7 +1,8 @@
 // What assistive technology reads and does: the IAccessible object of the window's client area,
-// the WinEvents that announce changes, and the taskbar progress. The window runs here, in the
-// test's own process, with the real window procedure, the real workers and the loopback
-// download service; a reader's calls are made on the object that WM_GETOBJECT hands out.
+// the WinEvents that announce changes, and the taskbar progress. AccessibleWindow runs the window
+// in the test's own process (the real window procedure, the real workers, the loopback download
+// service) and calls the very object WM_GETOBJECT hands out; AccessibleProgram is a reader in
+// another process asking the real program through AccessibleObjectFromWindow.
 #include <windows.h>
 #include <objbase.h>
 #include <oleacc.h>
@@ -28,6 +29,7 @@
 #include "support/test_service.h"
 #include "ui/accessible_window_win.h"
 #include "ui/com_apartment_win.h"
+#include "ui/taskbar_button_win.h"
 #include "ui/window_logic.h"
 #include "ui/window_procedure_win.h"
 #include "win/unique_any.h"
@@ -110,9 +112,6 @@ struct Reader {
 struct SeenEvent {
   DWORD event;
   LONG child;
-  bool operator<(const SeenEvent& other) const {
-    return std::tie(event, child) < std::tie(other.event, other.child);
-  }
 };
 std::vector<SeenEvent>* g_events = nullptr;
 HWND g_hooked_window = nullptr;
@@ -439,16 +438,52 @@ TEST_F(AccessibleWindow, LaunchWindowReadsItsFailure) {
   state.launchMode = false;
 }
 
-TEST_F(AccessibleWindow, TaskbarButtonAnnouncedWhileDownloading) {
-  // The shell's announcement may come at any time; with or without a taskbar the flow goes on.
+TEST_F(AccessibleWindow, TaskbarButtonShowsTheDownloadAndNothingWhenDone) {
   TestService::set_fault(kInstallerPath, R"({"delayMs": 40})");
   open_installer_window();
   open_reader();
   ASSERT_TRUE(wait_for_name(kPrimary, "开始安装", 30s));
+  const UINT buttonCreated = ::RegisterWindowMessageW(L"TaskbarButtonCreated");
+  ::SendMessageW(window_, buttonCreated, 0, 0);
+  // Nothing to show yet, so nothing was set up for it.
+  EXPECT_EQ(shown_taskbar_progress(window_), TaskbarProgress{});
+
   ASSERT_EQ(reader_.press(kPrimary), S_OK);
   ASSERT_TRUE(wait_for_name(kTitle, "正在下载缺失组件", 30s)) << reader_.name(kStatus);
+  pump_for(100ms);
+  const auto downloading = shown_taskbar_progress(window_);
+  ASSERT_TRUE(downloading) << "the taskbar interface was not available";
+  if (reader_.name(kTitle) == "正在下载缺失组件") {
+    EXPECT_EQ(downloading->state, TaskbarState::Normal);
+    EXPECT_EQ(std::to_string(downloading->completed) + "%", reader_.value(kProgress));
+  }
+  // The shell restarted: the new button gets the progress again.
+  ::SendMessageW(window_, buttonCreated, 0, 0);
+  EXPECT_TRUE(shown_taskbar_progress(window_));
+
+  bool sawIndeterminate = false;
+  ASSERT_TRUE(pump_until(
+      [&] {
+        const auto shown = shown_taskbar_progress(window_);
+        sawIndeterminate = sawIndeterminate || (shown && shown->state == TaskbarState::Indeterminate);
+        return reader_.name(kTitle) == "安装完成";
+      },
+      180s))
+      << reader_.name(kStatus);
+  EXPECT_TRUE(sawIndeterminate);
+  EXPECT_EQ(shown_taskbar_progress(window_), TaskbarProgress{});
+}
+
+TEST_F(AccessibleWindow, TaskbarButtonShowsAFailure) {
+  TestService::set_fault(kInstallerPath, R"({"status": 404})");
+  open_installer_window();
+  open_reader();
   ::SendMessageW(window_, ::RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
-  ASSERT_TRUE(pump_until([&] { return reader_.name(kTitle) == "安装完成"; }, 180s)) << reader_.name(kStatus);
+  ASSERT_TRUE(wait_for_name(kPrimary, "开始安装", 30s));
+  ASSERT_EQ(reader_.press(kPrimary), S_OK);
+  ASSERT_TRUE(wait_for_name(kTitle, "操作未完成", 60s)) << reader_.name(kStatus);
+  pump_for(100ms);
+  EXPECT_EQ(shown_taskbar_progress(window_), (TaskbarProgress{TaskbarState::Error, 100}));
 }
 
 // The real round trip: a reader in another process asks the program's window for its object.
