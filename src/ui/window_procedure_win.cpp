@@ -7,8 +7,11 @@
 #include "app/bootstrap_state.h"
 #include "app/policy_check.h"
 #include "detect/running_workbench.h"
+#include "ui/accessible_items.h"
+#include "ui/accessible_window_win.h"
 #include "ui/hover_state.h"
 #include "ui/painting_win.h"
+#include "ui/taskbar_button_win.h"
 #include "ui/window_hooks_win.h"
 #include "ui/window_logic.h"
 #include "win/com_apartment.h"
@@ -136,14 +139,43 @@ void on_mouse_leave(HoverState& hover, WindowActions& actions) {
   set_cursor(false);
 }
 
+// After anything that may have changed what the window shows: readers hear it, the taskbar
+// button shows the progress.
+void after_state_change(HWND window, BootstrapState& state) {
+  if (!::IsWindow(window)) return;
+  announce_accessible_changes(window, state);
+  update_taskbar_progress(window, state);
+}
+
 }  // namespace
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   BootstrapState& state = bootstrap_state();
   HoverState& hover = window_hover();
   WindowProcedureActions actions(window, hover);
+  if (message == accessible_press_message()) {
+    // A reader's default action on a button: the very click a mouse would make on it.
+    if (!state.launchMode && wParam < static_cast<WPARAM>(ButtonId::None)) {
+      const ClientPoint point = button_press_point(static_cast<ButtonId>(wParam));
+      on_click(state, point.x, point.y, actions);
+      after_state_change(window, state);
+    }
+    return 0;
+  }
+  if (message == taskbar_button_created_message()) {
+    on_taskbar_button_created(window, state);
+    return 0;
+  }
   switch (message) {
+    case WM_CREATE:
+      allow_taskbar_button_message(window);
+      return 0;
+    case WM_GETOBJECT:
+      if (auto answer = answer_get_object(window, wParam, lParam)) return *answer;
+      return ::DefWindowProcW(window, message, wParam, lParam);
     case WM_DESTROY:
+      forget_accessible_object(window);
+      forget_taskbar_button(window);
       ::KillTimer(window, kHoverTimerId);
       ::PostQuitMessage(0);
       return 0;
@@ -165,6 +197,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TIMER:
       if (wParam == kMainTimerId) {
         on_main_tick(state, actions);
+        after_state_change(window, state);
       } else if (wParam == kHoverTimerId) {
         on_hover_tick(hover, actions);
       }
@@ -177,6 +210,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
       return 0;
     case WM_LBUTTONDOWN:
       if (!state.launchMode) on_click(state, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), actions);
+      after_state_change(window, state);
       return 0;
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);
