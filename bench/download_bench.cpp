@@ -15,9 +15,9 @@
 #include <tuple>
 #include <vector>
 
-#include "download/download_store.h"
 #include "download/staging.h"
 #include "support/test_service.h"
+#include "win/file_digest.h"
 #include "win/http_request.h"
 #include "win/http_session.h"
 #include "win/module_path.h"
@@ -253,8 +253,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("cannot write the served files into %s\n", releaseDir.c_str());
     return 1;
   }
-  const std::string digest = *sha256_of_bytes(bytes);
-  const std::string smallDigest = *sha256_of_bytes(std::span(bytes.data(), kSmallSize));
+  const std::string digest = *win::sha256_of_bytes(bytes);
+  const std::string smallDigest = *win::sha256_of_bytes(std::span(bytes.data(), kSmallSize));
   const PackageDescriptor package{"bench.exe", url_for("bench.bin", test::TestService::http_port()), digest, kSize};
   const std::string programData = temp_folder("programdata");
 
@@ -307,10 +307,10 @@ int wmain(int argc, wchar_t** argv) {
   double bestMemory = 1e9;
   for (int round = 0; round < kRounds; ++round) {
     auto start = Clock::now();
-    const auto fromFile = sha256_of_file(finalPath);
+    const auto fromFile = win::sha256_of_file(finalPath);
     bestFile = std::min(bestFile, seconds_since(start));
     start = Clock::now();
-    const auto inMemory = sha256_of_bytes(bytes);
+    const auto inMemory = win::sha256_of_bytes(bytes);
     bestMemory = std::min(bestMemory, seconds_since(start));
     if (!fromFile || !inMemory || *fromFile != *inMemory) {
       std::printf("hashes differ\n");

@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "app/bootstrap_state.h"
-#include "download/download_store.h"
 #include "stand_in_versions.h"
 #include "support/paths.h"
 #include "support/product_process.h"
@@ -29,6 +28,7 @@
 #include "ui/scene.h"
 #include "webview2_pinned.h"
 #include "win/child_process.h"
+#include "win/file_digest.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -408,7 +408,7 @@ Idle idle_run(const std::wstring& program, const std::vector<std::string>& argum
 std::string policy_for(const std::string& installer) {
   const std::string version = VELKO_STANDIN_WORKBENCH_VERSION;
   const std::string encoded = "/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v" + version + ".exe";
-  const auto digest = sha256_of_file(installer);
+  const auto digest = win::sha256_of_file(installer);
   return R"({"currentVersion":"0.0.0","minSupportedVersion":"1.0.0","latestVersion":")" + version +
          R"(","downloadUrl":"https://)" + test::TestService::host() + encoded + R"(","updateSha256":")" +
          (digest ? *digest : std::string(64, '0')) + R"(","installerBytes":)" +

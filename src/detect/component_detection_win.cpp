@@ -7,11 +7,11 @@
 #include "common/win_path.h"
 #include "detect/install_location.h"
 #include "detect/installed_workbench.h"
-#include "download/download_store.h"
 #include "policy/download_address.h"
 #include "webview2_pin.h"
 #include "win/data_folder.h"
 #include "win/environment.h"
+#include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -50,7 +50,7 @@ bool workbench_installer_staged(const std::string& downloadFolder, const std::op
 
 bool is_intact_file(const std::string& path, std::uint64_t bytes, std::string_view sha256) {
   if (plain_file_size(path) != bytes) return false;
-  const auto digest = sha256_of_file(path);
+  const auto digest = win::sha256_of_file(path);
   return digest && *digest == sha256;
 }
 

@@ -8,12 +8,6 @@
 
 namespace velko {
 
-// SHA-256 of a file's bytes as 64 upper-case hexadecimal characters, or "读取校验文件失败：{error}".
-// Streams through one 1 MiB buffer; the file is opened sharing read, write and delete.
-std::expected<std::string, std::string> sha256_of_file(const std::string& path);
-// SHA-256 of bytes in memory, as above, or "计算 SHA-256 失败：{error}" when the system's hash
-// provider cannot be used.
-std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uint8_t> bytes);
 // Moves `from` over `to`: an existing `to` is deleted first ("替换旧下载文件失败：{error}", `from`
 // untouched), then `from` is renamed ("保存下载文件失败：{error}").
 std::expected<void, std::string> move_into_place(const std::string& from, const std::string& to);

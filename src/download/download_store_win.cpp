@@ -4,18 +4,18 @@
 
 #include <chrono>
 
+#include "common/digest_text.h"
 #include "common/folder_trust.h"
 #include "common/win_path.h"
-#include "download/digest_text.h"
-#include "download/open_file_digest.h"
+#include "win/directories.h"
 #include "win/environment.h"
+#include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
 #include "win/temporary_file.h"
 #include "win/unique_any.h"
-#include "win/directories.h"
 #include "win/wide.h"
 
 namespace velko {
@@ -25,25 +25,6 @@ namespace {
 std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
 }  // namespace
-
-std::expected<std::string, std::string> sha256_of_file(const std::string& path) {
-  constexpr const char* kPrefix = "读取校验文件失败：";
-  win::unique_file file(::CreateFileW(win::wide(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!file) return win::os_failure(kPrefix, last_error());
-  return sha256_of_open_file(file.get());
-}
-
-std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uint8_t> bytes) {
-  constexpr const char* kPrefix = "计算 SHA-256 失败：";
-  auto hash = win::Sha256::create();
-  if (!hash) return win::os_failure(kPrefix, hash.error());
-  if (auto fed = hash->update(bytes); !fed) return win::os_failure(kPrefix, fed.error());
-  const auto digest = hash->finish();
-  if (!digest) return win::os_failure(kPrefix, digest.error());
-  return digest_text(*digest);
-}
 
 std::expected<void, std::string> move_open_file_into_place(void* file, const std::string& to) {
   if (win::path_exists(to) && !::DeleteFileW(win::wide(to).c_str())) {

@@ -6,13 +6,13 @@
 #include <optional>
 #include <vector>
 
+#include "common/digest_text.h"
 #include "common/win_path.h"
-#include "download/digest_text.h"
 #include "download/download_store.h"
-#include "download/open_file_digest.h"
 #include "policy/download_address.h"
 #include "win/data_folder.h"
 #include "win/directories.h"
+#include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/http_request.h"
 #include "win/http_session.h"
@@ -166,7 +166,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
 
   // A partial file as long as the package may be complete: verify it, or start over.
   if (package_disk_state(partialSize, expectedSize) == PackageDiskState::CompleteButUnchecked) {
-    const auto digest = sha256_of_open_file(partial);
+    const auto digest = win::sha256_of_open_file(partial);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) return {};
     if (!truncate_held(partial)) return win::os_failure("清理无效下载文件失败：", last_error());
@@ -183,7 +183,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
   if (*actualSize != expectedSize) {
     return std::unexpected(incomplete_download_text(package.fileName, expectedSize, *actualSize));
   }
-  const auto digest = sha256_of_open_file(partial);
+  const auto digest = win::sha256_of_open_file(partial);
   if (!digest) return std::unexpected(digest.error());
   // The partial file stays: the next run finds it complete, fails its check and starts afresh.
   if (!same_digest(*digest, package.sha256)) return std::unexpected(verification_failed_text(package.fileName));
@@ -201,7 +201,7 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
 
   // A finished file that still matches is reused without any request.
   if (win::file_size(finalPath) == expectedSize) {
-    const auto digest = sha256_of_file(finalPath);
+    const auto digest = win::sha256_of_file(finalPath);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) {
       report_download_progress(context, expectedSize);

@@ -4,9 +4,9 @@
 
 #include "common/failure.h"
 #include "common/utf.h"
-#include "download/open_file_digest.h"
 #include "install/installation_plan.h"
 #include "win/child_process.h"
+#include "win/file_digest.h"
 #include "win/os_error.h"
 
 namespace velko {
@@ -21,7 +21,7 @@ std::expected<void, std::string> run_webview2_bootstrapper(const std::string& pr
   std::expected<win::ChildProcess, std::string> child;
   if (expectedSha256) {
     const auto check = [&](HANDLE file) -> std::expected<void, std::string> {
-      auto digest = sha256_of_open_file(file);
+      auto digest = win::sha256_of_open_file(file);
       if (!digest) return fail(digest.error());
       if (digest->size() != expectedSha256->size() || !equal_ignoring_ascii_case(*digest, *expectedSha256)) {
         return fail(kWrittenBootstrapperMismatchText);

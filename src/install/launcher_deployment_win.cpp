@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "build_config.h"
+#include "common/digest_text.h"
 #include "common/failure.h"
 #include "common/win_path.h"
-#include "download/digest_text.h"
-#include "download/open_file_digest.h"
+#include "detect/installed_workbench.h"
 #include "install/launcher_files.h"
-#include "install/workbench_installer.h"
-#include "win/environment.h"
 #include "win/child_process.h"
 #include "win/com_apartment.h"
 #include "win/directories.h"
+#include "win/environment.h"
+#include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/module_path.h"
@@ -170,7 +170,7 @@ Result replace_launcher(const LauncherPaths& paths) {
   if (auto flushed = copy->flush(); !flushed) {
     return fail("保存工作台启动器失败：" + win::os_error_text(flushed.error()));
   }
-  auto copyDigest = sha256_of_open_file(copy->handle());
+  auto copyDigest = win::sha256_of_open_file(copy->handle());
   if (!copyDigest) return fail(copyDigest.error());
   // A copy that differs is deleted when `copy` goes away.
   if (*programDigest != *copyDigest) return fail(kLauncherCopyMismatchText);
@@ -226,12 +226,12 @@ std::expected<std::string, std::string> deploy_launcher(const std::string& insta
   const auto program = win::own_executable_path();
   if (!program) return fail("读取启动器路径失败：" + win::last_error_text());
   // Started as the deployed launcher itself: it cannot replace its own file, and needs not.
-  if (!same_path(*program, paths.launcher)) {
+  if (!win::same_path(*program, paths.launcher)) {
     if (auto replaced = replace_launcher(paths); !replaced) return fail(replaced.error());
   }
 
   if (win::path_exists(paths.olderLauncher)) {
-    if (!is_plain_file(paths.olderLauncher)) return fail(kOlderLauncherNotPlainText);
+    if (!win::is_plain_file(paths.olderLauncher)) return fail(kOlderLauncherNotPlainText);
     if (auto hidden = hide_path(paths.olderLauncher); !hidden) return fail(hidden.error());
   }
 

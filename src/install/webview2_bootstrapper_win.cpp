@@ -6,12 +6,11 @@
 #include "common/path_extension.h"
 #include "common/win_path.h"
 #include "detect/component_detection.h"
-#include "download/download_store.h"
-#include "download/open_file_digest.h"
 #include "download/staging_rules.h"
 #include "install/installation_plan.h"
 #include "webview2_pin.h"
 #include "win/data_folder.h"
+#include "win/file_digest.h"
 #include "win/os_error.h"
 #include "win/temporary_file.h"
 
@@ -53,7 +52,7 @@ std::expected<std::string, std::string> write_out_webview2_bootstrapper() {
   const auto carried = carried_webview2_bootstrapper();
   if (!carried) return fail(carried.error());
   // Hashed where it lies in the mapped image: a damaged program never writes its bootstrapper out.
-  const auto carriedDigest = sha256_of_bytes(*carried);
+  const auto carriedDigest = win::sha256_of_bytes(*carried);
   if (!carriedDigest || *carriedDigest != build::kWebView2BootstrapperSha256) return fail(kCarriedBootstrapperCorruptText);
 
   auto folder = win::downloads_folder();
@@ -65,7 +64,7 @@ std::expected<std::string, std::string> write_out_webview2_bootstrapper() {
   // and nobody can change it before it has its name. A second copy of the program writing out
   // the same bootstrapper fails at once instead of deleting or truncating the first copy's file.
   const auto check = [](HANDLE file) -> std::expected<void, std::string> {
-    auto digest = sha256_of_open_file(file);
+    auto digest = win::sha256_of_open_file(file);
     if (!digest) return fail(digest.error());
     if (*digest != build::kWebView2BootstrapperSha256) return fail(kWrittenBootstrapperMismatchText);
     return {};

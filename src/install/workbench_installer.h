@@ -7,12 +7,8 @@
 
 #include "detect/installed_workbench.h"
 #include "policy/release_policy.h"
-#include "win/file_identity.h"
 
 namespace velko {
-
-using win::is_plain_file;
-using win::same_path;
 
 // Installation worker: verifies the staged installer against `policy`, runs a
 // verified private copy of it silently for `installDirectory`, checks the manifest it leaves

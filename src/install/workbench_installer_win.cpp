@@ -7,18 +7,18 @@
 #include <vector>
 #include <memory>
 
+#include "common/digest_text.h"
 #include "common/utf.h"
 #include "common/win_path.h"
 #include "detect/install_location.h"
 #include "detect/running_workbench.h"
-#include "download/download_store.h"
 #include "install/workbench_installer_rules.h"
 #include "policy/download_address.h"
-#include "download/open_file_digest.h"
-#include "download/digest_text.h"
-#include "win/data_folder.h"
 #include "win/child_process.h"
+#include "win/data_folder.h"
 #include "win/directories.h"
+#include "win/file_digest.h"
+#include "win/file_identity.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
 #include "win/temporary_file.h"
@@ -51,10 +51,10 @@ std::int64_t now_file_time() {
 
 // The staged installer: plain file, policy size (checked before the costly hash), policy digest.
 std::expected<void, std::string> verify_staged_installer(const std::string& path, const ReleasePolicy& policy) {
-  if (!is_plain_file(path) || win::file_size(path) != policy.installerBytes) {
+  if (!win::is_plain_file(path) || win::file_size(path) != policy.installerBytes) {
     return std::unexpected(std::string(kStagedInstallerMismatch));
   }
-  auto digest = sha256_of_file(path);
+  auto digest = win::sha256_of_file(path);
   if (!digest) return std::unexpected(std::move(digest.error()));
   if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
   return {};
@@ -155,10 +155,10 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
   if (auto copied = make_copy(staged, run.copy()); !copied) return copied;
   std::int64_t startedAt = 0;
   const auto check = [&](HANDLE copy) -> std::expected<void, std::string> {
-    if (!is_plain_file(run.copy()) || win::file_size_of(copy) != policy.installerBytes) {
+    if (!win::is_plain_file(run.copy()) || win::file_size_of(copy) != policy.installerBytes) {
       return std::unexpected(std::string(kCopyMismatch));
     }
-    auto digest = sha256_of_open_file(copy);
+    auto digest = win::sha256_of_open_file(copy);
     if (!digest) return std::unexpected(std::move(digest.error()));
     if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
     // Reports written from here on belong to this run.

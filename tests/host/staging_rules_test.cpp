@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "download/digest_text.h"
+#include "common/digest_text.h"
 
 namespace velko {
 namespace {

@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "app/bootstrap_state.h"
+#include "app/classify_windows.h"
 #include "app/policy_check.h"
 #include "app/window_constants.h"
-#include "detect/classify_windows.h"
 #include "detect/running_workbench.h"
 #include "stand_in_versions.h"
 #include "support/installation_fixture.h"

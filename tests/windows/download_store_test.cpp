@@ -11,6 +11,7 @@
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
 #include "win/data_folder.h"
+#include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/unique_any.h"
@@ -87,13 +88,13 @@ TEST(Sha256OfFile, KnownDigests) {
   write_file(temp.join("abc.bin"), "abc");
   write_file(temp.join("million.bin"), std::string(1'000'000, 'a'));
   write_file(temp.join("one-mib.bin"), std::string(1'048'576, 'a'));
-  EXPECT_EQ(sha256_of_file(temp.join("空.bin")).value_or("?"),
+  EXPECT_EQ(win::sha256_of_file(temp.join("空.bin")).value_or("?"),
             "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855");
-  EXPECT_EQ(sha256_of_file(temp.join("abc.bin")).value_or("?"),
+  EXPECT_EQ(win::sha256_of_file(temp.join("abc.bin")).value_or("?"),
             "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
-  EXPECT_EQ(sha256_of_file(temp.join("million.bin")).value_or("?"),
+  EXPECT_EQ(win::sha256_of_file(temp.join("million.bin")).value_or("?"),
             "CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0");
-  EXPECT_EQ(sha256_of_file(temp.join("one-mib.bin")).value_or("?"),
+  EXPECT_EQ(win::sha256_of_file(temp.join("one-mib.bin")).value_or("?"),
             "9BC1B2A288B26AF7257A36277AE3816A7D4F16E89C1E7E77D0A5C48BAD62B360");
 }
 
@@ -101,18 +102,18 @@ TEST(Sha256OfFile, StreamsAcrossBufferBoundariesLikeHashingInMemory) {
   ScopedTempDir temp;
   const std::string bytes = pattern_bytes(2'621'441);  // 2.5 MiB and one byte
   write_file(temp.join("pattern.bin"), bytes);
-  const auto fromFile = sha256_of_file(temp.join("pattern.bin"));
+  const auto fromFile = win::sha256_of_file(temp.join("pattern.bin"));
   ASSERT_TRUE(fromFile) << fromFile.error();
   EXPECT_EQ(*fromFile, "3BD3D5A18C2E1FCBADE44C73F912C0864BEB6E39691C52719473AEB442658FE7");
   EXPECT_TRUE(is_digest_text(*fromFile));
-  const auto inMemory = sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  const auto inMemory = win::sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   ASSERT_TRUE(inMemory) << inMemory.error();
   EXPECT_EQ(*inMemory, *fromFile);
 }
 
 TEST(Sha256OfFile, MissingFile) {
   ScopedTempDir temp;
-  const auto digest = sha256_of_file(temp.join("没有.bin"));
+  const auto digest = win::sha256_of_file(temp.join("没有.bin"));
   ASSERT_FALSE(digest);
   EXPECT_TRUE(digest.error().starts_with("读取校验文件失败：")) << digest.error();
   EXPECT_TRUE(digest.error().ends_with(" (os error 2)")) << digest.error();
@@ -127,7 +128,7 @@ TEST(Sha256OfFile, ReadsAFileAnotherWriterHoldsOpenWithSharing) {
   ASSERT_TRUE(writer);
   DWORD written = 0;
   ASSERT_TRUE(::WriteFile(writer.get(), "abc", 3, &written, nullptr));
-  EXPECT_EQ(sha256_of_file(path).value_or("?"), "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
+  EXPECT_EQ(win::sha256_of_file(path).value_or("?"), "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD");
 }
 
 TEST(MoveIntoPlace, RenamesWhenThereIsNoTarget) {

@@ -10,7 +10,6 @@
 
 #include "app/bootstrap_state.h"
 #include "common/command_line.h"
-#include "download/download_store.h"
 #include "install/installation.h"
 #include "install/workbench_installer.h"
 #include "support/child_role.h"
@@ -19,6 +18,7 @@
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
+#include "win/file_digest.h"
 #include "win/wide.h"
 
 namespace velko::test {
@@ -57,7 +57,7 @@ class FirstInstallation : public ::testing::Test {
     TestService::reset();
     installer = read_file(own_program_path());
     TestService::put_file(kInstallerName, installer);
-    auto digest = sha256_of_file(own_program_path());
+    auto digest = win::sha256_of_file(own_program_path());
     ASSERT_TRUE(digest);
     policy.latestVersion = kVersion;
     policy.downloadUrl = "https://" + TestService::host() + "/v1/downloads/" + kInstallerName;

@@ -8,7 +8,6 @@
 
 #include "app/bootstrap_state.h"
 #include "ascii_lower.h"
-#include "download/download_store.h"
 #include "detect/component_detection.h"
 #include "install/installation.h"
 #include "install/installer_run.h"
@@ -18,6 +17,7 @@
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
 #include "win/child_process.h"
+#include "win/file_digest.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -225,7 +225,7 @@ TEST_F(Installation, ACheckedProgramIsHeldAgainstWritersAndNotStartedWhenRefused
 TEST_F(Installation, VerifiedInstallerIsStartedFromTheCheckedBytes) {
   const std::string program = temp.join("MicrosoftEdgeWebview2Setup.exe");
   write_file(program, standin_bytes());
-  auto digest = sha256_of_file(program);
+  auto digest = win::sha256_of_file(program);
   ASSERT_TRUE(digest);
   ASSERT_TRUE(run_webview2_bootstrapper(program, {"/silent", "/install"}, ascii_lower(*digest)));
   EXPECT_EQ(read_file(standin_log()), "/silent /install\n");

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "app/bootstrap_state.h"
-#include "download/download_store.h"
+#include "detect/install_manifest.h"
 #include "download/staging.h"
 #include "download/staging_rules.h"
-#include "detect/install_manifest.h"
 #include "policy/download_address.h"
 #include "policy/policy_fetch.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
+#include "win/file_digest.h"
 
 namespace velko {
 namespace {
@@ -53,7 +53,7 @@ class PublishedRelease : public ::testing::TestWithParam<const char*> {
     TestService::publish(installer_, kVersion);
     ASSERT_FALSE(HasFailure());
     const auto digest =
-        sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(installer_.data()), installer_.size()));
+        win::sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(installer_.data()), installer_.size()));
     ASSERT_TRUE(digest);
     digest_ = *digest;
   }

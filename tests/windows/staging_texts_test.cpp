@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "download/download_store.h"
 #include "download/staging.h"
 #include "install/webview2_bootstrapper.h"
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
 #include "win/data_folder.h"
+#include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -39,7 +39,7 @@ std::string numbered_bytes(std::size_t size) {
 }
 
 std::string sha256_text(const std::string& bytes) {
-  const auto digest = sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  const auto digest = win::sha256_of_bytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   EXPECT_TRUE(digest);
   return digest.value_or("");
 }

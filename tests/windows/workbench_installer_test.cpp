@@ -6,13 +6,13 @@
 
 #include <algorithm>
 
-#include "app/bootstrap_state.h"
 #include "common/utf.h"
-#include "download/download_store.h"
 #include "stand_in_versions.h"
 #include "support/links.h"
 #include "support/paths.h"
 #include "support/scoped_temp_dir.h"
+#include "win/file_digest.h"
+#include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -161,14 +161,14 @@ TEST(PlainFile, FilesDirectoriesAndLinks) {
   ScopedTempDir dir;
   test::write_file(dir.join("a.txt"), "x");
   test::make_directories(dir.join("sub"));
-  EXPECT_TRUE(is_plain_file(dir.join("a.txt")));
-  EXPECT_FALSE(is_plain_file(dir.join("sub")));
-  EXPECT_FALSE(is_plain_file(dir.join("missing.txt")));
+  EXPECT_TRUE(win::is_plain_file(dir.join("a.txt")));
+  EXPECT_FALSE(win::is_plain_file(dir.join("sub")));
+  EXPECT_FALSE(win::is_plain_file(dir.join("missing.txt")));
   test::make_directory_link(dir.join("link"), dir.join("sub"));
-  EXPECT_FALSE(is_plain_file(dir.join("link")));
-  EXPECT_TRUE(same_path(dir.join("link"), dir.join("SUB")));
-  EXPECT_FALSE(same_path(dir.join("a.txt"), dir.join("sub")));
-  EXPECT_FALSE(same_path(dir.join("missing"), dir.join("missing")));
+  EXPECT_FALSE(win::is_plain_file(dir.join("link")));
+  EXPECT_TRUE(win::same_path(dir.join("link"), dir.join("SUB")));
+  EXPECT_FALSE(win::same_path(dir.join("a.txt"), dir.join("sub")));
+  EXPECT_FALSE(win::same_path(dir.join("missing"), dir.join("missing")));
 }
 
 // Runs of the stand-in installer in a private ProgramData.
@@ -187,7 +187,7 @@ struct InstallerRunFixture : ::testing::Test {
     installerBytes = test::read_file(win::narrow(test::built_program(L"VelkoTarnWorkbenchSetupStandIn.exe")));
     ASSERT_FALSE(installerBytes.empty());
     test::write_file(staged, installerBytes);
-    const auto digest = sha256_of_file(staged);
+    const auto digest = win::sha256_of_file(staged);
     ASSERT_TRUE(digest);
     policy = policy_for(kStandInVersion, *digest, installerBytes.size());
   }
@@ -200,7 +200,7 @@ TEST_F(InstallerRunFixture, GoodInstallerLeavesACurrentInstallationAndTheRecord)
   EXPECT_EQ(test::read_file(record), install);
   EXPECT_FALSE(test::file_exists(record + ".part"));
   EXPECT_TRUE(entries_of(runs).empty());
-  EXPECT_TRUE(is_plain_file(install + "\\VelkoTarn工作台.exe"));
+  EXPECT_TRUE(win::is_plain_file(install + "\\VelkoTarn工作台.exe"));
 }
 
 TEST_F(InstallerRunFixture, FailureWithAFreshReportGivesItsBytes) {
@@ -236,7 +236,7 @@ TEST_F(InstallerRunFixture, FailureWithoutReportOrWithABlankOne) {
 
 TEST_F(InstallerRunFixture, SuccessWithAnOlderManifestIsRefused) {
   ScopedEnvironment version("VELKO_STANDIN_INSTALLER_VERSION", "1.0.0");
-  policy = policy_for("1.0.1", *sha256_of_file(staged), installerBytes.size());
+  policy = policy_for("1.0.1", *win::sha256_of_file(staged), installerBytes.size());
   // The run's own copy carries the policy's version in its name.
   EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)),
             "工作台安装任务已结束，但安装结果与本次发布文件不一致。");
@@ -306,7 +306,7 @@ TEST_F(InstallerRunFixture, StagedInstallerWithOneByteChangedIsRefused) {
 }
 
 TEST_F(InstallerRunFixture, DigestIsComparedIgnoringCase) {
-  std::string lower = *sha256_of_file(staged);
+  std::string lower = *win::sha256_of_file(staged);
   for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'F' ? c + 32 : c);
   policy = policy_for(kStandInVersion, lower, installerBytes.size());
   EXPECT_EQ(run_workbench_installer(staged, install, policy), (std::expected<void, std::string>{}));

@@ -1,4 +1,4 @@
-#include "download/digest_text.h"
+#include "common/digest_text.h"
 
 #include "common/utf.h"
 
