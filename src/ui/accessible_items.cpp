@@ -226,18 +226,22 @@ std::vector<Announcement> take_announcements(AnnouncedState& announced, const st
     announced.items = items;
     announced.times.assign(items.size(), now - kAnnouncementInterval);
     announced.phase = phase;
+    announced.percent = progressPercent;
     announced.primed = true;
     return out;
   }
   const bool phaseChanged = phase != announced.phase;
+  // Reaching 100 is spoken at once; staying at 100 (as other phases leave it) is not.
+  const bool reachedTheEnd = progressPercent >= 100 && announced.percent < 100;
   announced.phase = phase;
+  announced.percent = progressPercent;
   for (std::size_t i = 0; i < items.size(); ++i) {
     AccessibleItem& last = announced.items[i];
     const AccessibleItem& item = items[i];
     const bool stateChanged = !same_state(last, item);
     const bool textChanged = last.name != item.name || last.value != item.value;
     if (!stateChanged && !textChanged) continue;
-    const bool due = phaseChanged || stateChanged || progressPercent >= 100 || now - announced.times[i] >= kAnnouncementInterval;
+    const bool due = phaseChanged || stateChanged || reachedTheEnd || now - announced.times[i] >= kAnnouncementInterval;
     if (!due) continue;
     if (last.name != item.name) out.push_back({i, ItemChange::Name});
     if (last.value != item.value) out.push_back({i, ItemChange::Value});

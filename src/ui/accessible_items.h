@@ -72,6 +72,7 @@ struct AnnouncedState {
   std::vector<AccessibleItem> items;
   std::vector<std::chrono::steady_clock::time_point> times;
   UiPhase phase = UiPhase::Checking;
+  std::int32_t percent = 0;
   bool primed = false;
 };
 

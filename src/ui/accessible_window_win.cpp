@@ -32,9 +32,10 @@ LONG msaa_role(AccessibleRole role) {
   return ROLE_SYSTEM_CLIENT;
 }
 
-LONG msaa_state(const AccessibleItem& item) {
+// While a modal dialog (the folder choice) has disabled the window, no button can be pressed.
+LONG msaa_state(const AccessibleItem& item, bool windowEnabled) {
   LONG state = 0;
-  if (item.unavailable) state |= STATE_SYSTEM_UNAVAILABLE;
+  if (item.unavailable || (item.role == AccessibleRole::PushButton && !windowEnabled)) state |= STATE_SYSTEM_UNAVAILABLE;
   if (item.invisible) state |= STATE_SYSTEM_INVISIBLE;
   if (item.busy) state |= STATE_SYSTEM_BUSY;
   if (item.role == AccessibleRole::Text || item.role == AccessibleRole::StaticText) state |= STATE_SYSTEM_READONLY;
@@ -108,6 +109,7 @@ class ClientAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
     if (count == nullptr) return E_INVALIDARG;
+    *count = 0;
     if (!window_) return RPC_E_DISCONNECTED;
     *count = static_cast<LONG>(items().size());
     return S_OK;
@@ -121,20 +123,20 @@ class ClientAccessible final : public IAccessible {
     return S_FALSE;  // the parts are simple elements of this object, not objects of their own
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-    if (!window_) return RPC_E_DISCONNECTED;
+    if (const HRESULT refused = begin_text(name); refused != S_OK) return refused;
     if (is_self(child)) return give_text(accessible_window_name(bootstrap_state().launchMode), name);
     const auto list = items();
     const AccessibleItem* item = item_of(child, list);
     return item ? give_text(item->name, name) : E_INVALIDARG;
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override {
-    if (!window_) return RPC_E_DISCONNECTED;
+    if (const HRESULT refused = begin_text(value); refused != S_OK) return refused;
     if (is_self(child)) return no_text(value);
     const auto list = items();
     const AccessibleItem* item = item_of(child, list);
     return item ? give_text(item->value, value) : E_INVALIDARG;
   }
-  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT, BSTR* text) override { return no_text(text); }
+  HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return no_text_for(child, text); }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (role == nullptr) return E_INVALIDARG;
     ::VariantInit(role);
@@ -161,21 +163,22 @@ class ClientAccessible final : public IAccessible {
       const auto list = items();
       const AccessibleItem* item = item_of(child, list);
       if (item == nullptr) return E_INVALIDARG;
-      value = msaa_state(*item);
+      value = msaa_state(*item, ::IsWindowEnabled(window_) != FALSE);
     }
     state->vt = VT_I4;
     state->lVal = value;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* text) override { return no_text(text); }
+  HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* text) override { return no_text_for(child, text); }
   HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, LONG* topic) override {
     if (topic) *topic = 0;
     return no_text(file);
   }
   HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* text) override {
-    if (!window_) return RPC_E_DISCONNECTED;
+    if (const HRESULT refused = begin_text(text); refused != S_OK) return refused;
     const auto list = items();
     const AccessibleItem* item = item_of(child, list);
+    if (item == nullptr && !is_self(child)) return E_INVALIDARG;
     // Esc does what the close box does.
     if (item && item->button == ButtonId::Close) return give_text("Esc", text);
     return no_text(text);
@@ -195,9 +198,10 @@ class ClientAccessible final : public IAccessible {
     return window_ ? S_FALSE : RPC_E_DISCONNECTED;
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
-    if (!window_) return RPC_E_DISCONNECTED;
+    if (const HRESULT refused = begin_text(action); refused != S_OK) return refused;
     const auto list = items();
     const AccessibleItem* item = item_of(child, list);
+    if (item == nullptr && !is_self(child)) return E_INVALIDARG;
     if (item && item->role == AccessibleRole::PushButton) return give_text(kPressAction, action);
     return no_text(action);
   }
@@ -269,9 +273,13 @@ class ClientAccessible final : public IAccessible {
     if (!window_) return RPC_E_DISCONNECTED;
     const auto list = items();
     const AccessibleItem* item = item_of(child, list);
+    if (item == nullptr && !is_self(child)) return E_INVALIDARG;
     if (item == nullptr || item->role != AccessibleRole::PushButton) return DISP_E_MEMBERNOTFOUND;
-    if (item->unavailable || item->invisible) return S_FALSE;  // as a click on it would: nothing
-    return ::PostMessageW(window_, accessible_press_message(), static_cast<WPARAM>(item->button), 0) ? S_OK : E_FAIL;
+    // As a click on it would: nothing, also while a modal dialog has disabled the window.
+    if (item->unavailable || item->invisible || !::IsWindowEnabled(window_)) return S_FALSE;
+    const UINT press = accessible_press_message();
+    if (press == 0) return E_FAIL;
+    return ::PostMessageW(window_, press, static_cast<WPARAM>(item->button), 0) ? S_OK : E_FAIL;
   }
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -284,7 +292,23 @@ class ClientAccessible final : public IAccessible {
     ::GetClientRect(window_, &client);
     return accessible_items(state, gather_scene_inputs(state), client.right, client.bottom);
   }
-  static bool is_self(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+  // An omitted child (VT_EMPTY, or VT_ERROR for a missing optional argument) means the object itself.
+  static bool is_self(const VARIANT& child) {
+    return child.vt == VT_EMPTY || (child.vt == VT_ERROR && child.scode == DISP_E_PARAMNOTFOUND) ||
+           (child.vt == VT_I4 && child.lVal == CHILDID_SELF);
+  }
+  // Clears a text out-parameter first, so that a caller never frees what it did not get.
+  HRESULT begin_text(BSTR* out) const {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    return window_ ? S_OK : RPC_E_DISCONNECTED;
+  }
+  HRESULT no_text_for(const VARIANT& child, BSTR* out) const {
+    if (const HRESULT refused = begin_text(out); refused != S_OK) return refused;
+    if (is_self(child)) return S_FALSE;
+    const auto list = items();
+    return item_of(child, list) ? S_FALSE : E_INVALIDARG;
+  }
   static const AccessibleItem* item_of(const VARIANT& child, const std::vector<AccessibleItem>& list) {
     if (child.vt != VT_I4 || child.lVal < 1 || static_cast<std::size_t>(child.lVal) > list.size()) return nullptr;
     return &list[static_cast<std::size_t>(child.lVal) - 1];
@@ -297,6 +321,7 @@ class ClientAccessible final : public IAccessible {
 // What the window thread keeps for the one window of the process.
 struct AccessibleWindowData {
   HWND window = nullptr;
+  HWND closed = nullptr;  // a window being destroyed: no new object is made for it
   ClientAccessible* object = nullptr;  // owns one reference
   AnnouncedState announced;
   bool pending = false;  // a change held back for a later call
@@ -309,6 +334,7 @@ AccessibleWindowData& data() {
 
 ClientAccessible* object_for(HWND window) {
   AccessibleWindowData& d = data();
+  if (window == d.closed) return nullptr;
   if (d.object && d.window != window) forget_accessible_object(d.window);
   if (!d.object) {
     d.object = new ClientAccessible(window);
@@ -327,11 +353,14 @@ std::optional<LRESULT> answer_get_object(HWND window, WPARAM wParam, LPARAM lPar
   // Marshalling the object to the reader needs COM on this thread; it is set up here, on the
   // first request, so that a program nobody reads never starts COM.
   if (!enter_window_thread_apartment()) return std::nullopt;
-  return lresult_from_object(IID_IAccessible, wParam, static_cast<IAccessible*>(object_for(window)));
+  ClientAccessible* object = object_for(window);
+  if (object == nullptr) return std::nullopt;
+  return lresult_from_object(IID_IAccessible, wParam, static_cast<IAccessible*>(object));
 }
 
 IAccessible* client_accessible_object(HWND window) {
   ClientAccessible* object = object_for(window);
+  if (object == nullptr) return nullptr;
   object->AddRef();
   return object;
 }
@@ -345,8 +374,9 @@ void announce_accessible_changes(HWND window, BootstrapState& state) {
   AccessibleWindowData& d = data();
   // The items only change with what is painted: without a pending repaint, and with nothing
   // held back from an earlier call, there is nothing to compare.
-  if (d.announced.primed && ::GetUpdateRect(window, nullptr, FALSE) == FALSE && d.window == window &&
-      !d.pending) {
+  // A minimised window has no update region however its state changed, so it is always compared.
+  if (d.announced.primed && ::GetUpdateRect(window, nullptr, FALSE) == FALSE && !::IsIconic(window) &&
+      d.window == window && !d.pending) {
     return;
   }
   RECT client{};
@@ -369,14 +399,23 @@ void announce_accessible_changes(HWND window, BootstrapState& state) {
 
 void forget_accessible_object(HWND window) {
   AccessibleWindowData& d = data();
-  if (d.window != window) return;
-  if (d.object) {
-    d.object->disconnect();
-    // Readers in other processes hold proxies; cut them off so they stop calling in.
-    if (window_thread_apartment_entered()) ::CoDisconnectObject(static_cast<IAccessible*>(d.object), 0);
-    d.object->Release();
+  if (d.window == window) {
+    if (d.object) {
+      d.object->disconnect();
+      // Readers in other processes hold proxies; cut them off so they stop calling in.
+      if (window_thread_apartment_entered()) ::CoDisconnectObject(static_cast<IAccessible*>(d.object), 0);
+      d.object->Release();
+    }
+    d = AccessibleWindowData{};
   }
-  d = AccessibleWindowData{};
+  // Until the handle is gone a request may still come (a hook inside this process): it gets
+  // the system's answer, never an object that nothing would disconnect again.
+  d.closed = window;
+}
+
+void accessible_window_created(HWND window) {
+  // Handles are reused: a new window may carry the number of one that was destroyed.
+  if (data().closed == window) data().closed = nullptr;
 }
 
 }  // namespace velko

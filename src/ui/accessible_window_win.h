@@ -28,7 +28,10 @@ UINT accessible_press_message();
 // for what readers should hear. Cheap when nothing was repainted and nothing is held back.
 void announce_accessible_changes(HWND window, BootstrapState& state);
 
-// WM_DESTROY: cuts the object off from the window; readers that still hold it get errors.
+// WM_DESTROY: cuts the object off from the window; readers that still hold it get errors, and
+// no new object is made for it.
 void forget_accessible_object(HWND window);
+// WM_CREATE: a window that reuses a destroyed one's handle is answered again.
+void accessible_window_created(HWND window);
 
 }  // namespace velko

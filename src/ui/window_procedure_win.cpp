@@ -153,21 +153,24 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
   BootstrapState& state = bootstrap_state();
   HoverState& hover = window_hover();
   WindowProcedureActions actions(window, hover);
-  if (message == accessible_press_message()) {
-    // A reader's default action on a button: the very click a mouse would make on it.
-    if (!state.launchMode && wParam < static_cast<WPARAM>(ButtonId::None)) {
+  // A registration that failed gives 0, which must not turn WM_NULL into a press.
+  if (message != 0 && message == accessible_press_message()) {
+    // A reader's default action on a button: the very click a mouse would make on it, and like
+    // a click nothing while a modal dialog has disabled the window.
+    if (!state.launchMode && wParam < static_cast<WPARAM>(ButtonId::None) && ::IsWindowEnabled(window)) {
       const ClientPoint point = button_press_point(static_cast<ButtonId>(wParam));
       on_click(state, point.x, point.y, actions);
       after_state_change(window, state);
     }
     return 0;
   }
-  if (message == taskbar_button_created_message()) {
+  if (message != 0 && message == taskbar_button_created_message()) {
     on_taskbar_button_created(window, state);
     return 0;
   }
   switch (message) {
     case WM_CREATE:
+      accessible_window_created(window);
       allow_taskbar_button_message(window);
       return 0;
     case WM_GETOBJECT:

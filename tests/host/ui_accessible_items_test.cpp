@@ -257,6 +257,12 @@ TEST(Announcements, PercentAtMostOnceASecondAndAtOneHundred) {
   EXPECT_EQ(at(13, 1100ms), firstChange);  // the held-back change, once the second has passed
   EXPECT_TRUE(at(14, 1200ms).empty());
   EXPECT_EQ(at(100, 1300ms), firstChange);
+  // Staying at 100, as the phases after a download do, is held back like any other change.
+  state->statusText = "仍在 100";
+  EXPECT_FALSE(at(100, 1400ms).empty());  // the status line's first change in a second
+  state->statusText = "仍在 100，又变了";
+  EXPECT_TRUE(at(100, 1500ms).empty());
+  EXPECT_FALSE(at(100, 2400ms).empty());
 }
 
 TEST(Announcements, TheClockInATextIsNotAnnounced) {

@@ -316,6 +316,32 @@ TEST_F(AccessibleWindow, ReadyIsReadFromTheClientObject) {
   EXPECT_TRUE(saw(EVENT_OBJECT_NAMECHANGE, kStatus)) << "no name change of the status line";
   EXPECT_TRUE(saw(EVENT_OBJECT_NAMECHANGE, kTitle));
   EXPECT_TRUE(saw(EVENT_OBJECT_STATECHANGE, kPrimary)) << "the primary button's availability was not announced";
+
+  // While a modal dialog (the folder choice) has disabled the window, a reader presses nothing
+  // a mouse could not: neither through the object nor by posting the press itself.
+  ::EnableWindow(window_, FALSE);
+  EXPECT_NE(reader_.state(kRecheck) & STATE_SYSTEM_UNAVAILABLE, 0);
+  EXPECT_EQ(reader_.press(kRecheck), S_FALSE);
+  ::PostMessageW(window_, accessible_press_message(), static_cast<WPARAM>(ButtonId::Recheck), 0);
+  pump_for(300ms);
+  EXPECT_EQ(bootstrap_state().phase, UiPhase::Ready);
+  ::EnableWindow(window_, TRUE);
+
+  // An omitted child is the object itself; a child that does not exist is refused, and the
+  // text handed back is cleared either way.
+  VARIANT omitted;
+  ::VariantInit(&omitted);
+  BSTR text = nullptr;
+  EXPECT_EQ(reader_.object->get_accName(omitted, &text), S_OK);
+  ::SysFreeString(text);
+  VARIANT missing;
+  ::VariantInit(&missing);
+  missing.vt = VT_I4;
+  missing.lVal = kChildCount + 1;
+  text = reinterpret_cast<BSTR>(&missing);  // anything but null
+  EXPECT_EQ(reader_.object->get_accDefaultAction(missing, &text), E_INVALIDARG);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(reader_.object->accDoDefaultAction(missing), E_INVALIDARG);
 }
 
 TEST_F(AccessibleWindow, FirstInstallationThroughTheAccessibleObjectsAlone) {
