@@ -26,6 +26,7 @@
 #include "support/paths.h"
 #include "support/private_machine.h"
 #include "support/product_process.h"
+#include "support/stand_in_release.h"
 #include "support/test_service.h"
 #include "ui/accessible_window_win.h"
 #include "ui/com_apartment_win.h"
@@ -40,9 +41,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kVersion[] = VELKO_STANDIN_WORKBENCH_VERSION;
-const std::string kInstallerPath =
-    std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v") + kVersion + ".exe";
+constexpr const char* kVersion = kStandInRelease;
+const std::string& kInstallerPath = kStandInInstallerPath;
 
 // Child ids of the installer window's parts, in reading order.
 enum Child : LONG {
@@ -139,7 +139,7 @@ class AccessibleWindow : public ::testing::Test {
     if (window_ && ::IsWindow(window_)) ::DestroyWindow(window_);
     pump_for(50ms);
     for (const std::string& image : {directory_ + "\\运行组件\\VelkoTarn工作台启动器.exe", directory_ + "\\VelkoTarn工作台.exe"}) {
-      end_processes_of(image);
+      end_processes_started_from(image);  // what a failed test may have left running
     }
     remove_webview2_registration();
     ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());
@@ -228,17 +228,6 @@ class AccessibleWindow : public ::testing::Test {
                        [&](const SeenEvent& seen) { return seen.event == event && seen.child == child; });
   }
 
-  // The launcher waits for this process to end before it starts the workbench: end it first.
-  static void end_processes_of(const std::string& image) {
-    for (int i = 0; i < 10; ++i) {
-      const auto found = find_running_process(image);
-      if (!found || !*found) return;
-      win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, **found));
-      if (!process) return;
-      ::TerminateProcess(process.get(), 0);
-      ::WaitForSingleObject(process.get(), 5000);
-    }
-  }
 
   std::string installer_;
   PrivateMachine machine_;

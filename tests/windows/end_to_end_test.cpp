@@ -23,6 +23,7 @@
 #include "support/private_machine.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
+#include "support/stand_in_release.h"
 #include "support/screen_text.h"
 #include "support/test_service.h"
 #include "win/file_identity.h"
@@ -34,9 +35,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kVersion[] = VELKO_STANDIN_WORKBENCH_VERSION;
-const std::string kInstallerPath =
-    std::string("/v1/downloads/VelkoTarn%E5%B7%A5%E4%BD%9C%E5%8F%B0-Setup-v") + kVersion + ".exe";
+constexpr const char* kVersion = kStandInRelease;
+const std::string& kInstallerPath = kStandInInstallerPath;
 constexpr wchar_t kWorkbenchClass[] = L"VelkoTarnWorkbenchStandIn";
 constexpr char kOlderVersion[] = "1.0.1";
 

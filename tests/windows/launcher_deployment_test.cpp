@@ -43,17 +43,6 @@ bool wait_for_file(const std::string& path, std::chrono::milliseconds limit) {
   return true;
 }
 
-// Ends every process started from this file (a test that failed may leave some behind).
-void end_processes_of(const std::string& image) {
-  for (int i = 0; i < 10; ++i) {
-    const auto found = find_running_process(image);
-    if (!found || !*found) return;
-    win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, **found));
-    if (!process) return;
-    ::TerminateProcess(process.get(), 0);
-    ::WaitForSingleObject(process.get(), 5000);
-  }
-}
 
 class LauncherDeployment : public DeploymentFixture {};
 
@@ -390,7 +379,7 @@ class SwappedInstaller : public ::testing::Test {
   void TearDown() override {
     if (product.process && !wait_for_exit(product, 0ms)) ::TerminateProcess(product.process.get(), 0);
     for (const std::string& image : {launcher(), directory + "\\VelkoTarn工作台.exe", program, moved}) {
-      end_processes_of(image);
+      end_processes_started_from(image);
     }
     remove_webview2_registration();
     ::DeleteFileW(win::wide(desktop_shortcut_path()).c_str());

@@ -27,6 +27,9 @@ std::optional<HWND> visible_window_of(std::uint32_t processId, const wchar_t* cl
 std::string window_title(HWND window);
 SIZE client_size(HWND window);
 
+// Ends every process started from the file `image` (a test that failed may leave some behind).
+void end_processes_started_from(const std::string& image);
+
 // Waits for the process to end; its exit code, or nothing after `limit`.
 std::optional<std::uint32_t> wait_for_exit(const win::ChildProcess& child, std::chrono::milliseconds limit);
 

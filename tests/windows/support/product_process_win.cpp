@@ -4,7 +4,9 @@
 
 #include <thread>
 
+#include "detect/running_workbench.h"
 #include "support/paths.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko::test {
@@ -80,6 +82,17 @@ std::optional<std::uint32_t> wait_for_exit(const win::ChildProcess& child, std::
   DWORD code = 0;
   ::GetExitCodeProcess(child.process.get(), &code);
   return code;
+}
+
+void end_processes_started_from(const std::string& image) {
+  for (int i = 0; i < 10; ++i) {
+    const auto found = find_running_process(image);
+    if (!found || !*found) return;
+    win::unique_handle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, **found));
+    if (!process) return;
+    ::TerminateProcess(process.get(), 0);
+    ::WaitForSingleObject(process.get(), 5000);
+  }
 }
 
 }  // namespace velko::test
