@@ -9,8 +9,8 @@ std::string workbench_display_name(std::string_view versionText) {
 
 }  // namespace
 
-std::string latest_version_text(std::optional<std::string_view> latestVersion) {
-  return latestVersion ? std::string(*latestVersion) : std::string("等待检测");
+std::string release_version_text(const std::expected<ReleasePolicy, std::string>& policy) {
+  return policy ? policy->latestVersion : std::string("等待检测");
 }
 
 std::string component_display_name(ComponentKind kind, std::string_view versionText) {

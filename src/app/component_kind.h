@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <expected>
 #include <string>
 #include <string_view>
+
+#include "policy/release_policy.h"
 
 namespace velko {
 
@@ -16,11 +18,12 @@ enum class ComponentKind : std::int32_t {
   Workbench = 5,
 };
 
-// The release the texts name: the policy's latest version, or "等待检测" while none is known.
-std::string latest_version_text(std::optional<std::string_view> latestVersion);
+// The release the texts name: the policy's latest version, or "等待检测" while none is known
+// (or it cannot be read).
+std::string release_version_text(const std::expected<ReleasePolicy, std::string>& policy);
 
 // Short name, used in component rows and step texts; the workbench's carries `versionText`
-// (a latest_version_text). Any unknown kind is "安装组件".
+// (a release_version_text). Any unknown kind is "安装组件".
 std::string component_display_name(ComponentKind kind, std::string_view versionText);
 // Long name, used while a download of the kind is being prepared.
 std::string component_long_name(ComponentKind kind, std::string_view versionText);

@@ -2,33 +2,16 @@
 
 #include <windows.h>
 
-#include <chrono>
-
-#include "common/digest_text.h"
-#include "common/folder_trust.h"
-#include "common/win_path.h"
 #include "win/directories.h"
-#include "win/environment.h"
-#include "win/file_digest.h"
-#include "win/file_identity.h"
-#include "win/folder_security.h"
 #include "win/os_error.h"
-#include "win/sha256.h"
 #include "win/temporary_file.h"
-#include "win/unique_any.h"
 #include "win/wide.h"
 
 namespace velko {
-namespace {
-
-
-std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
-
-}  // namespace
 
 std::expected<void, std::string> move_open_file_into_place(void* file, const std::string& to) {
   if (win::path_exists(to) && !::DeleteFileW(win::wide(to).c_str())) {
-    return win::os_failure("替换旧下载文件失败：", last_error());
+    return win::os_failure("替换旧下载文件失败：", win::last_error());
   }
   if (auto renamed = win::rename_open_file(file, to, false); !renamed) {
     return win::os_failure("保存下载文件失败：", renamed.error());
@@ -39,10 +22,10 @@ std::expected<void, std::string> move_open_file_into_place(void* file, const std
 std::expected<void, std::string> move_into_place(const std::string& from, const std::string& to) {
   const std::wstring target = win::wide(to);
   if (win::path_exists(to)) {
-    if (!::DeleteFileW(target.c_str())) return win::os_failure("替换旧下载文件失败：", last_error());
+    if (!::DeleteFileW(target.c_str())) return win::os_failure("替换旧下载文件失败：", win::last_error());
   }
   if (!::MoveFileExW(win::wide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    return win::os_failure("保存下载文件失败：", last_error());
+    return win::os_failure("保存下载文件失败：", win::last_error());
   }
   return {};
 }

@@ -17,6 +17,7 @@
 #include "win/http_request.h"
 #include "win/http_session.h"
 #include "win/os_error.h"
+#include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -37,8 +38,6 @@ constexpr win::HttpStepTexts kDownloadSteps{
     .status = "读取下载状态失败",
 };
 
-std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
-
 std::unexpected<std::string> coded(const char* text, std::uint32_t code) {
   return std::unexpected(coded_download_text(text, code));
 }
@@ -46,7 +45,7 @@ std::unexpected<std::string> coded(const char* text, std::uint32_t code) {
 std::expected<void, std::string> write_all(HANDLE file, const std::uint8_t* bytes, DWORD size) {
   while (size > 0) {
     DWORD written = 0;
-    if (!::WriteFile(file, bytes, size, &written, nullptr)) return win::os_failure("保存下载文件失败：", last_error());
+    if (!::WriteFile(file, bytes, size, &written, nullptr)) return win::os_failure("保存下载文件失败：", win::last_error());
     if (written == 0) return win::os_failure("保存下载文件失败：", ERROR_WRITE_FAULT);
     bytes += written;
     size -= written;
@@ -69,7 +68,7 @@ std::expected<HeldPartial, std::string> hold_partial(const std::string& path) {
   held.file.reset(::CreateFileW(widePath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!held.file) {
-    const std::uint32_t code = last_error();
+    const std::uint32_t code = win::last_error();
     if (auto elsewhere = file_held_elsewhere_text(code)) return std::unexpected(std::move(*elsewhere));
     return win::os_failure(existed ? "打开续传文件失败：" : "创建下载文件失败：", code);
   }
@@ -83,18 +82,11 @@ bool truncate_held(HANDLE file) {
   return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
-// Marks the held file for removal when it is let go. Through the handle, so nobody else's file is
-// ever removed.
-bool remove_held(HANDLE file) {
-  FILE_DISPOSITION_INFO disposition{TRUE};
-  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
-}
-
 // A partial file this run created and never wrote to goes again when the run fails: the folder
 // looks as it did before.
 void discard_if_empty(HANDLE file) {
   if (win::file_size_of(file) != 0u) return;
-  remove_held(file);
+  win::delete_when_closed(file);
 }
 
 // Fetches the package into the held partial file, from `offset` on when the server allows it.
@@ -116,17 +108,17 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   const auto mode = choose_partial_write(status, offset, contentRange);
   if (const auto* failure = std::get_if<std::string>(&mode)) return std::unexpected(*failure);
   if (const auto* discard = std::get_if<DiscardPartial>(&mode)) {
-    if (!remove_held(file)) return win::os_failure("清理无效下载文件失败：", last_error());
+    if (!win::delete_when_closed(file)) return win::os_failure("清理无效下载文件失败：", win::last_error());
     return std::unexpected(discard->text);
   }
 
   std::uint64_t written = 0;
   if (std::get<PartialWrite>(mode) == PartialWrite::Append) {
     const LARGE_INTEGER end{};
-    if (!::SetFilePointerEx(file, end, nullptr, FILE_END)) return win::os_failure("打开续传文件失败：", last_error());
+    if (!::SetFilePointerEx(file, end, nullptr, FILE_END)) return win::os_failure("打开续传文件失败：", win::last_error());
     written = offset;
   } else if (!truncate_held(file)) {
-    return win::os_failure("创建下载文件失败：", last_error());
+    return win::os_failure("创建下载文件失败：", win::last_error());
   }
   std::uint64_t inPartial = written;
   report_download_progress(context, written);
@@ -134,11 +126,11 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   std::vector<std::uint8_t> buffer(kReadBytes);
   for (;;) {
     DWORD available = 0;
-    if (!win::query_http_data_available(request, available)) return coded("读取下载进度失败", last_error());
+    if (!win::query_http_data_available(request, available)) return coded("读取下载进度失败", win::last_error());
     if (available == 0) break;
     DWORD read = 0;
     if (!win::read_http_data(request, buffer.data(), std::min(available, kReadBytes), read)) {
-      return coded("下载数据失败", last_error());
+      return coded("下载数据失败", win::last_error());
     }
     if (read == 0) break;
     if (auto saved = write_all(file, buffer.data(), read); !saved) return saved;
@@ -149,7 +141,7 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
     // fill the disk.
     if (partial_overflows(inPartial, package.size)) break;
   }
-  if (!::FlushFileBuffers(file)) return win::os_failure("保存下载文件失败：", last_error());
+  if (!::FlushFileBuffers(file)) return win::os_failure("保存下载文件失败：", win::last_error());
   return {};
 }
 
@@ -161,7 +153,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
   std::optional<std::uint64_t> partialSize;
   if (!created) {
     partialSize = win::file_size_of(partial);
-    if (!partialSize) return win::os_failure("读取下载文件大小失败：", last_error());
+    if (!partialSize) return win::os_failure("读取下载文件大小失败：", win::last_error());
   }
 
   // A partial file as long as the package may be complete: verify it, or start over.
@@ -169,7 +161,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
     const auto digest = win::sha256_of_open_file(partial);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) return {};
-    if (!truncate_held(partial)) return win::os_failure("清理无效下载文件失败：", last_error());
+    if (!truncate_held(partial)) return win::os_failure("清理无效下载文件失败：", win::last_error());
     partialSize = 0;
   }
 
@@ -179,7 +171,7 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
   }
 
   const std::optional<std::uint64_t> actualSize = win::file_size_of(partial);
-  if (!actualSize) return win::os_failure("读取下载文件大小失败：", last_error());
+  if (!actualSize) return win::os_failure("读取下载文件大小失败：", win::last_error());
   if (*actualSize != expectedSize) {
     return std::unexpected(incomplete_download_text(package.fileName, expectedSize, *actualSize));
   }

@@ -13,9 +13,8 @@
 #include "download/staging.h"
 #include "install/install_directory.h"
 #include "install/installation_plan.h"
-#include "install/installer_run.h"
-#include "install/launcher_deployment.h"
 #include "install/webview2_bootstrapper.h"
+#include "install/launcher_deployment.h"
 #include "install/workbench_installer.h"
 #include "policy/download_address.h"
 #include "webview2_pin.h"
@@ -29,7 +28,7 @@ using PolicyResult = std::expected<ReleasePolicy, std::string>;
 // An update must not replace the program of a workbench that is still running.
 Result ensure_workbench_stopped(const std::string& installDirectory) {
   if (!has_valid_installation(installDirectory)) return {};
-  auto running = find_running_process(path_join(installDirectory, kWorkbenchExecutableName));
+  auto running = is_workbench_running(installDirectory);
   if (!running) return fail(running.error());
   if (*running) return fail(kWorkbenchStillRunningText);
   return {};
@@ -44,10 +43,6 @@ Result stage_webview2(StagedFiles& staged, const EventSender& events) {
   return {};
 }
 
-std::string version_text(const PolicyResult& policy) {
-  return latest_version_text(policy ? std::optional<std::string_view>(policy->latestVersion) : std::nullopt);
-}
-
 Result stage_workbench(StagedFiles& staged, const PolicyResult& policy, const EventSender& events) {
   if (!policy) return fail(policy.error());
   PackageDescriptor package;
@@ -55,8 +50,9 @@ Result stage_workbench(StagedFiles& staged, const PolicyResult& policy, const Ev
   package.downloadUrl = policy->downloadUrl;
   package.sha256 = policy->updateSha256;
   package.size = policy->installerBytes;
-  return stage_packages(ComponentKind::Workbench, component_display_name(ComponentKind::Workbench, version_text(policy)),
-                        {package}, staged, events);
+  return stage_packages(ComponentKind::Workbench,
+                        component_display_name(ComponentKind::Workbench, release_version_text(policy)), {package},
+                        staged, events);
 }
 
 // Takes a kind's staged files out of the run's map; the installation phase uses each once.
@@ -83,7 +79,7 @@ Result wait_for_webview2() {
 }
 
 Result install_webview2(StagedFiles& staged, const PolicyResult& policy, const EventSender& events) {
-  auto paths = take_staged(staged, ComponentKind::WebView2Runtime, version_text(policy));
+  auto paths = take_staged(staged, ComponentKind::WebView2Runtime, release_version_text(policy));
   if (!paths) return fail(paths.error());
   publish_event(events, WorkerEvent::step_started(ComponentKind::WebView2Runtime, kWebView2StepText));
   if (auto ran = run_webview2_bootstrapper(paths->front(), {"/silent", "/install"},
@@ -98,7 +94,7 @@ Result install_webview2(StagedFiles& staged, const PolicyResult& policy, const E
 
 Result install_workbench(StagedFiles& staged, const PolicyResult& policy, const std::string& installDirectory,
                          const EventSender& events) {
-  auto paths = take_staged(staged, ComponentKind::Workbench, version_text(policy));
+  auto paths = take_staged(staged, ComponentKind::Workbench, release_version_text(policy));
   if (!paths) return fail(paths.error());
   // Staging the workbench needed the policy, so it is there whenever its files are.
   if (!policy) return fail(policy.error());

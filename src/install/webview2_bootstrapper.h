@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace velko {
 
@@ -18,5 +20,13 @@ std::expected<std::span<const std::uint8_t>, std::string> carried_webview2_boots
 // While another copy of the program holds the ".exe.part" file, fails at once with the text of
 // file_held_elsewhere_text and leaves that file alone.
 std::expected<std::string, std::string> write_out_webview2_bootstrapper();
+
+// Starts the WebView2 bootstrapper hidden with the arguments in order, waits for it without a
+// time limit and judges its exit code (label "安装程序"). With `expectedSha256`, the file is
+// hashed through a handle that lets nobody write, rename or delete it and started only when the
+// digest matches, while that handle is held: the bytes that were checked are the bytes that run.
+std::expected<void, std::string> run_webview2_bootstrapper(
+    const std::string& program, const std::vector<std::string>& arguments,
+    const std::optional<std::string>& expectedSha256 = std::nullopt);
 
 }  // namespace velko

@@ -63,7 +63,7 @@ struct Scene {
 // a pure function.
 struct SceneInputs {
   std::array<float, kButtonCount> hoverLevels{};  // raw levels, eased by the scene
-  std::string versionText;             // latest_version_text()
+  std::string versionText;             // release_version_text of the policy
   std::string elapsedText;             // elapsed_text()
   std::string currentLongName;         // component_long_name(currentComponent)
   std::string webView2SizeText;        // download size texts

@@ -6,10 +6,6 @@
 
 namespace velko {
 
-std::string release_version_text(const std::expected<ReleasePolicy, std::string>& policy) {
-  return latest_version_text(policy ? std::optional<std::string_view>(policy->latestVersion) : std::nullopt);
-}
-
 std::string format_elapsed(std::chrono::seconds elapsed) {
   const long long t = elapsed.count() < 0 ? 0 : elapsed.count();
   char buffer[64];

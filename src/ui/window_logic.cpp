@@ -53,7 +53,7 @@ void finish_check(BootstrapState& state, WindowActions& actions) {
     state.phase = count_missing_components(*state.environment) == 0 ? UiPhase::Completed : UiPhase::Ready;
   } else {
     state.phase = UiPhase::Ready;
-    state.revealStep = supportedReport ? 0 : -1;
+    state.revealStep = start_reveal_step(state);
   }
   if (state.phase == UiPhase::Ready && state.autoContinue) start_installation(state, actions);
 }

@@ -49,7 +49,7 @@ inline constexpr char kWorkbenchExitedText[] = "已检测到工作台退出，�
 inline constexpr char kNothingMissingText[] = "当前所需组件均已安装。";
 inline constexpr char kNoWorkbenchDirectory[] = "没有可用的工作台安装目录。";
 
-// Timer 1, every 45 ms.
+// Timer 1, every kMainTimerMilliseconds.
 void on_main_tick(BootstrapState& state, WindowActions& actions);
 // Timer 2, every 16 ms: one step of the hover fade.
 void on_hover_tick(HoverState& hover, WindowActions& actions);

@@ -20,8 +20,6 @@ namespace {
 constexpr unsigned kSetAsideAttempts = 16;
 constexpr unsigned kSettleRounds = 3;
 
-std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
-
 // A link or junction where a folder of ours belongs would send our files wherever it points: it
 // is removed (the link only, never its target) so that a real folder can take its place.
 std::expected<void, std::uint32_t> remove_link(const std::string& path) {

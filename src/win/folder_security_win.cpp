@@ -10,6 +10,7 @@
 #include "common/folder_trust.h"
 #include "common/win_path.h"
 #include "win/directories.h"
+#include "win/os_error.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -45,8 +46,6 @@ std::expected<void, std::uint32_t> apply(HANDLE object, const wchar_t* sddl, boo
   if (result != ERROR_SUCCESS) return std::unexpected(static_cast<std::uint32_t>(result));
   return {};
 }
-
-std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
 
 // The owner and DACL of an open entry, in SDDL.
 std::expected<std::string, std::uint32_t> descriptor_text(HANDLE object) {

@@ -9,7 +9,8 @@ namespace velko::win {
 
 // "{system description} (os error {code})" for a Windows error code.
 std::string os_error_text(std::uint32_t code);
-// The same for the calling thread's last error.
+// The calling thread's last error, and its text as above.
+std::uint32_t last_error();
 std::string last_error_text();
 // The failure "{prefix}{os_error_text(code)}".
 std::unexpected<std::string> os_failure(std::string_view prefix, std::uint32_t code);

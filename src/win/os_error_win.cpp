@@ -26,7 +26,9 @@ std::string os_error_text(std::uint32_t code) {
   return description + " (os error " + std::to_string(code) + ")";
 }
 
-std::string last_error_text() { return os_error_text(::GetLastError()); }
+std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
+
+std::string last_error_text() { return os_error_text(last_error()); }
 
 std::unexpected<std::string> os_failure(std::string_view prefix, std::uint32_t code) {
   return std::unexpected(std::string(prefix) + os_error_text(code));

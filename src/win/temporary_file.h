@@ -83,6 +83,10 @@ std::expected<void, TemporaryWriteFailure> write_through_temporary(const std::st
 // one held, whatever the name names by now. With `replaceExisting` a file at `target` is replaced.
 std::expected<void, std::uint32_t> rename_open_file(HANDLE file, const std::string& target, bool replaceExisting);
 
+// Marks a file this process holds (with DELETE access) for removal when its last handle closes.
+// Through the handle, so nobody else's file that took its name is ever removed.
+bool delete_when_closed(HANDLE file);
+
 // Does this error of TemporaryFile::remove_leftover or ::create mean that another writer holds the name right now?
 bool in_use_by_another(std::uint32_t createError);
 

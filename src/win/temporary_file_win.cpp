@@ -9,14 +9,10 @@
 #include "common/win_path.h"
 #include "win/directories.h"
 #include "win/file_identity.h"
+#include "win/os_error.h"
 #include "win/wide.h"
 
 namespace velko::win {
-namespace {
-
-std::uint32_t last_error() { return static_cast<std::uint32_t>(::GetLastError()); }
-
-}  // namespace
 
 std::expected<void, std::uint32_t> TemporaryFile::remove_leftover(const std::string& path) {
   // The entry itself is opened (a link as the link, where the system can) and deleted through
@@ -36,11 +32,7 @@ std::expected<void, std::uint32_t> TemporaryFile::remove_leftover(const std::str
   if (!folder || !opened || !equal_ignoring_ascii_case(*opened, path_join(*folder, path_file_name(path)))) {
     return std::unexpected(static_cast<std::uint32_t>(ERROR_CANT_RESOLVE_FILENAME));
   }
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  if (!::SetFileInformationByHandle(leftover.get(), FileDispositionInfo, &disposition, sizeof disposition)) {
-    return std::unexpected(last_error());
-  }
+  if (!delete_when_closed(leftover.get())) return std::unexpected(last_error());
   return {};
 }
 
@@ -56,9 +48,7 @@ std::expected<TemporaryFile, std::uint32_t> TemporaryFile::create(const std::str
 TemporaryFile::~TemporaryFile() {
   if (!file_) return;
   const DWORD lastError = ::GetLastError();
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  ::SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof disposition);
+  delete_when_closed(file_.get());
   ::SetLastError(lastError);
 }
 
@@ -129,6 +119,12 @@ std::expected<void, TemporaryWriteFailure> write_through_temporary(const std::st
 bool in_use_by_another(std::uint32_t createError) {
   return createError == ERROR_SHARING_VIOLATION || createError == ERROR_FILE_EXISTS ||
          createError == ERROR_ALREADY_EXISTS;
+}
+
+bool delete_when_closed(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
 }  // namespace velko::win

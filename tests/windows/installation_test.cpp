@@ -10,7 +10,6 @@
 #include "ascii_lower.h"
 #include "detect/component_detection.h"
 #include "install/installation.h"
-#include "install/installer_run.h"
 #include "install/webview2_bootstrapper.h"
 #include "support/installation_fixture.h"
 #include "support/paths.h"

@@ -1,4 +1,4 @@
-#include "install/installer_run.h"
+#include "install/webview2_bootstrapper.h"
 
 #include <windows.h>
 
