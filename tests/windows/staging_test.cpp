@@ -11,6 +11,7 @@
 
 #include "download/staging.h"
 #include "install/webview2_bootstrapper.h"
+#include "support/installation_fixture.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
 #include "win/file_digest.h"
@@ -82,11 +83,7 @@ class StagingTest : public ::testing::Test {
     return stage_packages(kind, component_display_name(kind, kVersionText), packages, staged_, channel_.first);
   }
 
-  std::vector<WorkerEvent> events() {
-    std::vector<WorkerEvent> all;
-    while (auto event = channel_.second.try_receive()) all.push_back(std::move(*event));
-    return all;
-  }
+  std::vector<WorkerEvent> events() { return test::drain_events(channel_.second); }
 
   test::ScopedTempDir temp_;
   test::ScopedEnvironment programData_{"ProgramData", temp_.path()};

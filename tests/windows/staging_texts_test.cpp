@@ -10,6 +10,7 @@
 
 #include "download/staging.h"
 #include "install/webview2_bootstrapper.h"
+#include "support/installation_fixture.h"
 #include "support/links.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
@@ -63,11 +64,7 @@ class StagingTexts : public ::testing::Test {
     return stage_packages(ComponentKind::Workbench, component_display_name(ComponentKind::Workbench, "1.4.2"), {package},
                           staged_, channel_.first);
   }
-  std::vector<WorkerEvent> events() {
-    std::vector<WorkerEvent> all;
-    while (auto event = channel_.second.try_receive()) all.push_back(std::move(*event));
-    return all;
-  }
+  std::vector<WorkerEvent> events() { return test::drain_events(channel_.second); }
 
   test::ScopedTempDir temp_;
   test::ScopedEnvironment programData_{"ProgramData", temp_.path()};
