@@ -128,7 +128,7 @@ struct StageRun {
 // Stages one package in a fresh ProgramData while a second thread drains the events as the window
 // would, noting when the transfer reached 100 percent and sampling private memory.
 StageRun stage_once(const PackageDescriptor& package, const std::string& programData, bool sampleMemory) {
-  ::SetEnvironmentVariableW(L"ProgramData", win::wide(programData).c_str());
+  ::SetEnvironmentVariableW(L"VELKO_TEST_PROGRAM_DATA", win::wide(programData).c_str());
   StageRun run;
   auto [sender, receiver] = make_event_channel();
   std::atomic<bool> done{false};

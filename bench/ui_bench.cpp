@@ -504,7 +504,7 @@ int wmain(int argc, wchar_t** argv) {
   // The product keeps its files under ProgramData and looks for the workbench in its own folder:
   // give it fresh ones, as the tests do.
   test::ScopedTempDir temp;
-  test::ScopedEnvironment programData("ProgramData", temp.join("ProgramData"));
+  test::ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.join("ProgramData"));
   test::ScopedEnvironment localAppData("LOCALAPPDATA", temp.join("LocalAppData"));
   test::ScopedEnvironment programFiles("ProgramFiles(x86)", temp.join("ProgramFiles86"));
   const std::string installDir = temp.join("VelkoTarn工作台");

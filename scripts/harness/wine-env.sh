@@ -9,6 +9,10 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINESERVER="$VELKO_WINESERVER"
+# Wine gives every process a split administrator's token (elevated, with a linked one) and reads
+# every file's owner back as that same user, so the product's own folders would never count as
+# its own: test builds then take the token as unlinked, and folders are told apart by their DACL.
+export VELKO_TEST_UNLINKED_TOKEN=1
 
 velko_harness_display() {
   # One display number per harness folder, so two checkouts never share one.

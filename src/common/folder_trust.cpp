@@ -5,6 +5,7 @@ namespace {
 
 constexpr std::string_view kCreatorOwnerSid = "S-1-3-0";
 constexpr std::string_view kOwnerRightsSid = "S-1-3-4";
+constexpr std::uint32_t kDeleteRight = 0x00010000;
 
 }  // namespace
 
@@ -33,19 +34,25 @@ bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_vie
   return true;
 }
 
-bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid) {
+bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid,
+                                 bool isVolumeRoot) {
   if (!has_trusted_owner(descriptor, ownUserSid) || descriptor.nullDacl) return false;
+  const std::uint32_t replacing = isVolumeRoot ? kReplacingRights & ~kDeleteRight : kReplacingRights;
   for (const AccessEntry& entry : descriptor.dacl) {
     if (entry.kind != AceKind::Allow || (entry.flags & kInheritOnly) != 0) continue;
-    if ((entry.mask & kReplacingRights) == 0 || entry.sid == kOwnerRightsSid) continue;
+    if ((entry.mask & replacing) == 0 || entry.sid == kOwnerRightsSid) continue;
     if (!is_trusted_principal(entry.sid, ownUserSid)) return false;
   }
   return true;
 }
 
-bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid) {
+bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid, bool isVolumeRoot) {
   const auto descriptor = parse_sddl(sddl);
-  return descriptor && keeps_its_children_in_place(*descriptor, ownUserSid);
+  return descriptor && keeps_its_children_in_place(*descriptor, ownUserSid, isVolumeRoot);
+}
+
+bool root_can_hold_admin_folder(const std::optional<SecurityDescriptor>& root) {
+  return root && keeps_its_children_in_place(*root, {}, true);
 }
 
 bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid) {
@@ -53,14 +60,15 @@ bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid) {
   return descriptor && is_trusted_descriptor(*descriptor, ownUserSid);
 }
 
-UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation) {
-  return isEmpty || holdsWorkbenchInstallation ? UntrustedFolderAction::Secure : UntrustedFolderAction::Refuse;
+UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation,
+                                                      bool hasProductFolderName) {
+  if (isEmpty) return UntrustedFolderAction::Recreate;
+  if (holdsWorkbenchInstallation && hasProductFolderName) return UntrustedFolderAction::SetAside;
+  return UntrustedFolderAction::Refuse;
 }
 
-std::string set_aside_folder_name(std::string_view name, std::uint32_t processId, std::uint64_t nanoseconds,
-                                  unsigned attempt) {
-  return std::string(name) + ".untrusted-" + std::to_string(processId) + "-" + std::to_string(nanoseconds) + "-" +
-         std::to_string(attempt);
+std::string set_aside_folder_name(std::string_view name, std::string_view date, unsigned attempt) {
+  return std::string(name) + ".untrusted-" + std::string(date) + "-" + std::to_string(attempt);
 }
 
 }  // namespace velko

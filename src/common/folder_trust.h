@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,8 +9,10 @@
 
 namespace velko {
 
-// Who may own and change what an elevated program runs or reads: Administrators, SYSTEM,
-// TrustedInstaller, and the user the program itself runs as.
+// Who may own and change what an elevated program runs or reads: Administrators, SYSTEM and
+// TrustedInstaller. The user the program runs as counts only when the caller passes his SID, which
+// it does only for a token without a linked one: in Admin Approval Mode the same user's unelevated
+// programs carry the same SID and can change whatever he owns.
 inline constexpr std::string_view kAdministratorsSid = "S-1-5-32-544";
 inline constexpr std::string_view kSystemSid = "S-1-5-18";
 inline constexpr std::string_view kTrustedInstallerSid =
@@ -46,19 +50,28 @@ inline constexpr std::uint32_t kReplacingRights = 0x00010000 | 0x00000040 | 0x00
 // Can nobody but a trusted principal rename or replace what is below this folder? A trusted
 // owner, and no allowing entry that applies to the folder itself (entries only handed down do
 // not) giving anyone else a replacing right. Adding new entries to the folder is harmless here.
-bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid);
-bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid);
+// A volume's root cannot be renamed, so its own DELETE right (which Windows gives Authenticated
+// Users on some formatted drives) moves nothing; `isVolumeRoot` leaves that one right out.
+bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid,
+                                 bool isVolumeRoot = false);
+bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid, bool isVolumeRoot = false);
 
-// What to do with an existing installation folder that is not trusted.
+// Can a folder made directly below this volume root with an admin-only descriptor stay where it is
+// and only administrators' (no volume without descriptors, no root that others fully control)?
+bool root_can_hold_admin_folder(const std::optional<SecurityDescriptor>& root);
+
+// What to do with an existing installation folder that others could have changed. Nothing in it is
+// ever made trusted in place: its bytes may be anybody's.
 enum class UntrustedFolderAction {
-  Secure,  // empty, or only a workbench installation: take it over with the secure descriptor
-  Refuse,  // holds other files: never touch the permissions of the user's own files
+  Recreate,  // empty: removed and made afresh with the secure descriptor
+  SetAside,  // the product's own folder holding a workbench installation: moved aside whole, made afresh
+  Refuse,    // anything else (the user's own files): left exactly as it is
 };
-UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation);
+UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation,
+                                                      bool hasProductFolderName);
 
-// The name a distrusted data folder is moved to, in the same parent:
-// "{name}.untrusted-{process id}-{nanoseconds}-{attempt}".
-std::string set_aside_folder_name(std::string_view name, std::uint32_t processId, std::uint64_t nanoseconds,
-                                  unsigned attempt);
+// The name a distrusted folder is moved to, in the same parent, saying what it is and when it was
+// set aside: "{name}.untrusted-{yyyymmdd}-{attempt}".
+std::string set_aside_folder_name(std::string_view name, std::string_view date, unsigned attempt);
 
 }  // namespace velko

@@ -30,6 +30,8 @@ struct RuntimeCandidate {
 };
 
 bool runtime_files_present(const RuntimeCandidate& candidate) {
+  // The folders come from variables the user can set: a share named there is never looked at.
+  if (!win::is_local_path(candidate.applicationFolder)) return false;
   const std::string folder = path_join(candidate.applicationFolder, candidate.version);
   return win::is_plain_file(path_join(folder, "msedgewebview2.exe")) &&
          win::is_plain_file(path_join(folder, "msedge.dll"));

@@ -1,12 +1,15 @@
 #include "detect/installed_workbench.h"
 
 #include "common/win_path.h"
+#include "detect/private_installation.h"
 #include "detect/running_workbench.h"
 #include "win/file_identity.h"
 
 namespace velko {
 
 std::optional<InstallManifest> read_install_manifest(const std::string& directory) {
+  // A share is never looked at: the look alone would send the administrator's credentials there.
+  if (!win::is_local_path(directory)) return std::nullopt;
   const std::string manifestPath = path_join(directory, kInstallManifestName);
   const std::string executable = path_join(directory, kWorkbenchExecutableName);
   if (!win::is_plain_file(manifestPath) || !win::is_plain_file(executable)) return std::nullopt;
@@ -27,7 +30,12 @@ bool has_valid_installation(const std::string& directory) { return read_install_
 
 WorkbenchInstallState check_installed_workbench(const std::string& directory,
                                                 const std::optional<std::string>& latestVersion) {
-  return installed_workbench_state(read_install_manifest(directory), latestVersion);
+  const WorkbenchInstallState state = installed_workbench_state(read_install_manifest(directory), latestVersion);
+  // An installation that others could have changed is never started; installing again mends it.
+  if (state == WorkbenchInstallState::Current && !is_private_installation(directory, {}).value_or(false)) {
+    return WorkbenchInstallState::Older;
+  }
+  return state;
 }
 
 std::expected<std::string, std::string> workbench_executable(const std::string& directory) {

@@ -37,7 +37,11 @@ std::expected<CandidateOutcome, std::string> check_candidate(std::uint32_t proce
     return judge_unreadable_candidate(process.get(), processId, static_cast<std::uint32_t>(::GetLastError()));
   }
   process.reset();
-  const std::string image = resolved_or_unchanged(win::narrow(std::wstring_view(buffer.data(), length)));
+  const std::string rawImage = win::narrow(std::wstring_view(buffer.data(), length));
+  // Anyone may run a program of that name from a share; its path is never opened, and it is not
+  // the installed workbench.
+  if (!win::is_local_path(rawImage)) return CandidateOutcome::Differs;
+  const std::string image = resolved_or_unchanged(rawImage);
   return same_name(image, wanted) ? CandidateOutcome::Matches : CandidateOutcome::Differs;
 }
 
@@ -60,6 +64,8 @@ std::expected<CandidateOutcome, std::string> judge_unreadable_candidate(HANDLE p
 std::expected<std::optional<std::uint32_t>, std::string> find_running_process(const std::string& executablePath) {
   const std::string fileName = path_file_name(executablePath);
   if (fileName.empty() || !is_valid_utf8(fileName)) return std::unexpected(std::string("工作台程序路径无效。"));
+  // No installation of ours runs from a share, and its path is never opened.
+  if (!win::is_local_path(executablePath)) return std::optional<std::uint32_t>{};
 
   win::unique_snapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return std::unexpected(std::string("无法读取当前进程列表。"));

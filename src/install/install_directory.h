@@ -3,22 +3,20 @@
 #include <expected>
 #include <string>
 
+#include "detect/private_installation.h"
+
 namespace velko {
 
 // Makes the install directory a folder that only administrators can change before anything is
-// put into it. A missing folder is created with the secure descriptor in the creating call
-// (missing parents are created plainly). An existing folder that someone else may change is
-// taken over with the secure descriptor when it is empty or holds a workbench installation,
-// and refused with kSharedInstallFolderText otherwise. A directory below a folder that lets
-// others rename or replace its children is refused with kMovableInstallFolderText. Installation
-// worker.
+// put into it. A path that is not on a local drive is refused before anything touches it
+// (kNonLocalInstallFolderText), a link in the folder's place too (kLinkInstallFolderText), and a
+// directory below a folder that lets others rename or replace its children
+// (kMovableInstallFolderText). A missing folder is created with the secure descriptor in the
+// creating call (missing parents likewise). An existing folder that others could have changed is
+// never made trusted in place: an empty one is removed and made afresh; the product's own folder
+// holding a workbench installation is moved aside whole ("{name}.untrusted-{date}-{n}" beside it)
+// and made afresh; any other is refused with kSharedInstallFolderText and left as it is.
+// Installation worker.
 std::expected<void, std::string> prepare_install_directory(const std::string& directory);
-
-// Whether only administrators (and this process's own user) can change what an elevated start
-// of `program` trusts: the install directory, its "运行组件" folder when it exists, and the
-// program itself (none when `program` is empty); and nobody else can rename or replace any
-// folder on the way to it. "检查安装目录权限失败：{error}" when a
-// permission cannot be read. Any thread.
-std::expected<bool, std::string> is_private_installation(const std::string& directory, const std::string& program);
 
 }  // namespace velko

@@ -19,14 +19,18 @@ inline constexpr char kWebView2StepText[] = "正在联网安装微软 WebView2 E
 inline constexpr char kWebView2NotDetectedText[] =
     "微软 WebView2 安装服务已经结束，但未检测到完整运行环境，已停止打开 IDE 安装程序。";
 inline constexpr char kInstallerLabel[] = "安装程序";
-// An existing install folder that others may change, holding files that are not a workbench
-// installation: its permissions are the user's business and are never taken over.
-inline constexpr char kSharedInstallFolderText[] =
-    "所选安装目录可被其他用户修改，且其中已有其他文件。为安全起见，请选择其他安装目录。";
+// An existing install folder that others could have changed, holding files that are not the
+// product's own installation: they are the user's business and stay as they are.
+inline constexpr char kSharedInstallFolderText[] = "所选目录可被其他用户修改且已有其他文件，请选择其他目录。";
 // A folder above the install directory lets others rename or replace what is in it: they could
 // put their own tree where the installation's path leads.
-inline constexpr char kMovableInstallFolderText[] =
-    "所选安装目录的上级目录可被其他用户改名或替换。为安全起见，请选择其他安装目录。";
+inline constexpr char kMovableInstallFolderText[] = "所选目录的上级目录可被其他用户改名，请选择其他目录。";
+// A share, a device or a network drive: looking at it would hand the administrator's
+// credentials to its host.
+inline constexpr char kNonLocalInstallFolderText[] = "安装目录必须位于本机磁盘，请选择其他目录。";
+// A junction or symbolic link where the folder should be: it leads wherever its owner wants.
+inline constexpr char kLinkInstallFolderText[] = "所选安装目录是一个链接，请选择其他目录。";
+inline constexpr char kSetAsideFailedPrefix[] = "移开不安全的安装目录失败：";
 inline constexpr char kBootstrapperPartExtension[] = "exe.part";
 
 // How long the runtime may take to appear after its bootstrapper exited, and the pause

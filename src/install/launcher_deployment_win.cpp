@@ -115,7 +115,7 @@ Result mark_shortcut_elevated(const std::string& shortcut) {
 // bytes read. Reads give their offset: other threads may read the same handle.
 std::expected<std::string, std::string> copy_own_image(HANDLE image, win::TemporaryFile& copy) {
   auto hash = win::Sha256::create();
-  if (!hash) return fail("计算 SHA-256 失败：" + win::os_error_text(hash.error()));
+  if (!hash) return fail("计算 SHA256 失败：" + win::os_error_text(hash.error()));
   std::vector<std::uint8_t> buffer(1 << 20);
   std::uint64_t offset = 0;
   for (;;) {
@@ -129,14 +129,14 @@ std::expected<std::string, std::string> copy_own_image(HANDLE image, win::Tempor
     }
     if (read == 0) break;
     const std::span<const std::uint8_t> bytes(buffer.data(), read);
-    if (auto fed = hash->update(bytes); !fed) return fail("计算 SHA-256 失败：" + win::os_error_text(fed.error()));
+    if (auto fed = hash->update(bytes); !fed) return fail("计算 SHA256 失败：" + win::os_error_text(fed.error()));
     if (auto written = copy.write(bytes); !written) {
       return fail("复制工作台启动器失败：" + win::os_error_text(written.error()));
     }
     offset += read;
   }
   auto digest = hash->finish();
-  if (!digest) return fail("计算 SHA-256 失败：" + win::os_error_text(digest.error()));
+  if (!digest) return fail("计算 SHA256 失败：" + win::os_error_text(digest.error()));
   return digest_text(*digest);
 }
 

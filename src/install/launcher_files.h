@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "detect/private_installation.h"
+
 namespace velko {
 
-inline constexpr char kRuntimeComponentFolderName[] = "运行组件";
-inline constexpr char kLauncherFileName[] = "VelkoTarn工作台启动器.exe";
 inline constexpr char kDesktopShortcutName[] = "Velko Tarn 工作台.lnk";
 // The launcher's arguments: start the workbench (launch role), and the process to wait for
 // before doing so (the installer that hands over).

@@ -9,7 +9,7 @@
 
 #include "build_config.h"
 #include "detect/running_workbench.h"
-#include "install/install_directory.h"
+#include "detect/private_installation.h"
 #include "install/launcher_deployment.h"
 #include "install/launcher_files.h"
 #include "detect/installed_workbench.h"
@@ -109,9 +109,11 @@ void run_launch_handoff(std::string installDirectory, EventSender events) {
 std::expected<void, std::string> relaunch_after_update(const std::expected<std::string, std::string>& installDirectory) {
   if (!installDirectory) return std::unexpected(installDirectory.error());
   if (!has_valid_installation(*installDirectory)) return std::unexpected(std::string(kNoInstallResultText));
-  // Made private (or refused) before the launcher is copied in, the way an installation does,
-  // so that opening the program from the installer mends an installation that a launch refused.
-  if (auto prepared = prepare_install_directory(*installDirectory); !prepared) return prepared;
+  // Nothing is written into, or started from, a folder that others could have changed: only an
+  // installation (which moves such a folder aside) mends it, and detection then asks for one.
+  const auto isPrivate = is_private_installation(*installDirectory, {});
+  if (!isPrivate) return std::unexpected(isPrivate.error());
+  if (!*isPrivate) return std::unexpected(std::string(kInstallationNotPrivateText));
   auto launcher = deploy_launcher(*installDirectory);
   if (!launcher) return std::unexpected(launcher.error());
   const auto launcherPrivate = is_private_installation(*installDirectory, *launcher);

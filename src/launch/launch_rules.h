@@ -14,8 +14,7 @@ inline constexpr char kLaunchTimeoutText[] = "VelkoTarn工作台启动等待超�
 inline constexpr char kNoInstallResultText[] = "没有检测到完整的 IDE 安装结果，无法打开程序。";
 // The program to start, or a folder it trusts, may be changed by other users: starting it
 // elevated would run whatever they put there.
-inline constexpr char kInstallationNotPrivateText[] =
-    "工作台安装目录可被其他用户修改，为安全起见已停止启动。请重新运行安装程序以修复安装目录权限。";
+inline constexpr char kInstallationNotPrivateText[] = "安装目录权限不安全，请重新运行安装程序修复。";
 inline constexpr std::chrono::milliseconds kLaunchPollPeriod{100};
 inline constexpr std::chrono::seconds kLaunchTimeLimit{90};
 // Test builds only: milliseconds that replace the 90-second limit, so a test can see the

@@ -109,6 +109,14 @@ void draw_text(HDC dc, const std::string& text, const Rect& rect, Rgb colour, in
   ::DrawTextW(dc, wideText.c_str(), static_cast<int>(wideText.size()), &area, flags);
 }
 
+int text_width(HDC dc, const std::string& text, int size, int weight) {
+  win::SelectedObject selected(dc, kept_font(size, weight));
+  const std::wstring wideText = win::wide(text);
+  RECT area{0, 0, 0, 0};
+  ::DrawTextW(dc, wideText.c_str(), static_cast<int>(wideText.size()), &area, DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
+  return area.right - area.left;
+}
+
 void round_rect(HDC dc, const Rect& rect, int radius, Rgb fill, Rgb border) {
   win::unique_hbrush brush(::CreateSolidBrush(colour_ref(fill)));
   win::unique_hpen pen(::CreatePen(PS_SOLID, 1, colour_ref(border)));

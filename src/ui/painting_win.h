@@ -21,6 +21,8 @@ void draw_scene(HDC dc, const Scene& scene);
 
 // The three primitives every drawing step goes through.
 void draw_text(HDC dc, const std::string& text, const Rect& rect, Rgb colour, int size, int weight, bool centred);
+// How wide draw_text draws `text` on one line, in pixels.
+int text_width(HDC dc, const std::string& text, int size, int weight);
 void round_rect(HDC dc, const Rect& rect, int radius, Rgb fill, Rgb border);
 void fill_rect(HDC dc, const Rect& rect, Rgb colour);
 

@@ -10,17 +10,21 @@ namespace velko::win {
 // unfinished ones.
 inline constexpr char kDownloadsFolderName[] = "downloads";
 
-// The "ProgramData" environment value, else "C:\ProgramData" (also when the value is empty).
+// The system's ProgramData folder (the known folder, never the environment the user can set),
+// "C:\ProgramData" when it cannot be read. A test build may redirect it with VELKO_TEST_PROGRAM_DATA.
 std::string program_data_folder();
-// {program data}\VelkoInstaller: everything the program keeps lives below it.
+// The name of the data folder in ProgramData, and {program data}\VelkoInstaller: everything the
+// program keeps lives below it.
+inline constexpr char kInstallerDataFolderName[] = "VelkoInstaller";
 std::string installer_data_folder();
 // Creates or finds {program data}\VelkoInstaller and locks it down: owned by Administrators, a
 // protected DACL (SYSTEM and Administrators full control, Users read and execute) that everything
 // below inherits, nothing below with rights of its own. A folder that we find is used only when
 // it and everything in it is owned by and changeable only by Administrators, SYSTEM,
-// TrustedInstaller or our own user; otherwise (also for a link in its place) it is moved aside
-// under a new name in the same parent, kept with its contents, and a new folder is made, with
-// the secure descriptor given in the creating call. Returns the path, or the system's
+// TrustedInstaller (or our own user, see own_user_sid); otherwise (also when it cannot be judged)
+// it is moved aside under a new name in the same parent ("VelkoInstaller.untrusted-{date}-{n}"),
+// kept with its contents, and a new folder is made, with the secure descriptor given in the creating
+// call. A link in its place is removed (the link only). Returns the path, or the system's
 // description of the failure followed by " (os error {code})" for the caller to prefix.
 std::expected<std::string, std::string> prepare_installer_data_folder();
 // The same check without creating anything: the data folder when it exists and is wholly ours

@@ -1,10 +1,9 @@
 #include "win/data_folder.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
-#include <chrono>
-
-#include "common/folder_trust.h"
+#include "build_config.h"
 #include "common/win_path.h"
 #include "win/directories.h"
 #include "win/environment.h"
@@ -17,7 +16,10 @@
 namespace velko::win {
 namespace {
 
-constexpr unsigned kSetAsideAttempts = 16;
+// Anyone may create folders in ProgramData, so a data folder that we find may have been made (or
+// changed) by a user who wants an administrator to run his files; one that is not wholly ours is
+// moved out of the way, with everything in it, and never read. A name that someone re-creates at
+// once after each move ends the settling with a failure after these rounds.
 constexpr unsigned kSettleRounds = 3;
 
 // A link or junction where a folder of ours belongs would send our files wherever it points: it
@@ -37,26 +39,6 @@ std::expected<void, std::uint32_t> real_folder(const std::string& path) {
   return win::create_directories(path);
 }
 
-// Anyone may create folders in ProgramData, so a data folder that we find may have been made
-// (or changed) by a user who wants an administrator to run his files. One that is not wholly
-// ours is moved out of the way under a new name, with everything in it, and never read.
-std::expected<void, std::uint32_t> set_aside(const std::string& folder) {
-  const auto parent = path_parent(folder);
-  if (!parent) return std::unexpected(static_cast<std::uint32_t>(ERROR_BAD_PATHNAME));
-  const auto nanos = static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
-          .count());
-  DWORD error = ERROR_ALREADY_EXISTS;
-  for (unsigned attempt = 0; attempt < kSetAsideAttempts; ++attempt) {
-    const std::string target =
-        path_join(*parent, set_aside_folder_name(path_file_name(folder), ::GetCurrentProcessId(), nanos, attempt));
-    if (::MoveFileExW(win::wide(folder).c_str(), win::wide(target).c_str(), 0)) return {};
-    error = ::GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
-  }
-  return std::unexpected(static_cast<std::uint32_t>(error));
-}
-
 // The data folder when it exists and is wholly ours; a folder that is not is set aside first.
 // With `create`, a missing folder is made with the secure descriptor in the creating call.
 std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool create) {
@@ -67,8 +49,8 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
       const auto plain = win::is_plain_directory(folder);
       if (!plain) return std::unexpected(plain.error());
       if (*plain) {
-        // Only a definite "someone else can change this" moves the folder; a look that failed
-        // says nothing about it and is reported instead.
+        // A folder that is in use is reported, not moved: it may be another copy's. One that cannot
+        // be judged (its descriptor denied to us) is someone else's and moves.
         const auto trusted = win::is_trusted_tree(folder);
         if (!trusted) return std::unexpected(trusted.error());
         if (*trusted) {
@@ -82,7 +64,9 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
         return std::unexpected(removed.error());
       }
       if (win::path_exists(folder)) {
-        if (auto moved = set_aside(folder); !moved) return std::unexpected(moved.error());
+        if (auto moved = win::set_aside_folder(folder, win::local_date_text()); !moved) {
+          return std::unexpected(moved.error());
+        }
       }
     }
     if (!create) return std::nullopt;
@@ -99,11 +83,20 @@ std::expected<std::optional<std::string>, std::uint32_t> settle_data_folder(bool
 }  // namespace
 
 std::string program_data_folder() {
-  // An empty value counts as unset: an elevated program takes no relative path from it.
-  return win::environment_value(L"ProgramData").value_or("C:\\ProgramData");
+  // From the system, never from %ProgramData%: an elevated process gets the user's own variables,
+  // and he could name a folder of his there.
+  if constexpr (build::kTestBuild) {
+    if (auto redirected = win::environment_value(L"VELKO_TEST_PROGRAM_DATA")) return *redirected;
+  }
+  unique_cotaskmem<PWSTR> path;
+  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DONT_VERIFY, nullptr, path.put()))) {
+    std::string folder = narrow(path.get());
+    if (is_local_drive_path(folder)) return folder;
+  }
+  return "C:\\ProgramData";
 }
 
-std::string installer_data_folder() { return path_join(program_data_folder(), "VelkoInstaller"); }
+std::string installer_data_folder() { return path_join(program_data_folder(), kInstallerDataFolderName); }
 
 std::expected<std::string, std::string> prepare_installer_data_folder() {
   auto folder = settle_data_folder(true);

@@ -16,7 +16,7 @@ namespace velko::win {
 std::expected<std::string, std::string> sha256_of_open_file(HANDLE file);
 // The same for a file named by its path, opened sharing read, write and delete.
 std::expected<std::string, std::string> sha256_of_file(const std::string& path);
-// SHA-256 of bytes in memory, as above, or "计算 SHA-256 失败：{error}" when the system's hash
+// SHA-256 of bytes in memory, as above, or "计算 SHA256 失败：{error}" when the system's hash
 // provider cannot be used.
 std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uint8_t> bytes);
 

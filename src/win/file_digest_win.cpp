@@ -40,7 +40,7 @@ std::expected<std::string, std::string> sha256_of_file(const std::string& path) 
 }
 
 std::expected<std::string, std::string> sha256_of_bytes(std::span<const std::uint8_t> bytes) {
-  constexpr const char* kPrefix = "计算 SHA-256 失败：";
+  constexpr const char* kPrefix = "计算 SHA256 失败：";
   auto hash = Sha256::create();
   if (!hash) return os_failure(kPrefix, hash.error());
   if (auto fed = hash->update(bytes); !fed) return os_failure(kPrefix, fed.error());

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <expected>
 #include <string>
+#include <string_view>
 
 namespace velko::win {
 
@@ -21,28 +24,38 @@ std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder
 std::expected<void, std::uint32_t> create_secure_folder(const std::string& folder);
 
 // The SID of the user this process runs as, as descriptors are read back ("S-1-5-21-...", or the
-// alias Windows writes for it, such as "LA"); empty when it cannot be read.
+// alias Windows writes for it, such as "LA"), when that user's ownership and rights can be trusted:
+// only for a token without a linked one (the built-in Administrator, or UAC off). Empty otherwise,
+// and when it cannot be read.
 std::string own_user_sid();
 
-// Whether nobody but Administrators, SYSTEM, TrustedInstaller and this process's own user can
-// change the entry or its permissions (see is_trusted_descriptor). A link is judged itself,
-// never followed. The Windows error code when it cannot be opened or its descriptor read.
+// Whether nobody but Administrators, SYSTEM, TrustedInstaller (and this process's own user, see
+// own_user_sid) can change the entry or its permissions (see is_trusted_descriptor). A link is
+// judged itself, never followed. An entry that cannot be judged (its descriptor denied to us, say)
+// is not trusted; the Windows error code only when it is missing or in use.
 std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path);
 
-// The same for a folder and everything below it; an entry deeper than the program's own trees
-// ever go, and a link in the folder's own place, count as not trusted. Entries that vanish while
-// they are looked at are skipped.
+// The same for a folder and everything below it, however deep; a link in the folder's own place
+// counts as not trusted. Entries that vanish while they are looked at are skipped. Any thread,
+// but it may take long: never the window thread.
 std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder);
 
 // Whether no folder above `path`, up to its drive's root, lets anyone but a trusted principal
-// rename or replace what is below it (keeps_its_children_in_place): otherwise the path could be
-// made to lead into someone else's tree. The Windows error code when one cannot be read.
+// rename or replace what is below it (keeps_its_children_in_place; the root's own DELETE right
+// aside, since a root cannot be renamed): otherwise the path could be made to lead into someone
+// else's tree. A link on the way (junction, mount point) is refused. The Windows error code when
+// one cannot be read.
 std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string& path);
 
-// Whether the folder and everything below it is owned by a trusted principal (whatever its
-// permissions): what a take-over of a loosened folder requires, since anything a standard user
-// put there is his.
-std::expected<bool, std::uint32_t> is_tree_made_by_trusted(const std::string& folder);
+// The owner and DACL of an open entry, in SDDL, or the Windows error code.
+std::expected<std::string, std::uint32_t> descriptor_sddl(HANDLE object);
+
+// Moves a folder that others could have changed out of the way, whole, in its own parent:
+// "{name}.untrusted-{date}-{n}" with the first free n. Nothing in it is deleted or changed. The new
+// path, or the Windows error code.
+std::expected<std::string, std::uint32_t> set_aside_folder(const std::string& folder, std::string_view date);
+// Today's local date as "yyyymmdd", for set_aside_folder.
+std::string local_date_text();
 
 // The descriptors written, in SDDL: the folder itself, a folder below it, a file below it.
 // Administrators own everything; SYSTEM and Administrators may do anything, Users may read and

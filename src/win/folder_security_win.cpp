@@ -4,12 +4,15 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstdio>
 #include <functional>
 #include <vector>
 
+#include "build_config.h"
 #include "common/folder_trust.h"
 #include "common/win_path.h"
 #include "win/directories.h"
+#include "win/environment.h"
 #include "win/os_error.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -17,10 +20,11 @@
 namespace velko::win {
 namespace {
 
-using unique_security_descriptor = unique_hlocal<PSECURITY_DESCRIPTOR>;
+// Names tried when moving a folder aside before giving up: each attempt that finds its name taken
+// tries the next number.
+constexpr unsigned kSetAsideAttempts = 64;
 
-// The program's own trees are two levels deep; a deeper one is not ours.
-constexpr int kMaxDepth = 8;
+using unique_security_descriptor = unique_hlocal<PSECURITY_DESCRIPTOR>;
 
 constexpr DWORD kReadSecurity = READ_CONTROL;
 constexpr DWORD kWriteSecurity = READ_CONTROL | WRITE_DAC | WRITE_OWNER;
@@ -47,26 +51,11 @@ std::expected<void, std::uint32_t> apply(HANDLE object, const wchar_t* sddl, boo
   return {};
 }
 
-// The owner and DACL of an open entry, in SDDL.
-std::expected<std::string, std::uint32_t> descriptor_text(HANDLE object) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  unique_security_descriptor descriptor;
-  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  const DWORD result = ::GetSecurityInfo(object, SE_FILE_OBJECT, what, &owner, nullptr, &dacl, nullptr, descriptor.put());
-  if (result != ERROR_SUCCESS) return std::unexpected(static_cast<std::uint32_t>(result));
-  unique_hlocal<LPWSTR> text;
-  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1, what, text.put(),
-                                                              nullptr)) {
-    return std::unexpected(last_error());
-  }
-  return narrow(text.get());
-}
-
-// An entry opened as itself, never what a link points to. A real folder is held without delete
-// sharing, so that while what is below it is looked at nobody can rename or replace it and its
-// path keeps naming what was judged. A file that someone holds with delete access (a download
-// in progress) is opened with every sharing: there is nothing below it to protect.
+// An entry opened as itself, never what a link points to. A real folder is held for listing
+// without delete sharing (Windows records sharing only for opens that ask for data access), so that
+// while what is below it is looked at nobody can rename or replace it and its path keeps naming
+// what was judged. A file that someone holds without sharing (a download in progress) is opened for
+// its attributes and descriptor alone: there is nothing below it to protect.
 struct OpenEntry {
   unique_file handle;
   bool isFolder = false;  // a real folder, not a link
@@ -74,14 +63,14 @@ struct OpenEntry {
 
 std::expected<OpenEntry, std::uint32_t> open_entry(const std::wstring& path, DWORD access) {
   constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-  const DWORD desired = access | FILE_READ_ATTRIBUTES;
   OpenEntry entry;
-  entry.handle.reset(::CreateFileW(path.c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   kFlags, nullptr));
+  entry.handle.reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kFlags, nullptr));
   const bool shared = !entry.handle && ::GetLastError() == ERROR_SHARING_VIOLATION;
   if (shared) {
-    entry.handle.reset(::CreateFileW(path.c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, kFlags, nullptr));
+    entry.handle.reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     kFlags, nullptr));
   }
   if (!entry.handle) return std::unexpected(last_error());
   BY_HANDLE_FILE_INFORMATION information{};
@@ -93,20 +82,37 @@ std::expected<OpenEntry, std::uint32_t> open_entry(const std::wstring& path, DWO
   return entry;
 }
 
+// Failures that say something is in use or gone rather than anything about who may change it.
+bool says_nothing_about_trust(std::uint32_t error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 // Looks at one entry through its handle; false ends the walk.
 using Visit = std::function<std::expected<bool, std::uint32_t>(HANDLE entry, bool isFolder)>;
 
 // Visits everything below `folder` (which the caller holds), depth first, each entry through
-// open_entry; what is below a real folder is visited while that folder is held. False as soon
-// as a visit says false or the tree goes deeper than kMaxDepth. Entries that vanish between the
-// listing and their opening are skipped.
-std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD access, const Visit& visit,
-                                              int depth) {
+// open_entry; what is below a real folder is visited while that folder and every folder above it
+// are held. However deep the tree goes, the walk keeps its own list of folders, not the stack's.
+// False as soon as a visit says false. Entries that vanish between the listing and their opening
+// are skipped.
+std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD access, const Visit& visit) {
+  struct Level {
+    std::wstring path;
+    std::vector<std::string> names;
+    std::size_t next = 0;
+    unique_file held;  // empty for the caller's own folder
+  };
+  std::vector<Level> levels;
   auto names = folder_entry_names(narrow(folder));
   if (!names) return std::unexpected(names.error());
-  for (const std::string& name : *names) {
-    if (depth > kMaxDepth) return false;
-    const std::wstring path = folder + L"\\" + wide(name);
+  levels.push_back({folder, std::move(*names), 0, {}});
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.next == level.names.size()) {
+      levels.pop_back();
+      continue;
+    }
+    std::wstring path = level.path + L"\\" + wide(level.names[level.next++]);
     auto entry = open_entry(path, access);
     if (!entry) {
       if (entry.error() == ERROR_FILE_NOT_FOUND || entry.error() == ERROR_PATH_NOT_FOUND) continue;
@@ -115,21 +121,26 @@ std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD 
     auto visited = visit(entry->handle.get(), entry->isFolder);
     if (!visited || !*visited) return visited;
     if (entry->isFolder) {
-      auto below = walk_below(path, access, visit, depth + 1);
-      if (!below || !*below) return below;
+      auto below = folder_entry_names(narrow(path));
+      if (!below) return std::unexpected(below.error());
+      levels.push_back({std::move(path), std::move(*below), 0, std::move(entry->handle)});
     }
   }
   return true;
 }
 
-// What an entry must show: nobody else can change it, or (for a take-over) it was made by a
-// trusted principal.
-enum class Judge { Changeable, Owner };
-
-std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::string& ownSid, Judge judge) {
-  auto text = descriptor_text(object);
+std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::string& ownSid) {
+  auto text = descriptor_sddl(object);
   if (!text) return std::unexpected(text.error());
-  return judge == Judge::Owner ? has_trusted_owner_sddl(*text, ownSid) : is_trusted_sddl(*text, ownSid);
+  return is_trusted_sddl(*text, ownSid);
+}
+
+// A failure that says nothing about trust is passed on; any other (a descriptor that cannot be
+// read, a folder that cannot be listed) means the entry cannot be judged, and what cannot be
+// judged is not trusted.
+std::expected<bool, std::uint32_t> distrust_unjudged(std::expected<bool, std::uint32_t> judged) {
+  if (!judged && !says_nothing_about_trust(judged.error())) return false;
+  return judged;
 }
 
 }  // namespace
@@ -145,10 +156,8 @@ std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder
     if (!applied) return std::unexpected(applied.error());
     return true;
   };
-  auto walked = walk_below(path, kWriteSecurity, reset, 1);
+  auto walked = walk_below(path, kWriteSecurity, reset);
   if (!walked) return std::unexpected(walked.error());
-  // Deeper than any tree of ours: what is down there keeps its own rights, so the folder is not ours.
-  if (!*walked) return std::unexpected(static_cast<std::uint32_t>(ERROR_FILENAME_EXCED_RANGE));
   return {};
 }
 
@@ -165,9 +174,28 @@ std::expected<void, std::uint32_t> create_secure_folder(const std::string& folde
   return {};
 }
 
+namespace {
+
+// A token with a linked one is half of a split administrator (Admin Approval Mode): the same user
+// also runs unelevated programs that can change whatever he owns. Wine gives every process such a
+// token; a test build may say otherwise, since Wine reads every owner back as that user.
+bool has_linked_token(HANDLE token) {
+  if constexpr (build::kTestBuild) {
+    if (environment_value(L"VELKO_TEST_UNLINKED_TOKEN")) return false;
+  }
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  // Unknown counts as linked: the user's own rights are then simply not trusted.
+  if (!::GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size)) return true;
+  return type != TokenElevationTypeDefault;
+}
+
+}  // namespace
+
 std::string own_user_sid() {
   unique_handle token;
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+  if (has_linked_token(token.get())) return {};
   DWORD size = 0;
   ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
   if (size == 0) return {};
@@ -192,45 +220,74 @@ std::string own_user_sid() {
 
 std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path) {
   auto entry = open_entry(wide(path), kReadSecurity);
-  if (!entry) return std::unexpected(entry.error());
-  return is_trusted_handle(entry->handle.get(), own_user_sid(), Judge::Changeable);
+  if (!entry) return distrust_unjudged(std::unexpected(entry.error()));
+  return distrust_unjudged(is_trusted_handle(entry->handle.get(), own_user_sid()));
 }
-
-namespace {
-
-std::expected<bool, std::uint32_t> judge_tree(const std::string& folder, Judge judge) {
-  const std::wstring path = wide(folder);
-  auto root = open_entry(path, kReadSecurity);
-  if (!root) return std::unexpected(root.error());
-  // A link in the folder's place is never trusted: what it points to can change at any time.
-  if (!root->isFolder) return false;
-  const std::string ownSid = own_user_sid();
-  auto trusted = is_trusted_handle(root->handle.get(), ownSid, judge);
-  if (!trusted || !*trusted) return trusted;
-  const Visit look = [&](HANDLE entry, bool) { return is_trusted_handle(entry, ownSid, judge); };
-  return walk_below(path, kReadSecurity, look, 1);
-}
-
-}  // namespace
 
 std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string& path) {
   const std::string ownSid = own_user_sid();
   for (auto folder = path_parent(path); folder; folder = path_parent(*folder)) {
     auto entry = open_entry(wide(*folder), kReadSecurity);
     if (!entry) return std::unexpected(entry.error());
-    auto text = descriptor_text(entry->handle.get());
+    // A junction or mount point on the way leads wherever its owner points it next.
+    if (!entry->isFolder) return false;
+    auto text = descriptor_sddl(entry->handle.get());
     if (!text) return std::unexpected(text.error());
-    if (!keeps_its_children_in_place_sddl(*text, ownSid)) return false;
+    const bool isVolumeRoot = !path_parent(*folder).has_value();
+    if (!keeps_its_children_in_place_sddl(*text, ownSid, isVolumeRoot)) return false;
   }
   return true;
 }
 
 std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder) {
-  return judge_tree(folder, Judge::Changeable);
+  const std::wstring path = wide(folder);
+  auto root = open_entry(path, kReadSecurity);
+  if (!root) return distrust_unjudged(std::unexpected(root.error()));
+  // A link in the folder's place is never trusted: what it points to can change at any time.
+  if (!root->isFolder) return false;
+  const std::string ownSid = own_user_sid();
+  auto trusted = distrust_unjudged(is_trusted_handle(root->handle.get(), ownSid));
+  if (!trusted || !*trusted) return trusted;
+  const Visit look = [&](HANDLE entry, bool) { return distrust_unjudged(is_trusted_handle(entry, ownSid)); };
+  return distrust_unjudged(walk_below(path, kReadSecurity, look));
 }
 
-std::expected<bool, std::uint32_t> is_tree_made_by_trusted(const std::string& folder) {
-  return judge_tree(folder, Judge::Owner);
+std::expected<std::string, std::uint32_t> set_aside_folder(const std::string& folder, std::string_view date) {
+  const auto parent = path_parent(folder);
+  if (!parent) return std::unexpected(static_cast<std::uint32_t>(ERROR_BAD_PATHNAME));
+  DWORD error = ERROR_ALREADY_EXISTS;
+  for (unsigned attempt = 1; attempt <= kSetAsideAttempts; ++attempt) {
+    std::string target = path_join(*parent, set_aside_folder_name(path_file_name(folder), date, attempt));
+    // Moved by name, whatever now stands there: a folder swapped in since it was judged goes too.
+    if (::MoveFileExW(wide(folder).c_str(), wide(target).c_str(), 0)) return target;
+    error = ::GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
+  }
+  return std::unexpected(static_cast<std::uint32_t>(error));
+}
+
+std::string local_date_text() {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  char text[9] = {};
+  std::snprintf(text, sizeof text, "%04u%02u%02u", static_cast<unsigned>(now.wYear) % 10000u,
+                static_cast<unsigned>(now.wMonth) % 100u, static_cast<unsigned>(now.wDay) % 100u);
+  return text;
+}
+
+std::expected<std::string, std::uint32_t> descriptor_sddl(HANDLE object) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  unique_security_descriptor descriptor;
+  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  const DWORD result = ::GetSecurityInfo(object, SE_FILE_OBJECT, what, &owner, nullptr, &dacl, nullptr, descriptor.put());
+  if (result != ERROR_SUCCESS) return std::unexpected(static_cast<std::uint32_t>(result));
+  unique_hlocal<LPWSTR> text;
+  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1, what, text.put(),
+                                                              nullptr)) {
+    return std::unexpected(last_error());
+  }
+  return narrow(text.get());
 }
 
 }  // namespace velko::win

@@ -12,10 +12,10 @@ inline constexpr char kOwnImageReplacedText[] = "本程序文件已被移动或�
 // The running program's own executable file, held open for the life of the process.
 //
 // A running program's file can be renamed and another file put at its path, which from then
-// on names that other file. So the file is opened once, for reading and shared for reading
-// only (from then on nobody can write, rename or delete it), and checked to be the very file
-// the program's image was mapped from; whatever needs the program's bytes reads them through
-// this handle, never by path.
+// on names that other file. So the file is opened once, for reading, shared for reading and
+// deleting only (from then on nobody can write it; a rename moves the name, not these bytes), and
+// checked to be the very file the program's image was mapped from; whatever needs the program's
+// bytes reads them through this handle, never by path.
 //
 // The first call opens it: start-up makes that call before any other thread runs. Every later
 // call, from any thread, gives the same handle, or the same failure text: "打开本程序文件失败：

@@ -32,10 +32,11 @@ std::expected<void, std::string> check_is_mapped_image(HANDLE file) {
 std::expected<unique_file, std::string> open_own_image() {
   const auto path = own_executable_path();
   if (!path) return fail("打开本程序文件失败：" + last_error_text());
-  // No write and no delete sharing: the loader's mapping already keeps writers out, but not a
-  // rename, and a rename is all it takes to put another file at the program's path.
-  unique_file file(::CreateFileW(wide(*path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  // No write sharing: the bytes read from this handle stay the image's. A rename is let through
+  // (the launcher is copied from this handle, never by path), so that a later installer can move
+  // aside a launcher that a launch window still runs.
+  unique_file file(::CreateFileW(wide(*path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return fail("打开本程序文件失败：" + last_error_text());
   if (auto checked = check_is_mapped_image(file.get()); !checked) return std::unexpected(std::move(checked.error()));
   return file;

@@ -176,13 +176,100 @@ TEST(FolderTrust, FoldersAboveAnInstallation) {
 }
 
 TEST(FolderTrust, UntrustedInstallFolder) {
-  EXPECT_EQ(untrusted_install_folder_action(true, false), UntrustedFolderAction::Secure);
-  EXPECT_EQ(untrusted_install_folder_action(false, true), UntrustedFolderAction::Secure);
-  EXPECT_EQ(untrusted_install_folder_action(false, false), UntrustedFolderAction::Refuse);
+  struct Case {
+    bool empty, installation, productName;
+    UntrustedFolderAction action;
+  };
+  for (const Case& c : {Case{true, false, false, UntrustedFolderAction::Recreate},
+                        Case{true, false, true, UntrustedFolderAction::Recreate},
+                        Case{false, true, true, UntrustedFolderAction::SetAside},
+                        // The user's own folder that also holds an installation is his: nothing moves.
+                        Case{false, true, false, UntrustedFolderAction::Refuse},
+                        Case{false, false, true, UntrustedFolderAction::Refuse},
+                        Case{false, false, false, UntrustedFolderAction::Refuse}}) {
+    EXPECT_EQ(untrusted_install_folder_action(c.empty, c.installation, c.productName), c.action)
+        << c.empty << c.installation << c.productName;
+  }
 }
 
 TEST(FolderTrust, SetAsideName) {
-  EXPECT_EQ(set_aside_folder_name("VelkoInstaller", 42, 123456789, 3), "VelkoInstaller.untrusted-42-123456789-3");
+  EXPECT_EQ(set_aside_folder_name("VelkoTarn工作台", "20261209", 3), "VelkoTarn工作台.untrusted-20261209-3");
+}
+
+// Rules a one-character slip would turn into trusting what a standard user controls.
+TEST(FolderTrust, EntriesThatOnlyLookHarmless) {
+  struct Case {
+    const char* sddl;
+    bool trusted;
+  };
+  for (const Case& c : {
+           // Object and conditional allow entries allow like plain ones.
+           Case{"O:BAD:P(A;;FA;;;SY)(OA;;FA;;;BU)", false},
+           Case{"O:BAD:P(A;;FA;;;SY)(XA;;FA;;;BU;(@User.x == 1))", false},
+           Case{"O:BAD:P(A;;FA;;;SY)(ZA;;FA;;;BU)", false},
+           // Taking ownership is enough to rewrite everything else.
+           Case{"O:BAD:P(A;;FA;;;SY)(A;;WO;;;BU)", false},
+           Case{"O:BAD:P(A;;FA;;;SY)(A;;0x80000;;;BU)", false},
+           // CREATOR GROUP is no stand-in for the owner.
+           Case{"O:BAD:P(A;;FA;;;SY)(A;OICI;FA;;;CG)", false},
+           Case{"O:BAD:P(A;;FA;;;SY)(A;OICI;FA;;;CO)", true},
+           // Rights with anything after them are not read as their valid start.
+           Case{"O:BAD:P(A;;FA;;;SY)(A;;0x1200a9Q;;;BU)", false},
+           Case{"O:BAD:P(A;;FA;;;SY)(A;;RCW;;;BU)", false},
+       }) {
+    EXPECT_EQ(trusted(c.sddl), c.trusted) << c.sddl;
+  }
+}
+
+// The descriptors stock Windows 10/11 machines carry, and whether a folder an administrator makes
+// below each with an admin-only descriptor stays his (`user` stands for the signed-in user).
+TEST(FolderTrust, StockDescriptorsAboveAnInstallation) {
+  constexpr char kTi[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+  struct Case {
+    const char* where;
+    std::string sddl;
+    bool volumeRoot;
+    bool keeps;              // with a linked token: the user's own rights count as anyone's
+    bool keepsWithoutLink;   // the built-in Administrator or UAC off: the user is the administrator
+  };
+  const std::string user = kOwnUser;
+  const std::string ti = kTi;
+  const Case cases[] = {
+      {"C:\\", "O:" + ti + "G:" + ti +
+                   "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)",
+       true, true, true},
+      {"D:\\ (Authenticated Users modify on the root)",
+       "O:BAG:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;AU)(A;OICI;0x1200a9;;;BU)", true, true, true},
+      {"D:\\ (inherit-only modify, create folders)",
+       "O:BAG:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)(A;OICI;0x1200a9;;;BU)", true,
+       true, true},
+      {"D:\\ (converted from FAT)", "O:BAD:(A;OICI;FA;;;WD)", true, false, false},
+      {"E:\\ (FAT, exFAT: no descriptor)", "D:NO_ACCESS_CONTROL", true, false, false},
+      {"C:\\Program Files",
+       "O:" + ti + "G:" + ti + "D:PAI(A;;FA;;;" + ti + ")(A;CIIO;GA;;;" + ti +
+           ")(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)"
+           "(A;OICIIO;GXGR;;;BU)(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)(A;OICIIO;GXGR;;;AC)",
+       false, true, true},
+      {"C:\\ProgramData",
+       "O:SYG:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICIIO;GA;;;CO)(A;OICI;0x1200a9;;;BU)(A;CI;DCLCRPCR;;;BU)", false,
+       true, true},
+      {"C:\\Users\\user", "O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + ")", false, false, true},
+      {"C:\\Users\\user\\Downloads",
+       "O:" + user + "D:AI(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;FA;;;" + user + ")", false, false, true},
+      // A volume root's own DELETE moves nothing, but deleting its children or rewriting it does.
+      {"root giving delete-child", "O:BAD:(A;OICI;FA;;;BA)(A;;0x40;;;AU)", true, false, false},
+      {"root giving WRITE_DAC", "O:BAD:(A;OICI;FA;;;BA)(A;;WD;;;AU)", true, false, false},
+      {"root giving WRITE_OWNER", "O:BAD:(A;OICI;FA;;;BA)(A;;WO;;;AU)", true, false, false},
+      {"folder giving DELETE", "O:BAD:(A;OICI;FA;;;BA)(A;;SD;;;AU)", false, false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(keeps_its_children_in_place_sddl(c.sddl, "", c.volumeRoot), c.keeps) << c.where;
+    EXPECT_EQ(keeps_its_children_in_place_sddl(c.sddl, kOwnUser, c.volumeRoot), c.keepsWithoutLink) << c.where;
+    if (c.volumeRoot) {
+      EXPECT_EQ(root_can_hold_admin_folder(parse_sddl(c.sddl)), c.keeps) << c.where;
+    }
+  }
+  EXPECT_FALSE(root_can_hold_admin_folder(std::nullopt));
 }
 
 }  // namespace

@@ -221,6 +221,23 @@ TEST(Announcements, FirstCallOnlyRecords) {
   EXPECT_TRUE(announced.primed);
 }
 
+// A list of another length (the launch window's, or a longer one) starts afresh instead of
+// being compared item by item with a list it does not match.
+TEST(Announcements, AListOfAnotherLengthIsOnlyRecorded) {
+  const auto state = supported_state(UiPhase::Ready, W::None);
+  auto items = installer_items(*state);
+  for (const std::size_t size : {items.size() + 3, items.size() - 2, std::size_t{0}}) {
+    AnnouncedState announced;
+    take_announcements(announced, items, state->phase, 100, kStart);
+    auto other = items;
+    other.resize(size, items.back());
+    for (auto& item : other) item.name += "*";
+    EXPECT_TRUE(take_announcements(announced, other, UiPhase::Failed, 0, kStart + 2s).empty()) << size;
+    EXPECT_EQ(announced.items.size(), size);
+    EXPECT_FALSE(announcements_pending(announced, other)) << size;
+  }
+}
+
 TEST(Announcements, TheEndOfTheCheckIsAnnouncedAtOnce) {
   AnnouncedState announced;
   auto state = supported_state(UiPhase::Checking, W::None);

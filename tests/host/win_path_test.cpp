@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+
 namespace velko {
 namespace {
 
@@ -27,8 +30,16 @@ TEST(WinPath, LocalDrivePaths) {
     EXPECT_TRUE(is_local_drive_path(path)) << path;
   }
   for (const char* path : {"", "C:", "C:x", "x", "\\x", "\\\\server\\share", "//server/share", "\\\\?\\UNC\\server\\share",
-                           "\\\\.\\C:\\x", "\\\\.\\pipe\\x", "\\??\\C:\\x", "\\\\?\\GLOBALROOT\\Device\\x", "1:\\x"}) {
+                           "\\\\.\\C:\\x", "\\\\.\\pipe\\x", "\\??\\C:\\x", "\\\\?\\GLOBALROOT\\Device\\x", "1:\\x",
+                           "ab\\c", "\\\\?\\ab\\x", "C;\\x"}) {
     EXPECT_FALSE(is_local_drive_path(path)) << path;
+  }
+  // A view that ends after "C:" is read no further than its end (ASan sees the bytes after it).
+  for (const char* text : {"C:", "C", "\\\\?\\C:"}) {
+    const std::size_t size = std::string_view(text).size();
+    const auto exact = std::make_unique<char[]>(size);
+    std::copy_n(text, size, exact.get());
+    EXPECT_FALSE(is_local_drive_path(std::string_view(exact.get(), size))) << text;
   }
 }
 

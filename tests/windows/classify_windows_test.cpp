@@ -27,7 +27,7 @@ OSVERSIONINFOEXW true_version() {
 
 struct ClassifyFixture : ::testing::Test {
   ScopedTempDir dir;
-  ScopedEnvironment programData{"ProgramData", dir.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", dir.join("ProgramData")};
   ScopedEnvironment localAppData{"LOCALAPPDATA", dir.join("LocalAppData")};
   ScopedEnvironment programFiles{"ProgramFiles(x86)", dir.join("ProgramFilesX86")};
   BootstrapState state;

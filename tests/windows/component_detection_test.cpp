@@ -141,7 +141,7 @@ TEST_F(WebView2Fixture, WithoutTheEnvironmentValuesNothingIsQueried) {
 
 // Detection of staged files, in a private ProgramData.
 struct StagedFixture : WebView2Fixture {
-  ScopedEnvironment programData{"ProgramData", dir.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", dir.join("ProgramData")};
   std::string downloads() const { return dir.join("ProgramData") + "\\VelkoInstaller\\downloads"; }
   void SetUp() override { test::make_directories(downloads()); }
 };
@@ -193,7 +193,7 @@ TEST_F(StagedFixture, WorkbenchInstallerNeedsAPolicyAndItsSize) {
 // The remembered install location is used only while it holds a valid installation.
 struct InstallLocationFixture : ::testing::Test {
   ScopedTempDir dir;
-  ScopedEnvironment programData{"ProgramData", dir.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", dir.join("ProgramData")};
   std::string record() const { return dir.join("ProgramData") + "\\VelkoInstaller\\install-location.txt"; }
   static std::string default_location() {
     return ::GetDriveTypeW(L"D:\\") == DRIVE_FIXED ? "D:\\VelkoTarn工作台" : "C:\\Program Files\\VelkoTarn工作台";
@@ -220,13 +220,26 @@ TEST_F(InstallLocationFixture, RecordWithoutInstallationGivesTheDefault) {
   EXPECT_EQ(resolve_install_location(), default_location());
 }
 
-TEST_F(InstallLocationFixture, RecordInADataFolderOthersCanChangeIsNeverRead) {
-  const std::string installDir = dir.join("别人的目录");
-  install_into(installDir);
-  test::write_file(record(), installDir);
-  test::let_everyone_change(dir.join("ProgramData") + "\\VelkoInstaller");
-  EXPECT_EQ(resolve_install_location(), default_location());
-  EXPECT_FALSE(test::file_exists(record()));
+// A data folder that others could have changed is moved aside, and with it the record of an
+// earlier version that never secured it. Its record is then only a hint: it is followed when it
+// names an installation that only administrators can change, never to anyone else's folder.
+TEST_F(InstallLocationFixture, RecordInADataFolderOthersCanChangeIsOnlyAHint) {
+  const std::string privateInstallation = dir.join("管理员的目录");
+  install_into(privateInstallation);
+  const std::string loosenedInstallation = dir.join("别人的目录");
+  install_into(loosenedInstallation);
+  test::let_everyone_change(loosenedInstallation);
+  // The newest folder moved aside is looked at first.
+  for (const auto& [named, expected] : {std::pair{loosenedInstallation, default_location()},
+                                        std::pair{privateInstallation, privateInstallation}}) {
+    test::make_directories(dir.join("ProgramData") + "\\VelkoInstaller");
+    test::write_file(record(), named);
+    test::let_everyone_change(dir.join("ProgramData") + "\\VelkoInstaller");
+    EXPECT_EQ(resolve_install_location(), expected) << named;
+    EXPECT_FALSE(test::file_exists(record())) << named;
+    // Later starts still find it among the folders moved aside.
+    EXPECT_EQ(resolve_install_location(), expected) << named;
+  }
 }
 
 TEST_F(InstallLocationFixture, OversizedRecordGivesTheDefault) {

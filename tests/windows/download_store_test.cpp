@@ -40,15 +40,22 @@ bool is_digest_text(const std::string& text) {
   return true;
 }
 
-TEST(ProgramDataFolder, DefaultsWhenTheVariableIsMissing) {
-  ScopedEnvironment noProgramData("ProgramData", std::nullopt);
-  EXPECT_EQ(win::program_data_folder(), "C:\\ProgramData");
-  EXPECT_EQ(win::installer_data_folder(), "C:\\ProgramData\\VelkoInstaller");
+// The user's own environment reaches an elevated program: %ProgramData% could name his folder.
+TEST(ProgramDataFolder, ComesFromTheSystemNotTheEnvironment) {
+  ScopedTempDir temp;
+  ScopedEnvironment noRedirection("VELKO_TEST_PROGRAM_DATA", std::nullopt);
+  for (const std::optional<std::string>& value : {std::optional<std::string>(temp.path()),
+                                                  std::optional<std::string>("\\\\server\\share"),
+                                                  std::optional<std::string>()}) {
+    ScopedEnvironment programData("ProgramData", value);
+    EXPECT_EQ(win::program_data_folder(), "C:\\ProgramData") << value.value_or("(unset)");
+    EXPECT_EQ(win::installer_data_folder(), "C:\\ProgramData\\VelkoInstaller");
+  }
 }
 
-TEST(ProgramDataFolder, UsesTheVariableUnchanged) {
+TEST(ProgramDataFolder, ATestBuildRedirectsIt) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   EXPECT_EQ(win::program_data_folder(), temp.path());
   EXPECT_EQ(win::installer_data_folder(), temp.path() + "\\VelkoInstaller");
 }
@@ -56,7 +63,7 @@ TEST(ProgramDataFolder, UsesTheVariableUnchanged) {
 TEST(DownloadsFolder, CreatesEveryMissingFolderAndAcceptsAnExistingOne) {
   ScopedTempDir temp;
   const std::string root = temp.join("数据\\更深");
-  ScopedEnvironment programData("ProgramData", root);
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", root);
   const auto first = win::downloads_folder();
   ASSERT_TRUE(first) << first.error();
   EXPECT_EQ(*first, root + "\\VelkoInstaller\\downloads");
@@ -72,7 +79,7 @@ TEST(DownloadsFolder, CreatesEveryMissingFolderAndAcceptsAnExistingOne) {
 
 TEST(DownloadsFolder, FailsWhenAPlainFileStandsInItsPlace) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   test::make_directories(temp.join("VelkoInstaller"));
   write_file(temp.join("VelkoInstaller\\downloads"), "not a folder");
   const auto folder = win::downloads_folder();
@@ -315,7 +322,7 @@ bool system_keeps_file_security(const std::string& probeFolder) {
 
 TEST(InstallerDataFolder, ANewFolderIsOwnedByAdministratorsWithAProtectedDacl) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   const auto folder = win::downloads_folder();
   ASSERT_TRUE(folder) << folder.error();
   SKIP_WITHOUT_FILE_SECURITY(temp);
@@ -336,7 +343,7 @@ std::vector<std::string> set_aside_folders(const ScopedTempDir& temp) {
 
 TEST(InstallerDataFolder, AFolderOthersCanChangeIsSetAsideWithEverythingInItAndAFreshOneMade) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   // A standard user got there first and keeps write access: a record pointing at his own
   // folder, and a DLL beside where the bootstrapper will be written.
   test::make_directories(temp.join("VelkoInstaller\\downloads"));
@@ -359,7 +366,7 @@ TEST(InstallerDataFolder, AFolderOthersCanChangeIsSetAsideWithEverythingInItAndA
 
 TEST(InstallerDataFolder, OneEntryOthersCanChangeDeepInsideIsEnough) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   ASSERT_TRUE(win::downloads_folder());
   write_file(temp.join("VelkoInstaller\\downloads\\MicrosoftEdgeWebview2Setup.exe"), "MZ");
   ASSERT_TRUE(win::prepare_installer_data_folder());
@@ -375,7 +382,7 @@ TEST(InstallerDataFolder, OneEntryOthersCanChangeDeepInsideIsEnough) {
 
 TEST(InstallerDataFolder, ReadersNeverCreateAndNeverSeeAForeignFolder) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   EXPECT_FALSE(win::trusted_installer_data_folder());
   EXPECT_FALSE(file_exists(temp.join("VelkoInstaller")));
 
@@ -390,7 +397,7 @@ TEST(InstallerDataFolder, ReadersNeverCreateAndNeverSeeAForeignFolder) {
 
 TEST(InstallerDataFolder, ALinkInItsPlaceIsNeverFollowed) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   test::make_directories(temp.join("elsewhere"));
   write_file(temp.join("elsewhere\\kept.txt"), "kept");
   test::make_directory_link(temp.join("VelkoInstaller"), temp.join("elsewhere"));
@@ -407,7 +414,7 @@ TEST(InstallerDataFolder, ALinkInItsPlaceIsNeverFollowed) {
 
 TEST(InstallerDataFolder, ALaterCallSetsALoosenedFolderAsideAndLocksTheNewOne) {
   ScopedTempDir temp;
-  ScopedEnvironment programData("ProgramData", temp.path());
+  ScopedEnvironment programData("VELKO_TEST_PROGRAM_DATA", temp.path());
   ASSERT_TRUE(win::downloads_folder());
   SKIP_WITHOUT_FILE_SECURITY(temp);
   // Loosen it again behind the program's back.

@@ -19,6 +19,7 @@
 #include "stand_in_versions.h"
 #include "support/installation_fixture.h"
 #include "support/installer_screen.h"
+#include "support/links.h"
 #include "support/paths.h"
 #include "support/private_machine.h"
 #include "support/product_process.h"
@@ -26,6 +27,7 @@
 #include "support/stand_in_release.h"
 #include "support/screen_text.h"
 #include "support/test_service.h"
+#include "win/directories.h"
 #include "win/file_identity.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -319,6 +321,44 @@ TEST_P(EndToEnd, UpdateNoticesAnEndedWorkbenchOnlyAtTheNextPoll) {
   RecordProperty("resumedAfterClickMs", static_cast<int>(resumedMs));
   EXPECT_GE(resumedAfter, 900ms) << "the update went on " << resumedMs << " ms after the click";
   wait_for_completed();
+}
+
+// A current installation that a standard user could change, whose program he replaced while the
+// manifest still names the release: it is not current to the window, the ordinary button installs
+// afresh into a new folder, and his program is kept, unstarted, in the folder moved aside.
+TEST_P(EndToEnd, AnInstallationOthersCouldChangeIsInstalledAfreshNeverStarted) {
+  {
+    win::ChildProcess setup = start_program(win::narrow(built_program(L"VelkoTarnWorkbenchSetupStandIn.exe")),
+                                            {"--silent-install-to", directory_});
+    ASSERT_EQ(wait_for_exit(setup, 30s), 0u);
+  }
+  const std::string release = read_file(workbench_program());
+  const std::string intruder = release + "someone else's";
+  write_file(workbench_program(), intruder);
+  let_everyone_change(directory_);
+  let_everyone_change(workbench_program());
+
+  start({});
+  wait_for_ready();
+  EXPECT_TRUE(shows_text(window_, layout_text({.workbench = WorkbenchInstallState::Older}, "立即更新")))
+      << "offered to open what others could change";
+  EXPECT_FALSE(running_process_of(workbench_program()));
+  click(kPrimaryCentre);
+  wait_for_completed();
+  EXPECT_TRUE(read_file(workbench_program()) == release) << "the installed program is not the release's";
+  std::vector<std::string> aside;
+  const std::string parent = directory_.substr(0, directory_.find_last_of('\\'));
+  for (const std::string& name : win::folder_entry_names(parent).value_or(std::vector<std::string>{})) {
+    if (name.starts_with("VelkoTarn工作台.untrusted-")) aside.push_back(parent + "\\" + name);
+  }
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_TRUE(read_file(aside[0] + "\\VelkoTarn工作台.exe") == intruder) << "the replaced program was not kept";
+
+  // "打开程序" now starts the release's program from the new folder, and nothing from the old one.
+  click(kPrimaryCentre);
+  EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
+  EXPECT_TRUE(wait_for_workbench_window(30s)) << "the workbench did not show its window";
+  EXPECT_FALSE(running_process_of(aside[0] + "\\VelkoTarn工作台.exe"));
 }
 
 TEST_P(EndToEnd, InstallerRoleHandsOverToTheLauncher) {

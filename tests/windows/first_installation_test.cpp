@@ -84,7 +84,7 @@ class FirstInstallation : public ::testing::Test {
   std::string installer;
   ReleasePolicy policy;
   ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", temp.join("ProgramData")};
   ScopedEnvironment localAppData{"LOCALAPPDATA", temp.join("LocalAppData")};
   ScopedEnvironment programFiles{"ProgramFiles(x86)", temp.join("ProgramFiles86")};
   ScopedEnvironment log{"VELKO_WEBVIEW2_STANDIN_LOG", temp.join("standin.log")};

@@ -13,21 +13,18 @@
 #include "win/folder_security.h"
 #include "win/wide.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "detect/installed_workbench.h"
+#include "detect/running_workbench.h"
+#include "launch/launch_handoff.h"
 namespace velko::test {
 namespace {
 
-constexpr char kSharedFolderText[] = "所选安装目录可被其他用户修改，且其中已有其他文件。为安全起见，请选择其他安装目录。";
+constexpr char kSharedFolderText[] = "所选目录可被其他用户修改且已有其他文件，请选择其他目录。";
 
 bool trusted(const std::string& path) { return win::is_trusted_entry(path).value_or(false); }
-
-// Wine stores no descriptors, so a folder that the program secured still reads back as it was.
-bool system_keeps_file_security(const ScopedTempDir& temp) {
-  const std::string probe = temp.join("probe");
-  if (!win::create_secure_folder(probe)) return false;
-  let_everyone_change(probe);
-  const bool kept = win::secure_admin_folder(probe) && trusted(probe);
-  return kept;
-}
 
 TEST(InstallDirectory, AMissingFolderIsCreatedPrivateWithItsParents) {
   ScopedTempDir temp;
@@ -51,50 +48,163 @@ TEST(InstallDirectory, AnExistingPrivateFolderIsUsedAsItIs) {
   EXPECT_EQ(read_file(directory + "\\notes.txt"), "mine");
 }
 
-TEST(InstallDirectory, AFolderOthersCanChangeIsTakenOverWhenEmptyOrAWorkbench) {
-  ScopedTempDir temp;
-  const std::string empty = temp.join("空");
-  make_directories(empty);
-  let_everyone_change(empty);
-  const std::string workbench = temp.join("VelkoTarn工作台");
-  write_valid_installation(workbench, "1.0.0", "MZ");
-  let_everyone_change(workbench);
-  for (const std::string& directory : {empty, workbench}) {
-    const auto prepared = prepare_install_directory(directory);
-    ASSERT_TRUE(prepared) << directory << ": " << prepared.error();
+// The folders moved aside beside `directory`, by name.
+std::vector<std::string> set_aside_beside(const std::string& directory) {
+  std::vector<std::string> found;
+  const std::string prefix = directory.substr(directory.find_last_of('\\') + 1) + ".untrusted-";
+  const auto parent = directory.substr(0, directory.find_last_of('\\'));
+  for (const std::string& name : win::folder_entry_names(parent).value_or(std::vector<std::string>{})) {
+    if (name.starts_with(prefix)) found.push_back(parent + "\\" + name);
   }
-  if (!system_keeps_file_security(temp)) GTEST_SKIP() << "this system keeps no security descriptors on files";
-  EXPECT_TRUE(trusted(empty));
-  EXPECT_TRUE(trusted(workbench));
+  return found;
 }
 
-TEST(InstallDirectory, AFolderOthersCanChangeWithOtherFilesIsRefusedAndLeftAlone) {
+// Whatever others could have changed keeps its bytes with them: it is never made trusted in place.
+// An empty folder is made afresh, the product's own folder holding an installation is moved aside
+// whole and made afresh, anything else is refused untouched.
+TEST(InstallDirectory, AFolderOthersCouldChangeIsNeverTrustedInPlace) {
   ScopedTempDir temp;
-  const std::string directory = temp.join("下载");
-  make_directories(directory);
-  write_file(directory + "\\照片.jpg", "mine");
-  let_everyone_change(directory);
-  const auto prepared = prepare_install_directory(directory);
-  ASSERT_FALSE(prepared);
-  EXPECT_EQ(prepared.error(), kSharedFolderText);
-  EXPECT_EQ(read_file(directory + "\\照片.jpg"), "mine");
-  EXPECT_FALSE(trusted(directory));
+  struct Case {
+    std::string directory;
+    bool installation;
+    const char* otherFile;  // nullptr: none
+    bool accepted;
+    bool setAside;
+  };
+  const Case cases[] = {
+      {temp.join("空"), false, nullptr, true, false},
+      {temp.join("VelkoTarn工作台"), true, nullptr, true, true},
+      {temp.join("旧版\\VelkoTarn工作台"), true, "笔记.txt", true, true},
+      {temp.join("我的工作台"), true, nullptr, false, false},
+      {temp.join("下载"), false, "照片.jpg", false, false},
+      {temp.join("别的\\VelkoTarn工作台"), false, "照片.jpg", false, false},
+  };
+  for (const Case& c : cases) {
+    make_directories(c.directory);
+    // What a standard user who can write the folder leaves there: the manifest still names the
+    // release, the program is his.
+    if (c.installation) write_valid_installation(c.directory, "1.0.0", "someone's program");
+    if (c.otherFile != nullptr) write_file(c.directory + "\\" + c.otherFile, "mine");
+    let_everyone_change(c.directory);
+    const auto prepared = prepare_install_directory(c.directory);
+    const auto aside = set_aside_beside(c.directory);
+    if (!c.accepted) {
+      ASSERT_FALSE(prepared) << c.directory;
+      EXPECT_EQ(prepared.error(), kSharedFolderText) << c.directory;
+      EXPECT_EQ(win::folder_entry_names(c.directory).value_or(std::vector<std::string>{}).size(),
+                (c.installation ? 2u : 0u) + (c.otherFile ? 1u : 0u))
+          << c.directory;
+      EXPECT_TRUE(aside.empty()) << c.directory;
+      continue;
+    }
+    ASSERT_TRUE(prepared) << c.directory << ": " << prepared.error();
+    EXPECT_TRUE(win::folder_entry_names(c.directory).value_or(std::vector<std::string>{"?"}).empty()) << c.directory;
+    EXPECT_TRUE(trusted(c.directory)) << c.directory;
+    ASSERT_EQ(aside.size(), c.setAside ? 1u : 0u) << c.directory;
+    if (c.setAside) {
+      EXPECT_EQ(read_file(aside[0] + "\\VelkoTarn工作台.exe"), "someone's program");
+      if (c.otherFile != nullptr) {
+        EXPECT_EQ(read_file(aside[0] + "\\" + c.otherFile), "mine");
+      }
+    }
+  }
 }
 
 TEST(InstallDirectory, WhatALaunchWouldRefuseIsLookedAtToo) {
-  // A private folder whose program others can change: installing again must mend it when it is
-  // a workbench, and must not touch it when it is not.
+  // A private folder whose program others can change: the product's own folder is moved aside and
+  // made afresh, nothing of it kept in place; a folder of another name is left alone.
   ScopedTempDir temp;
   const std::string workbench = temp.join("VelkoTarn工作台");
   write_valid_installation(workbench, "1.0.0", "MZ");
   let_everyone_change(workbench + "\\VelkoTarn工作台.exe");
-  EXPECT_TRUE(prepare_install_directory(workbench));
+  ASSERT_TRUE(prepare_install_directory(workbench));
+  EXPECT_FALSE(file_exists(workbench + "\\VelkoTarn工作台.exe"));
+  ASSERT_EQ(set_aside_beside(workbench).size(), 1u);
 
   const std::string other = temp.join("别的");
   make_directories(other);
   write_file(other + "\\VelkoTarn工作台.exe", "someone's");
   let_everyone_change(other + "\\VelkoTarn工作台.exe");
   EXPECT_EQ(prepare_install_directory(other).error(), kSharedFolderText);
+  EXPECT_EQ(read_file(other + "\\VelkoTarn工作台.exe"), "someone's");
+}
+
+// A current installation in a folder others could change is not current to detection, so the
+// ordinary button installs again; nothing is deployed into it or started from it meanwhile.
+TEST(InstallDirectory, AnInstallationOthersCouldChangeIsNeitherCurrentNorOpened) {
+  ScopedTempDir temp;
+  const std::string directory = temp.join("VelkoTarn工作台");
+  write_valid_installation(directory, "1.0.0", "MZ");
+  EXPECT_EQ(check_installed_workbench(directory, "1.0.0"), WorkbenchInstallState::Current);
+  let_everyone_change(directory);
+  EXPECT_EQ(check_installed_workbench(directory, "1.0.0"), WorkbenchInstallState::Older);
+  const auto relaunched = relaunch_after_update(directory);
+  ASSERT_FALSE(relaunched);
+  EXPECT_EQ(relaunched.error(), "安装目录权限不安全，请重新运行安装程序修复。");
+  EXPECT_FALSE(file_exists(directory + "\\运行组件"));
+}
+
+TEST(InstallDirectory, ALinkInTheFoldersPlaceIsRefusedByName) {
+  ScopedTempDir temp;
+  const std::string target = temp.join("真实目录");
+  make_directories(target);
+  const std::string link = temp.join("VelkoTarn工作台");
+  make_directory_link(link, target);
+  EXPECT_EQ(prepare_install_directory(link).error(), "所选安装目录是一个链接，请选择其他目录。");
+  EXPECT_TRUE(set_aside_beside(link).empty());
+}
+
+// A share, or anything but a local drive, is refused before the file system is asked anything:
+// under Wine "\\velko-test\share" is the prefix's dosdevices\unc\velko-test\share, where the old
+// look would have found the installation and the old preparation made its folder.
+TEST(InstallDirectory, NothingIsLookedAtOrMadeOnAShare) {
+  const std::string unixShare = wine_unix_path("\\\\velko-test\\share");
+  if (unixShare.empty()) GTEST_SKIP() << "needs Wine's mapping of shares to a folder of the prefix";
+  std::string share = "Z:" + unixShare;
+  std::replace(share.begin(), share.end(), '/', '\\');
+  make_directories(share + "\\已安装");
+  write_valid_installation(share + "\\已安装", "1.0.0", "MZ");
+  ASSERT_TRUE(file_exists("\\\\velko-test\\share\\已安装\\install-manifest.json")) << "Wine maps shares elsewhere";
+  for (const std::string& path : {std::string("\\\\velko-test\\share\\已安装"),
+                                  std::string("\\\\?\\UNC\\velko-test\\share\\已安装")}) {
+    EXPECT_FALSE(has_valid_installation(path)) << path;
+    EXPECT_EQ(check_installed_workbench(path, "1.0.0"), WorkbenchInstallState::None) << path;
+    EXPECT_EQ(is_workbench_running(path), false) << path;
+  }
+  for (const std::string& path : {std::string("\\\\velko-test\\share\\VelkoTarn工作台"),
+                                  std::string("\\\\?\\UNC\\velko-test\\share\\VelkoTarn工作台"),
+                                  std::string("\\\\.\\C:\\VelkoTarn工作台"), std::string("C:VelkoTarn工作台")}) {
+    EXPECT_EQ(prepare_install_directory(path).error(), "安装目录必须位于本机磁盘，请选择其他目录。") << path;
+  }
+  EXPECT_FALSE(file_exists(share + "\\VelkoTarn工作台"));
+  EXPECT_EQ(win::folder_entry_names(share).value_or(std::vector<std::string>{}).size(), 1u);
+}
+
+// In Admin Approval Mode the same user's unelevated programs can change whatever he owns: with a
+// linked token (which Wine always gives) his own folders are not trusted. The test harness takes
+// the token as unlinked, since Wine reads every owner back as that user.
+TEST(FolderSecurity, TheOwnUserCountsOnlyWithoutALinkedToken) {
+  ScopedTempDir temp;
+  const std::string folder = temp.join("自己的");
+  ASSERT_TRUE(win::create_secure_folder(folder));
+  EXPECT_TRUE(trusted(folder));
+  ScopedEnvironment linked("VELKO_TEST_UNLINKED_TOKEN", std::nullopt);
+  if (!win::own_user_sid().empty()) GTEST_SKIP() << "this process's token has no linked token";
+  EXPECT_FALSE(trusted(folder)) << "owned by the user alone";
+}
+
+// However deep an installation keeps its data, it is judged whole; folders are held while what is
+// below them is looked at.
+TEST(FolderSecurity, ADeepTreeIsJudgedWhole) {
+  ScopedTempDir temp;
+  const std::string root = temp.join("深");
+  std::string deepest = root;
+  for (int level = 0; level < 24; ++level) deepest += "\\层" + std::to_string(level);
+  make_directories(deepest);
+  write_file(deepest + "\\数据.bin", "data");
+  EXPECT_EQ(win::is_trusted_tree(root), true);
+  let_everyone_change(deepest + "\\数据.bin");
+  EXPECT_EQ(win::is_trusted_tree(root), false);
 }
 
 TEST(InstallDirectory, AFolderAboveThatOthersCanRearrangeIsRefused) {
@@ -104,8 +214,7 @@ TEST(InstallDirectory, AFolderAboveThatOthersCanRearrangeIsRefused) {
   make_directories(above);
   let_everyone_change(above);
   const std::string directory = above + "\\VelkoTarn工作台";
-  EXPECT_EQ(prepare_install_directory(directory).error(),
-            "所选安装目录的上级目录可被其他用户改名或替换。为安全起见，请选择其他安装目录。");
+  EXPECT_EQ(prepare_install_directory(directory).error(), "所选目录的上级目录可被其他用户改名，请选择其他目录。");
   EXPECT_FALSE(file_exists(directory));
   write_valid_installation(directory, "1.0.0", "MZ");
   EXPECT_EQ(is_private_installation(directory, directory + "\\VelkoTarn工作台.exe"), false);

@@ -49,7 +49,7 @@ class Installation : public ::testing::Test {
   std::string standin_bytes() const { return read_file(win::narrow(built_program(L"VelkoWebView2Standin.exe"))); }
 
   ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", temp.join("ProgramData")};
   ScopedEnvironment localAppData{"LOCALAPPDATA", temp.join("LocalAppData")};
   ScopedEnvironment programFiles{"ProgramFiles(x86)", temp.join("ProgramFiles86")};
   ScopedEnvironment log{"VELKO_WEBVIEW2_STANDIN_LOG", standin_log()};

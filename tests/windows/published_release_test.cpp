@@ -62,7 +62,7 @@ class PublishedRelease : public ::testing::TestWithParam<const char*> {
   const std::string installer_ = installer_bytes();
   std::string digest_;
   test::ScopedTempDir temp_;
-  test::ScopedEnvironment programData_{"ProgramData", temp_.path()};
+  test::ScopedEnvironment programData_{"VELKO_TEST_PROGRAM_DATA", temp_.path()};
 };
 
 TEST_P(PublishedRelease, PolicyIsAcceptedAndHeadGivesTheSize) {

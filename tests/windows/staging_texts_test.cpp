@@ -67,7 +67,7 @@ class StagingTexts : public ::testing::Test {
   std::vector<WorkerEvent> events() { return test::drain_events(channel_.second); }
 
   test::ScopedTempDir temp_;
-  test::ScopedEnvironment programData_{"ProgramData", temp_.path()};
+  test::ScopedEnvironment programData_{"VELKO_TEST_PROGRAM_DATA", temp_.path()};
   std::pair<EventSender, EventReceiver> channel_ = make_event_channel();
   StagedFiles staged_;
 };

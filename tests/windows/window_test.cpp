@@ -37,7 +37,7 @@ class InstallerWindow : public ::testing::Test {
   }
 
   ScopedTempDir folder_;
-  ScopedEnvironment programData_{"ProgramData", folder_.join("ProgramData")};
+  ScopedEnvironment programData_{"VELKO_TEST_PROGRAM_DATA", folder_.join("ProgramData")};
   win::ChildProcess product_;
   HWND window_ = nullptr;
 };
@@ -208,7 +208,7 @@ TEST_F(InstallerWindow, BrowseOpensTheFolderDialogAndAChosenFolderReplacesThePat
 
 TEST(LaunchWindow, StaysOpenOnFailureUntilEscape) {
   ScopedTempDir folder;
-  ScopedEnvironment programData{"ProgramData", folder.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", folder.join("ProgramData")};
   auto product = start_product({"--launch-main"});  // no workbench beside the test programs
   // A window left open would keep this test's output pipe and hold up the whole run.
   struct EndAtExit {

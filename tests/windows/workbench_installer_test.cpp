@@ -174,7 +174,7 @@ TEST(PlainFile, FilesDirectoriesAndLinks) {
 // Runs of the stand-in installer in a private ProgramData.
 struct InstallerRunFixture : ::testing::Test {
   ScopedTempDir dir;
-  ScopedEnvironment programData{"ProgramData", dir.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", dir.join("ProgramData")};
   std::string installerData = dir.join("ProgramData") + "\\VelkoInstaller";
   std::string runs = installerData + "\\installer-runs";
   std::string report = installerData + "\\last-ide-install-error.txt";

@@ -43,8 +43,11 @@ std::string json_string(const std::string& text) {
   return out + "\"";
 }
 
+// Where the product under test keeps its data: the folder its test build was pointed at.
 std::string bootstrapper_folder() {
-  return path_join(environment_value(L"ProgramData").value_or("C:\\ProgramData"), "VelkoInstaller");
+  const auto programData = environment_value(L"VELKO_TEST_PROGRAM_DATA");
+  return path_join(programData ? *programData : environment_value(L"ProgramData").value_or("C:\\ProgramData"),
+                   "VelkoInstaller");
 }
 
 int fail(const std::string& message) {

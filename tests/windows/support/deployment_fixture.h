@@ -26,7 +26,7 @@ class DeploymentFixture : public ::testing::Test {
   std::string temporary() const { return launcher_paths(directory).temporary; }
 
   ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", temp.join("ProgramData")};
   std::string directory = temp.join("VelkoTarn工作台");
 };
 

@@ -12,7 +12,7 @@ namespace velko::test {
 // directory.
 struct PrivateMachine {
   ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", temp.join("ProgramData")};
   ScopedEnvironment localAppData{"LOCALAPPDATA", temp.join("LocalAppData")};
   ScopedEnvironment programFiles{"ProgramFiles(x86)", temp.join("ProgramFiles86")};
   ScopedEnvironment standInLog{"VELKO_WEBVIEW2_STANDIN_LOG", temp.join("standin.log")};

@@ -1,0 +1,62 @@
+// Every text the program puts in a status line that is its own (not one of the texts it was
+// designed around) fits that line whole, in the window's own font: a line cut short would hide
+// the remedy it names.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/window_constants.h"
+#include "download/staging_rules.h"
+#include "install/installation_plan.h"
+#include "install/launcher_files.h"
+#include "launch/launch_rules.h"
+#include "ui/painting_win.h"
+#include "ui/window_layout.h"
+#include "win/own_image.h"
+#include "win/unique_any.h"
+
+namespace velko {
+namespace {
+
+struct Line {
+  const char* where;
+  int width;
+  int size;
+  int weight;
+};
+
+TEST(StatusTexts, EveryOwnTextFitsItsLine) {
+  const Line installer{"installer", kStatusLine.right - kStatusLine.left, 12, 400};
+  const Rect launchLine = launch_layout(kLaunchWindow.clientWidth).statusLine;
+  const Line launch{"launch", launchLine.right - launchLine.left, 14, 600};
+  struct Case {
+    std::string text;
+    Line line;
+  };
+  const Case cases[] = {
+      {kSharedInstallFolderText, installer},
+      {kMovableInstallFolderText, installer},
+      {kNonLocalInstallFolderText, installer},
+      {kLinkInstallFolderText, installer},
+      {kInstallationNotPrivateText, installer},
+      {kInstallationNotPrivateText, launch},
+      {kLauncherBusyText, installer},
+      {kTemporaryNotPlainText, installer},
+      {win::kOwnImageReplacedText, installer},
+      {win::kOwnImageReplacedText, launch},
+      {*file_held_elsewhere_text(32), installer},
+      {discarded_partial_text(416), installer},
+  };
+  win::unique_hdc dc(::CreateCompatibleDC(nullptr));
+  ASSERT_TRUE(dc);
+  for (const Case& c : cases) {
+    const int width = text_width(dc.get(), c.text, c.line.size, c.line.weight);
+    EXPECT_GT(width, 0) << c.text;
+    EXPECT_LE(width, c.line.width) << c.line.where << ": " << c.text;
+  }
+}
+
+}  // namespace
+}  // namespace velko
