@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <shlwapi.h>
 
 #include <cstdint>
 #include <span>
@@ -22,6 +23,7 @@
 #include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/folder_security.h"
+#include "win/held_folder.h"
 #include "win/module_path.h"
 #include "win/os_error.h"
 #include "win/own_image.h"
@@ -61,18 +63,22 @@ Result set_link_text(IShellLinkW* link, LinkSetter setter, const std::string& te
   return {};
 }
 
-std::expected<std::string, std::string> desktop_folder() {
+// The user's desktop as the system records it (never from the environment, which the user
+// sets), opened as itself from its drive's root: a link anywhere on the way is refused, and the
+// handle stays this folder whatever its path names by the time the shortcut is written.
+std::expected<win::unique_file, std::string> open_desktop_folder() {
   win::unique_cotaskmem<PWSTR> raw;
   const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, raw.put());
   if (FAILED(hr) || !raw) return fail(com_failure("没有找到当前用户桌面目录", hr));
-  const std::string path = win::narrow(raw.get());
-  const auto directory = win::is_plain_directory(path);
-  if (!directory || !*directory) return fail(kDesktopUnusableText);
-  return path;
+  auto folder = win::open_folder_without_links(win::narrow(raw.get()));
+  if (!folder) return fail(kDesktopUnusableText);
+  return std::move(*folder);
 }
 
-Result save_shortcut(const std::string& shortcut, const std::string& launcher, const std::string& installDirectory,
-                     const std::string& workbench) {
+// The shortcut's whole content, made by the shell in memory with the run-as-administrator flag
+// set there: nothing is saved to the user's desktop by path or read back from it.
+std::expected<std::string, std::string> shortcut_bytes(const std::string& launcher, const std::string& installDirectory,
+                                                       const std::string& workbench) {
   // For the shortcut work only.
   win::ComApartment apartment;
   if (FAILED(apartment.result())) return fail(com_failure("Windows 快捷方式服务初始化失败", apartment.result()));
@@ -80,34 +86,51 @@ Result save_shortcut(const std::string& shortcut, const std::string& launcher, c
   win::com_ptr<IShellLinkW> link;
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void());
   if (FAILED(hr) || !link) return fail(com_failure("Windows 快捷方式对象创建失败", hr));
-  if (auto set = set_link_text(link.get(), &IShellLinkW::SetPath, launcher, "设置启动程序"); !set) return set;
+  if (auto set = set_link_text(link.get(), &IShellLinkW::SetPath, launcher, "设置启动程序"); !set) {
+    return fail(set.error());
+  }
   if (auto set = set_link_text(link.get(), &IShellLinkW::SetArguments, kLaunchMainArgument, "设置启动参数"); !set) {
-    return set;
+    return fail(set.error());
   }
   if (auto set = set_link_text(link.get(), &IShellLinkW::SetWorkingDirectory, installDirectory, "设置工作目录"); !set) {
-    return set;
+    return fail(set.error());
   }
   hr = link->SetIconLocation(win::wide(workbench).c_str(), 0);
   if (FAILED(hr)) return fail(com_failure("设置快捷方式图标失败", hr));
-  win::com_ptr<IPersistFile> persist;
+  win::com_ptr<IShellLinkDataList> data;
+  hr = link.query(data);
+  if (FAILED(hr) || !data) return fail(com_failure("快捷方式保存接口获取失败", hr));
+  DWORD flags = 0;
+  hr = data->GetFlags(&flags);
+  if (SUCCEEDED(hr)) hr = data->SetFlags(flags | SLDF_RUNAS_USER);
+  if (FAILED(hr)) return fail(com_failure("设置桌面启动入口权限失败", hr));
+  win::com_ptr<IPersistStream> persist;
   hr = link.query(persist);
   if (FAILED(hr) || !persist) return fail(com_failure("快捷方式保存接口获取失败", hr));
-  hr = persist->Save(win::wide(shortcut).c_str(), TRUE);
+  win::com_ptr<IStream> stream;
+  *stream.put() = ::SHCreateMemStream(nullptr, 0);
+  if (!stream) return fail(com_failure("保存桌面快捷方式失败", E_OUTOFMEMORY));
+  hr = persist->Save(stream.get(), TRUE);
   if (FAILED(hr)) return fail(com_failure("保存桌面快捷方式失败", hr));
-  return {};
+  STATSTG stat{};
+  hr = stream->Stat(&stat, STATFLAG_NONAME);
+  if (SUCCEEDED(hr) && stat.cbSize.QuadPart > win::kWholeFileLimit) hr = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+  if (SUCCEEDED(hr)) hr = stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+  std::string bytes(SUCCEEDED(hr) ? static_cast<std::size_t>(stat.cbSize.QuadPart) : 0, '\0');
+  ULONG read = 0;
+  if (SUCCEEDED(hr)) hr = stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+  if (FAILED(hr) || read != bytes.size()) return fail(com_failure("保存桌面快捷方式失败", FAILED(hr) ? hr : E_FAIL));
+  // A shell that keeps the flag out of what it writes still gets it in the header.
+  if (auto marked = mark_run_as_user(bytes); !marked) return fail(marked.error());
+  return bytes;
 }
 
-// The shell writes the link without the flag; it is set in the saved bytes afterwards. The
-// new content goes to a sibling first so that a failed write never leaves half a shortcut. The
-// desktop belongs to the user, who may have put a link at the sibling's name: it is never
-// followed.
-Result mark_shortcut_elevated(const std::string& shortcut) {
-  auto bytes = win::read_whole_file(shortcut);
-  if (!bytes) return fail("读取桌面启动入口失败：" + win::os_error_text(bytes.error()));
-  if (auto marked = mark_run_as_user(*bytes); !marked) return marked;
-  const auto written = win::write_through_temporary(
-      shortcut + ".part", shortcut, std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
-  if (!written) return fail("设置桌面启动入口权限失败：" + win::os_error_text(written.error().code));
+// Written once, relative to the held desktop folder: a link that the user put at the
+// shortcut's name is replaced as itself, never written through.
+Result write_shortcut(HANDLE desktop, const std::string& bytes) {
+  const auto written = win::replace_file_in_folder(
+      desktop, kDesktopShortcutName, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  if (!written) return fail("保存桌面快捷方式失败：" + win::os_error_text(written.error()));
   return {};
 }
 
@@ -199,7 +222,7 @@ std::expected<void, std::string> hide_path(const std::string& path) {
   launch.program = attrib_program();
   launch.arguments = {"+H", path};
   auto child = win::start_process(launch);
-  if (!child) return fail("隐藏工作台运行组件失败：" + win::os_error_text(child.error()));
+  if (!child) return fail("隐藏工作台运行组件失败：" + child.error());
   auto exitCode = win::wait_for_exit(*child);
   if (!exitCode) return fail("隐藏工作台运行组件失败：" + win::os_error_text(exitCode.error()));
   if (*exitCode != 0) return fail(attrib_exit_text(*exitCode));
@@ -235,13 +258,11 @@ std::expected<std::string, std::string> deploy_launcher(const std::string& insta
     if (auto hidden = hide_path(paths.olderLauncher); !hidden) return fail(hidden.error());
   }
 
-  auto desktop = desktop_folder();
+  auto desktop = open_desktop_folder();
   if (!desktop) return fail(desktop.error());
-  const std::string shortcut = path_join(*desktop, kDesktopShortcutName);
-  if (auto saved = save_shortcut(shortcut, paths.launcher, installDirectory, *workbench); !saved) {
-    return fail(saved.error());
-  }
-  if (auto marked = mark_shortcut_elevated(shortcut); !marked) return fail(marked.error());
+  auto bytes = shortcut_bytes(paths.launcher, installDirectory, *workbench);
+  if (!bytes) return fail(bytes.error());
+  if (auto written = write_shortcut(desktop->get(), *bytes); !written) return fail(written.error());
   return paths.launcher;
 }
 

@@ -32,7 +32,7 @@ std::expected<void, std::string> run_webview2_bootstrapper(const std::string& pr
   } else if (auto started = win::start_process(launch)) {
     child = std::move(*started);
   } else {
-    child = win::os_failure(kStartFailure, started.error());
+    child = fail(kStartFailure + started.error());
   }
   if (!child) return fail(child.error());
   auto exitCode = win::wait_for_exit(*child);

@@ -95,8 +95,13 @@ WorkerEvent launch_workbench(const std::string& installDirectory) {
   launch.arguments = {kWorkbenchMainArgument};
   launch.workingDirectory = installDirectory;
   launch.creationFlags = 0;
+  // The workbench runs elevated for the user long after this program has gone: its temporary
+  // files go to an admin-only folder that stays, never to the user's TEMP.
+  auto temporary = win::lasting_child_temporary_folder();
+  if (!temporary) return WorkerEvent::launch_failed("启动VelkoTarn工作台失败：" + temporary.error());
+  launch.temporaryFolder = *temporary;
   auto workbench = win::start_process(launch);
-  if (!workbench) return WorkerEvent::launch_failed("启动VelkoTarn工作台失败：" + win::os_error_text(workbench.error()));
+  if (!workbench) return WorkerEvent::launch_failed("启动VelkoTarn工作台失败：" + workbench.error());
   return wait_for_first_window(*workbench);
 }
 
@@ -124,8 +129,12 @@ std::expected<void, std::string> relaunch_after_update(const std::expected<std::
   launch.arguments = {kWaitForProcessArgument, std::to_string(::GetCurrentProcessId()), kLaunchMainArgument};
   launch.workingDirectory = *installDirectory;
   launch.creationFlags = 0;
+  // The launcher outlives this program; see launch_workbench.
+  auto temporary = win::lasting_child_temporary_folder();
+  if (!temporary) return std::unexpected("准备打开 IDE 失败：" + temporary.error());
+  launch.temporaryFolder = *temporary;
   auto started = win::start_process(launch);
-  if (!started) return std::unexpected("准备打开 IDE 失败：" + win::os_error_text(started.error()));
+  if (!started) return std::unexpected("准备打开 IDE 失败：" + started.error());
   return {};
 }
 

@@ -65,6 +65,7 @@ bool everyone_may_write(const std::string& path) {
 // Wine starts Unix programs by their mapped path.
 void run_unix_tool(const std::string& program, const std::vector<std::string>& arguments) {
   win::ProcessLaunch launch{program, arguments, std::nullopt, CREATE_NO_WINDOW};
+  launch.inheritEnvironment = true;
   auto child = win::start_process(launch);
   ASSERT_TRUE(child) << "cannot start " << program;
   ::WaitForSingleObject(child->process.get(), 10000);
@@ -94,6 +95,7 @@ void let_everyone_change(const std::string& path) {
   if (!unixPath.empty()) {
     // Wine gives no waitable handle for a Unix program: watch for the mode to show instead.
     win::ProcessLaunch launch{"Z:\\bin\\chmod", {"o+w", unixPath}, std::nullopt, CREATE_NO_WINDOW};
+    launch.inheritEnvironment = true;
     ASSERT_TRUE(win::start_process(launch)) << "cannot start chmod";
     for (int i = 0; i < 200; ++i) {
       if (everyone_may_write(path)) return;

@@ -34,7 +34,10 @@ BOOL CALLBACK match_window(HWND window, LPARAM parameter) {
 
 win::ChildProcess start_program(const std::string& program, const std::vector<std::string>& arguments,
                                 DWORD creationFlags) {
-  auto child = win::start_process({program, arguments, std::nullopt, creationFlags});
+  // The product as a user starts it, with the tests' environment (hooks, a private ProgramData).
+  win::ProcessLaunch launch{program, arguments, std::nullopt, creationFlags};
+  launch.inheritEnvironment = true;
+  auto child = win::start_process(launch);
   if (!child) {
     ADD_FAILURE() << "cannot start " << program << ": error " << child.error();
     return {};
