@@ -80,7 +80,7 @@ std::wstring environment_block(const std::string& temporaryFolder) {
   values.windowsFolder = windows_folder();
   values.systemFolder = system_directory();
   values.temporaryFolder = temporaryFolder;
-  values.programData = known_folder(FOLDERID_ProgramData);
+  values.programData = program_data_folder();
   values.programFiles = known_folder(FOLDERID_ProgramFiles);
   values.programFilesX86 = known_folder(FOLDERID_ProgramFilesX86);
   values.commonProgramFiles = known_folder(FOLDERID_ProgramFilesCommon);
@@ -99,9 +99,8 @@ std::wstring environment_block(const std::string& temporaryFolder) {
   values.processorRevision = system.wProcessorRevision;
   if constexpr (build::kTestBuild) {
     values.testVariables = own_variables();
-    // Tests give the product a private machine through these, and the product's own readers
-    // take them from the environment in test builds; its stand-ins must see the same machine.
-    if (auto folder = environment_value(L"ProgramData")) values.programData = *folder;
+    // Tests give the product a private machine through these, and the product's own detection
+    // takes them from the environment; its stand-ins must see the same machine.
     if (auto folder = environment_value(L"ProgramFiles(x86)")) values.programFilesX86 = *folder;
     if (auto folder = environment_value(L"LOCALAPPDATA")) values.localAppData = *folder;
   }
