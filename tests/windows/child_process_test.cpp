@@ -65,7 +65,7 @@ class ChildEnvironment : public ::testing::Test {
   }
 
   ScopedTempDir temp;
-  ScopedEnvironment programData{"ProgramData", temp.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", temp.join("ProgramData")};
   std::string userFolder = temp.join("用户的临时目录");
   std::string output = temp.join("环境.txt");
   ScopedEnvironment userTemp{"TEMP", userFolder};
