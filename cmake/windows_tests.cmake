@@ -53,9 +53,22 @@ set_tests_properties(release_pin_refuses_stand_in_bootstrapper PROPERTIES
   PASS_REGULAR_EXPRESSION "A release build must carry the pinned WebView2 Evergreen bootstrapper")
 add_test(NAME release_configuration_needs_the_bootstrapper
   COMMAND "${CMAKE_COMMAND}" --preset release -B "${CMAKE_BINARY_DIR}/release-configure-check"
+          -DVELKO_PUBLISHER_KEYS=none
   WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
 set_tests_properties(release_configuration_needs_the_bootstrapper PROPERTIES
   PASS_REGULAR_EXPRESSION "A release build carries Microsoft's WebView2 Evergreen bootstrapper")
+# Nor can it be configured by accident without pinned publisher keys; "none" is a warning.
+add_test(NAME release_configuration_needs_the_publisher_keys
+  COMMAND "${CMAKE_COMMAND}" --fresh --preset release -B "${CMAKE_BINARY_DIR}/release-keys-check"
+  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
+set_tests_properties(release_configuration_needs_the_publisher_keys PROPERTIES
+  PASS_REGULAR_EXPRESSION "A release build pins the publisher's signing key")
+add_test(NAME release_configuration_warns_without_publisher_keys
+  COMMAND "${CMAKE_COMMAND}" --fresh --preset release -B "${CMAKE_BINARY_DIR}/release-keys-check"
+          -DVELKO_PUBLISHER_KEYS=none
+  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
+set_tests_properties(release_configuration_warns_without_publisher_keys PROPERTIES
+  PASS_REGULAR_EXPRESSION "VELKO_PUBLISHER_KEYS=none: this program runs any workbench installer")
 
 # The product as the release preset builds it, in a folder of its own: no test hook's name, no
 # loopback host, the maker's download host, stripped. Only the stand-in bootstrapper differs from a
