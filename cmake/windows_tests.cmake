@@ -22,6 +22,15 @@ foreach(_file IN LISTS _windows_tests)
   # The harness (up.d/50-test-service) runs trust-ca to make the prefix trust the test service.
   add_dependencies(${_name} trust-ca)
   list(APPEND VELKO_WINDOWS_TEST_TARGETS ${_name})
+  # Several test programs play the workbench installer with a copy of themselves: signed as the
+  # maker signs it, by the key the test build pins.
+  if(VELKO_TEST_PUBLISHER_DIR)
+    add_custom_command(TARGET ${_name} POST_BUILD
+      COMMAND "${CMAKE_COMMAND}" -E env "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}"
+              "${CMAKE_SOURCE_DIR}/tests/tools/sign_test_program.sh" "${VELKO_TEST_PUBLISHER_DIR}" first
+              "$<TARGET_FILE:${_name}>"
+      VERBATIM)
+  endif()
   gtest_discover_tests(${_name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120

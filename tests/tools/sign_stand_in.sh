@@ -7,20 +7,17 @@
 # OSSLSIGNCODE names the osslsigncode to run (default: the one on PATH).
 set -euo pipefail
 publisher=$1 exe=$2 variants=$3
-osslsigncode=${OSSLSIGNCODE:-osslsigncode}
+sign="$(dirname "${BASH_SOURCE[0]}")/sign_test_program.sh"
 mkdir -p "$variants"
 
-sign() {  # KEY IN OUT
-  rm -f "$3"
-  "$osslsigncode" sign -pkcs12 "$publisher/$1/signer.pfx" -readpass "$publisher/$1/password.txt" -h sha256 \
-    -n "VelkoTarn工作台 安装程序" -in "$2" -out "$3" >"$variants/sign.log" 2>&1 || { cat "$variants/sign.log" >&2; exit 1; }
-}
-
-# A link writes an unsigned program; a signature left from an earlier run would be signed over.
-"$osslsigncode" remove-signature -in "$exe" -out "$variants/unsigned.exe" >/dev/null 2>&1 || cp -f "$exe" "$variants/unsigned.exe"
-sign second "$variants/unsigned.exe" "$variants/second.exe"
-sign foreign "$variants/unsigned.exe" "$variants/foreign.exe"
-sign first "$variants/unsigned.exe" "$variants/first.exe"
+# A link writes an unsigned program; a signature left from an earlier run is removed
+# (osslsigncode writes no file over an existing one).
+rm -f "$variants/unsigned.exe"
+"${OSSLSIGNCODE:-osslsigncode}" remove-signature -in "$exe" -out "$variants/unsigned.exe" >/dev/null 2>&1 ||
+  cp -f "$exe" "$variants/unsigned.exe"
+for key in first second foreign; do
+  "$sign" "$publisher" "$key" "$variants/unsigned.exe" "$variants/$key.exe"
+done
 # One byte of the DOS stub's message: covered by the signature, never executed.
 python3 - "$variants/first.exe" "$variants/changed.exe" <<'PY'
 import sys
