@@ -73,7 +73,7 @@ add_test(NAME release_configuration_needs_the_publisher_keys
 set_tests_properties(release_configuration_needs_the_publisher_keys PROPERTIES
   PASS_REGULAR_EXPRESSION "A release build pins the publisher's signing key")
 add_test(NAME release_configuration_warns_without_publisher_keys
-  COMMAND "${CMAKE_COMMAND}" --fresh --preset release -B "${CMAKE_BINARY_DIR}/release-keys-check"
+  COMMAND "${CMAKE_COMMAND}" --fresh --preset release -B "${CMAKE_BINARY_DIR}/release-no-keys-check"
           -DVELKO_PUBLISHER_KEYS=none
   WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
 set_tests_properties(release_configuration_warns_without_publisher_keys PROPERTIES
