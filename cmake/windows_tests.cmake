@@ -22,6 +22,15 @@ foreach(_file IN LISTS _windows_tests)
   # The harness (up.d/50-test-service) runs trust-ca to make the prefix trust the test service.
   add_dependencies(${_name} trust-ca)
   list(APPEND VELKO_WINDOWS_TEST_TARGETS ${_name})
+  # Several test programs play the workbench installer with a copy of themselves: signed as the
+  # maker signs it, by the key the test build pins.
+  if(VELKO_TEST_PUBLISHER_DIR)
+    add_custom_command(TARGET ${_name} POST_BUILD
+      COMMAND "${CMAKE_COMMAND}" -E env "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}"
+              "${CMAKE_SOURCE_DIR}/tests/tools/sign_test_program.sh" "${VELKO_TEST_PUBLISHER_DIR}" first
+              "$<TARGET_FILE:${_name}>"
+      VERBATIM)
+  endif()
   gtest_discover_tests(${_name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
@@ -53,9 +62,22 @@ set_tests_properties(release_pin_refuses_stand_in_bootstrapper PROPERTIES
   PASS_REGULAR_EXPRESSION "A release build must carry the pinned WebView2 Evergreen bootstrapper")
 add_test(NAME release_configuration_needs_the_bootstrapper
   COMMAND "${CMAKE_COMMAND}" --preset release -B "${CMAKE_BINARY_DIR}/release-configure-check"
+          -DVELKO_PUBLISHER_KEYS=none
   WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
 set_tests_properties(release_configuration_needs_the_bootstrapper PROPERTIES
   PASS_REGULAR_EXPRESSION "A release build carries Microsoft's WebView2 Evergreen bootstrapper")
+# Nor can it be configured by accident without pinned publisher keys; "none" is a warning.
+add_test(NAME release_configuration_needs_the_publisher_keys
+  COMMAND "${CMAKE_COMMAND}" --fresh --preset release -B "${CMAKE_BINARY_DIR}/release-keys-check"
+  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
+set_tests_properties(release_configuration_needs_the_publisher_keys PROPERTIES
+  PASS_REGULAR_EXPRESSION "A release build pins the publisher's signing key")
+add_test(NAME release_configuration_warns_without_publisher_keys
+  COMMAND "${CMAKE_COMMAND}" --fresh --preset release -B "${CMAKE_BINARY_DIR}/release-no-keys-check"
+          -DVELKO_PUBLISHER_KEYS=none
+  WORKING_DIRECTORY "${CMAKE_SOURCE_DIR}")
+set_tests_properties(release_configuration_warns_without_publisher_keys PROPERTIES
+  PASS_REGULAR_EXPRESSION "VELKO_PUBLISHER_KEYS=none: this program runs any workbench installer")
 
 # The product as the release preset builds it, in a folder of its own: no test hook's name, no
 # loopback host, the maker's download host, stripped. Only the stand-in bootstrapper differs from a

@@ -23,6 +23,7 @@ int fuzz_http_values(const std::uint8_t* data, std::size_t size);
 int fuzz_command_line(const std::uint8_t* data, std::size_t size);
 int fuzz_utf(const std::uint8_t* data, std::size_t size);
 int fuzz_sddl(const std::uint8_t* data, std::size_t size);
+int fuzz_certificate(const std::uint8_t* data, std::size_t size);
 
 struct FuzzTarget {
   const char* name;  // also the folder of its seed corpus: fuzz/corpus/{name}
@@ -34,6 +35,7 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"download_address", fuzz_download_address}, {"version_text", fuzz_version_text},
     {"http_values", fuzz_http_values},   {"command_line", fuzz_command_line},
     {"utf", fuzz_utf},                   {"sddl", fuzz_sddl},
+    {"certificate", fuzz_certificate},
 };
 
 namespace fuzz {

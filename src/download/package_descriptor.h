@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/component_kind.h"
+#include "download/publisher_key.h"
 
 namespace velko {
 
@@ -15,6 +16,8 @@ struct PackageDescriptor {
   std::string downloadUrl;  // "http://" or "https://"
   std::string sha256;       // 64 hexadecimal digits, either case
   std::uint64_t size = 0;   // exact size in bytes
+  // The keys one of which must have signed it (Authenticode); empty: no signature is asked for.
+  std::vector<PublisherKey> publisherKeys;
 
   bool operator==(const PackageDescriptor&) const = default;
 };

@@ -9,6 +9,7 @@
 #include "common/digest_text.h"
 #include "common/win_path.h"
 #include "download/download_store.h"
+#include "download/publisher_signature.h"
 #include "policy/download_address.h"
 #include "win/data_folder.h"
 #include "win/directories.h"
@@ -196,6 +197,9 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
     const auto digest = win::sha256_of_file(finalPath);
     if (!digest) return std::unexpected(digest.error());
     if (same_digest(*digest, package.sha256)) {
+      if (auto signature = check_staged_signature(finalPath, package); !signature) {
+        return std::unexpected(signature.error());
+      }
       report_download_progress(context, expectedSize);
       return finalPath;
     }
@@ -206,6 +210,9 @@ std::expected<std::string, std::string> stage_package(const PackageDescriptor& p
   if (auto filled = fill_held_partial(package, held->file.get(), held->created, context); !filled) {
     if (held->created) discard_if_empty(held->file.get());
     return std::unexpected(filled.error());
+  }
+  if (auto signature = check_staged_signature(held->file.get(), partialPath, package); !signature) {
+    return std::unexpected(signature.error());
   }
   // Renamed while still held: nobody can take the verified file between its check and its name.
   if (auto moved = move_open_file_into_place(held->file.get(), finalPath); !moved) {

@@ -10,6 +10,7 @@
 #include "detect/component_detection.h"
 #include "detect/installed_workbench.h"
 #include "detect/running_workbench.h"
+#include "download/publisher_key.h"
 #include "download/staging.h"
 #include "install/install_directory.h"
 #include "install/installation_plan.h"
@@ -50,6 +51,7 @@ Result stage_workbench(StagedFiles& staged, const PolicyResult& policy, const Ev
   package.downloadUrl = policy->downloadUrl;
   package.sha256 = policy->updateSha256;
   package.size = policy->installerBytes;
+  package.publisherKeys.assign(built_in_publisher_keys().begin(), built_in_publisher_keys().end());
   return stage_packages(ComponentKind::Workbench,
                         component_display_name(ComponentKind::Workbench, release_version_text(policy)), {package},
                         staged, events);

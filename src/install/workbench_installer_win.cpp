@@ -12,6 +12,7 @@
 #include "common/win_path.h"
 #include "detect/install_location.h"
 #include "detect/running_workbench.h"
+#include "download/publisher_signature.h"
 #include "install/workbench_installer_rules.h"
 #include "policy/download_address.h"
 #include "win/child_process.h"
@@ -30,6 +31,7 @@ namespace {
 
 constexpr char kStagedInstallerMismatch[] = "待运行的工作台安装包校验失败，已停止安装。";
 constexpr char kCopyMismatch[] = "安装程序独立运行副本校验失败，文件不会执行。";
+constexpr char kCopyNotPublisherSigned[] = "安装程序独立运行副本不是制作方签名的安装包，文件不会执行。";
 constexpr char kInstallerErrorReport[] = "last-ide-install-error.txt";
 constexpr unsigned kRunDirectoryAttempts = 16;
 // Reports count as written during this run when their last write is at most this much older
@@ -151,7 +153,8 @@ std::expected<void, std::string> write_install_location(const std::string& insta
 }
 
 std::expected<void, std::string> run_verified_copy(const RunDirectory& run, const std::string& staged,
-                                                   const std::string& installDirectory, const ReleasePolicy& policy) {
+                                                   const std::string& installDirectory, const ReleasePolicy& policy,
+                                                   std::span<const PublisherKey> publisherKeys) {
   if (auto copied = make_copy(staged, run.copy()); !copied) return copied;
   std::int64_t startedAt = 0;
   const auto check = [&](HANDLE copy) -> std::expected<void, std::string> {
@@ -161,6 +164,9 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
     auto digest = win::sha256_of_open_file(copy);
     if (!digest) return std::unexpected(std::move(digest.error()));
     if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
+    if (auto signature = check_publisher_signature(copy, run.copy(), publisherKeys, kCopyNotPublisherSigned); !signature) {
+      return signature;
+    }
     // Reports written from here on belong to this run.
     startedAt = now_file_time();
     return {};
@@ -187,19 +193,21 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
 std::expected<void, std::string> run_workbench_installer(const std::string& stagedInstaller,
                                                          const std::string& installDirectory,
                                                          const ReleasePolicy& policy) {
-  return run_workbench_installer_at(stagedInstaller, installDirectory, policy, std::chrono::system_clock::now());
+  return run_workbench_installer_at(stagedInstaller, installDirectory, policy, std::chrono::system_clock::now(),
+                                    built_in_publisher_keys());
 }
 
 std::expected<void, std::string> run_workbench_installer_at(const std::string& stagedInstaller,
                                                             const std::string& installDirectory,
                                                             const ReleasePolicy& policy,
-                                                            std::chrono::system_clock::time_point moment) {
+                                                            std::chrono::system_clock::time_point moment,
+                                                            std::span<const PublisherKey> publisherKeys) {
   if (auto verified = verify_staged_installer(stagedInstaller, policy); !verified) return verified;
   auto runs = prepare_run_directories();
   if (!runs) return std::unexpected(std::move(runs.error()));
   auto run = create_run_directory(*runs, policy.latestVersion, moment);
   if (!run) return std::unexpected(std::move(run.error()));
-  return run_verified_copy(**run, stagedInstaller, installDirectory, policy);
+  return run_verified_copy(**run, stagedInstaller, installDirectory, policy, publisherKeys);
 }
 
 }  // namespace velko

@@ -200,5 +200,73 @@ class PublishReleaseTest(unittest.TestCase):
                          [NAME_PREFIX + "1.4.2.exe", NAME_PREFIX + "1.5.0.exe"])
 
 
+class PublisherKeyTest(unittest.TestCase):
+    """scripts/publisher-key and --publisher-key, on a small program signed by throw-away keys
+    (tests/tools/make_test_publisher.sh, osslsigncode and the mingw-w64 compiler, as the build uses)."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls._temp = tempfile.TemporaryDirectory(prefix="签名-")
+        temp = cls.temp = cls._temp.name
+        publisher = os.path.join(temp, "publisher")
+        made = subprocess.run([os.path.join(SOURCE_DIR, "tests", "tools", "make_test_publisher.sh"), publisher],
+                              capture_output=True, text=True, check=True)
+        cls.first_key, cls.second_key = made.stdout.strip().upper().split(";")
+        source = os.path.join(temp, "program.c")
+        with open(source, "w") as output:
+            output.write("int main(void) { return 0; }\n")
+        cls.unsigned = os.path.join(temp, "unsigned.exe")
+        subprocess.run(["x86_64-w64-mingw32-gcc", source, "-o", cls.unsigned], check=True)
+        cls.signed = {}
+        for signer in ("first", "second", "foreign"):
+            cls.signed[signer] = os.path.join(temp, signer + ".exe")
+            subprocess.run([os.environ.get("OSSLSIGNCODE", "osslsigncode"), "sign", "-pkcs12",
+                            os.path.join(publisher, signer, "signer.pfx"), "-readpass",
+                            os.path.join(publisher, signer, "password.txt"), "-h", "sha256",
+                            "-in", cls.unsigned, "-out", cls.signed[signer]], capture_output=True, check=True)
+        cls.release = os.path.join(temp, "release")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls._temp.cleanup()
+
+    def test_publisher_key_prints_the_signers_key_digest(self):
+        script = os.path.join(SOURCE_DIR, "scripts", "publisher-key")
+        for signer, key in (("first", self.first_key), ("second", self.second_key)):
+            result = subprocess.run([script, self.signed[signer]], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertEqual(result.stdout, key + "\n")
+        foreign = subprocess.run([script, self.signed["foreign"]], capture_output=True, text=True)
+        self.assertNotIn(foreign.stdout.strip(), (self.first_key, self.second_key))
+        self.assertRegex(foreign.stdout, r"\A[0-9A-F]{64}\n\Z")
+        unsigned = subprocess.run([script, self.unsigned], capture_output=True, text=True)
+        self.assertEqual(unsigned.returncode, 1)
+        self.assertIn("carries no Authenticode signature", unsigned.stderr)
+
+    def test_publish_release_refuses_an_installer_no_given_key_signed(self):
+        keys = ["--publisher-key", self.first_key.lower(), "--publisher-key", self.second_key]
+        policy = os.path.join(self.release, "v1", "bootstrap")
+        for signer, version, published in (("foreign", "1.0.0", False), ("first", "1.0.1", True),
+                                           ("second", "1.0.2", True)):
+            result = run(self.signed[signer], version, self.release, *keys)
+            self.assertEqual(result.returncode, 0 if published else 2, result.stderr)
+            if published:
+                with open(policy, "rb") as data:
+                    self.assertEqual(json.loads(data.read())["latestVersion"], version)
+            else:
+                self.assertIn("not by a given publisher key", result.stderr)
+                self.assertFalse(os.path.exists(policy))
+        unsigned = run(self.unsigned, "1.0.3", self.release, *keys)
+        self.assertEqual(unsigned.returncode, 2)
+        self.assertIn("not signed by a publisher key", unsigned.stderr)
+        malformed = run(self.signed["first"], "1.0.4", self.release, "--publisher-key", self.first_key[:63])
+        self.assertEqual(malformed.returncode, 2)
+        self.assertIn("invalid publisher key", malformed.stderr)
+        # Without the option, any installer is published as before.
+        self.assertEqual(run(self.unsigned, "1.0.5", self.release).returncode, 0)
+        with open(policy, "rb") as data:
+            self.assertEqual(json.loads(data.read())["latestVersion"], "1.0.5")
+
+
 if __name__ == "__main__":
     unittest.main()

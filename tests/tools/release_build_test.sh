@@ -44,7 +44,8 @@ printf 'MZ\0\0download.velkotarn.com\0' >"$planted/image.exe"
 
 echo "== the release preset's program"
 cd "$source_dir"
-cmake --preset release -B "$build" -DVELKO_ALLOW_STANDIN_BOOTSTRAPPER=ON "$@" >"$build/configure.log" 2>&1 ||
+cmake --preset release -B "$build" -DVELKO_ALLOW_STANDIN_BOOTSTRAPPER=ON \
+  -DVELKO_PUBLISHER_KEYS=46960C434E434E361E84FF48874C753C29F04D7D5AEC9FF66A29B4C7B6E89E97 "$@" >"$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; fail "configure failed"; }
 # Only the product (and the stand-in it carries), with at most the machine's two cores.
 cmake --build "$build" --target VelkoTarnOnlineInstaller -j 2 >"$build/build.log" 2>&1 ||

@@ -254,7 +254,8 @@ TEST_F(InstallerRunFixture, ExistingRunDirectoriesSendTheCopyToTheNextAttempt) {
   test::make_directories(prefix + "1");
   const std::string self = dir.join("self.txt");
   ScopedEnvironment selfRecord("VELKO_STANDIN_INSTALLER_SELF", self);
-  ASSERT_EQ(run_workbench_installer_at(staged, install, policy, moment), (std::expected<void, std::string>{}));
+  ASSERT_EQ(run_workbench_installer_at(staged, install, policy, moment, built_in_publisher_keys()),
+            (std::expected<void, std::string>{}));
   EXPECT_TRUE(equal_ignoring_ascii_case(test::read_file(self),
                                         prefix + "2\\VelkoTarnWorkbench-Setup-v" + kStandInVersion + ".exe"))
       << test::read_file(self);
@@ -272,7 +273,7 @@ TEST_F(InstallerRunFixture, SixteenExistingRunDirectoriesGiveUp) {
     test::make_directories(runs + "\\v" + kStandInVersion + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
                            std::to_string(nanos) + "-" + std::to_string(attempt));
   }
-  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, policy, moment)),
+  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, policy, moment, built_in_publisher_keys())),
             "无法创建唯一的安装程序独立运行副本，请稍后重试。");
   EXPECT_FALSE(has_valid_installation(install));
 }
@@ -322,7 +323,7 @@ TEST_F(InstallerRunFixture, RunDirectoriesFolderThatIsALinkIsRefused) {
 // A clock set before 1970 cannot name a run directory: nothing is created or run.
 TEST_F(InstallerRunFixture, AClockBeforeTheEpochRunsNothing) {
   const auto beforeEpoch = std::chrono::system_clock::time_point{} - std::chrono::seconds(1);
-  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, policy, beforeEpoch)),
+  EXPECT_EQ(error_of(run_workbench_installer_at(staged, install, policy, beforeEpoch, built_in_publisher_keys())),
             "系统时间异常，无法创建安装程序独立运行副本。");
   EXPECT_TRUE(entries_of(runs).empty());
   EXPECT_FALSE(test::file_exists(install));

@@ -2,6 +2,7 @@
 """Writes a release of the workbench installer into a folder laid out by request path.
 
     publish_release.py INSTALLER VERSION RELEASE_DIR [--host HOST] [--min-supported VERSION]
+                       [--publisher-key DIGEST]...
 
 RELEASE_DIR/v1/downloads/VelkoTarn工作台-Setup-v{VERSION}.exe   the installer (the decoded request path)
 RELEASE_DIR/v1/bootstrap                                        the policy the online installer asks for
@@ -10,6 +11,10 @@ Any static server that maps request paths to files (and ignores the query string
 the folder. The installer is put in place before the policy that announces it, each through a
 temporary sibling that is renamed over the final name, so a reader never sees a policy naming
 a file that is missing or half written. Installers of earlier versions are left alone.
+
+With --publisher-key (once per key, as the build option VELKO_PUBLISHER_KEYS lists them) only an
+installer whose Authenticode signer has one of the given keys is published (scripts/publisher-key
+reads the signer's key): a program built with those keys would refuse any other.
 
 Exit codes: 0 written, 2 refused (bad arguments), 1 the files could not be written.
 """
@@ -20,6 +25,7 @@ import json
 import os
 import re
 import stat
+import subprocess
 import sys
 import urllib.parse
 
@@ -30,6 +36,9 @@ DOWNLOADS_PATH = "/v1/downloads/"
 POLICY_PATH = "/v1/bootstrap"
 MAX_INSTALLER_BYTES = 4_294_967_295
 COPY_CHUNK = 1 << 20
+PUBLISHER_KEY_PROGRAM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                                     "publisher-key")
+_KEY_DIGEST = re.compile(r"[0-9A-Fa-f]{64}\Z")
 
 EXIT_REFUSED = 2
 EXIT_FAILED = 1
@@ -129,6 +138,20 @@ def check_installer(path):
     return info.st_size
 
 
+def check_publisher(installer, publisher_keys):
+    """Refuses an installer whose signer's key is not among publisher_keys (64 hexadecimal digits each)."""
+    for key in publisher_keys:
+        if not _KEY_DIGEST.match(key):
+            raise Refused(f"invalid publisher key {key!r}: expected 64 hexadecimal digits (scripts/publisher-key FILE)")
+    result = subprocess.run([PUBLISHER_KEY_PROGRAM, installer], capture_output=True, text=True)
+    if result.returncode != 0:
+        reason = result.stderr.strip().splitlines()[-1] if result.stderr.strip() else "no signer key"
+        raise Refused(f"installer is not signed by a publisher key: {reason}")
+    signer = result.stdout.strip().upper()
+    if signer not in (key.upper() for key in publisher_keys):
+        raise Refused(f"installer is signed by key {signer}, not by a given publisher key")
+
+
 def temporary_sibling(path):
     directory, name = os.path.split(path)
     return os.path.join(directory, f".{name}.{os.getpid()}.tmp")
@@ -178,7 +201,7 @@ def copy_installer(source, destination, expected_size):
     return replace_with(destination, write)
 
 
-def publish(installer, version, release_dir, host=DEFAULT_HOST, min_supported=None):
+def publish(installer, version, release_dir, host=DEFAULT_HOST, min_supported=None, publisher_keys=()):
     """Checks the arguments, writes the installer and then the policy; returns what was written."""
     if not is_valid_version(version):
         raise Refused(f"invalid version {version!r}: expected three numbers 0..65535 without leading zeros, like 1.4.2")
@@ -192,6 +215,8 @@ def publish(installer, version, release_dir, host=DEFAULT_HOST, min_supported=No
     if not is_plain_host(host):
         raise Refused(f"invalid host {host!r}: expected a plain host name or IPv4 address, without scheme, port or path")
     size = check_installer(installer)
+    if publisher_keys:
+        check_publisher(installer, publisher_keys)
     if os.path.exists(release_dir) and not os.path.isdir(release_dir):
         raise Refused(f"release folder is not a folder: {release_dir}")
 
@@ -224,11 +249,14 @@ def main(argv=None):
     parser.add_argument("--host", default=DEFAULT_HOST, help=f"download service host (default {DEFAULT_HOST})")
     parser.add_argument("--min-supported", metavar="VERSION",
                         help="minSupportedVersion of the policy (default: the released version)")
+    parser.add_argument("--publisher-key", metavar="DIGEST", action="append", default=[],
+                        help="publish only an installer signed by this key (SHA-256 of its SubjectPublicKeyInfo); "
+                             "may be given more than once")
     try:
         arguments = parser.parse_args(argv)
         installer_path, policy_path, document = publish(
             arguments.installer, arguments.version, arguments.release_dir,
-            host=arguments.host, min_supported=arguments.min_supported)
+            host=arguments.host, min_supported=arguments.min_supported, publisher_keys=arguments.publisher_key)
     except Refused as refusal:
         print(f"publish-release: refused: {refusal}", file=sys.stderr)
         return EXIT_REFUSED
