@@ -2,6 +2,14 @@
 # Sets up, on first use and under a lock, the private Wine prefix, a private Xvfb display
 # and one persistent wineserver for the run.
 
+# Wine refuses a relative prefix, and the display number is taken from the path: one harness
+# folder must always be named the same way.
+case $VELKO_HARNESS_DIR in
+  /*) ;;
+  *) VELKO_HARNESS_DIR=$(realpath -ms -- "$VELKO_HARNESS_DIR") ;;
+esac
+export VELKO_HARNESS_DIR
+
 VELKO_WINE=${VELKO_WINE:-/usr/lib/wine/wine64}
 VELKO_WINESERVER=${VELKO_WINESERVER:-/usr/lib/wine/wineserver}
 export WINEPREFIX="$VELKO_HARNESS_DIR/wine-prefix"
@@ -82,14 +90,31 @@ velko_harness_up() {
     if [ ! -f "$WINEPREFIX/.velko-ready" ]; then
       velko_make_prefix 9>&-
     fi
-    # A persistent server keeps every later wine start fast; -p is a no-op when one runs.
-    if ! "$VELKO_WINESERVER" -p >/dev/null 2>&1 9>&-; then
+    # A persistent server keeps every later wine start fast. It exits with 2 when a server
+    # already runs for the prefix; any other failure means Wine cannot run at all.
+    local status=0
+    "$VELKO_WINESERVER" -p >"$VELKO_HARNESS_DIR/wineserver.log" 2>&1 9>&- || status=$?
+    if [ "$status" -eq 2 ]; then
       return 0  # a server already runs, with its helper processes
+    elif [ "$status" -ne 0 ]; then
+      echo "wine-env: wineserver did not start for $WINEPREFIX:" >&2
+      cat "$VELKO_HARNESS_DIR/wineserver.log" >&2
+      return 1
     fi
     # Start Wine's own background processes (services, explorer) now, with harmless output
     # files; started later they would inherit a caller's pipe and keep it open for ever.
     "$VELKO_WINE" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   ) 9>"$VELKO_HARNESS_DIR/.lock"
+}
+
+# Whether this harness's display (unless the program is shown on the user's own) and wineserver
+# run; starts nothing.
+velko_harness_running() {
+  if [ -z "${VELKO_SHOW_ON_DISPLAY:-}" ]; then
+    [ -f "$VELKO_HARNESS_DIR/xvfb.pid" ] && kill -0 "$(cat "$VELKO_HARNESS_DIR/xvfb.pid")" 2>/dev/null || return 1
+  fi
+  # Signal 0 to the server that holds the prefix's lock: no server, no owner.
+  "$VELKO_WINESERVER" -k0 >/dev/null 2>&1
 }
 
 velko_harness_down() {

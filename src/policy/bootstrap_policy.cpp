@@ -1,7 +1,10 @@
 #include "policy/bootstrap_policy.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 #include <set>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -12,19 +15,64 @@
 namespace velko {
 namespace {
 
-enum class Member { CurrentVersion, MinSupportedVersion, LatestVersion, DownloadUrl, UpdateSha256, InstallerBytes,
-                    Target, Arch, Unknown };
+// How a member's JSON value is taken, and the field of the record it goes to.
+struct Text {  // a string
+  std::string BootstrapPolicy::*field;
+  constexpr bool operator==(const Text&) const = default;
+};
+struct UnsignedOrNull {  // an unsigned integer, or null for "not given"
+  std::optional<std::uint64_t> BootstrapPolicy::*field;
+  constexpr bool operator==(const UnsignedOrNull&) const = default;
+};
 
-// Member names in the order of the array form.
-constexpr std::array<std::string_view, 8> kMemberNames = {
-    "currentVersion", "minSupportedVersion", "latestVersion", "downloadUrl",
-    "updateSha256",   "installerBytes",      "target",        "arch"};
+enum class Presence { Required, Optional };
 
-Member member_named(std::string_view name) {
-  for (std::size_t i = 0; i < kMemberNames.size(); ++i) {
-    if (kMemberNames[i] == name) return static_cast<Member>(i);
+struct MemberRow {
+  std::string_view name;
+  std::variant<Text, UnsignedOrNull> value;
+  Presence presence;
+  std::size_t position;  // in the array form
+};
+
+// One row per member of the policy, in the order of the array form (a missing member is named in
+// this order).
+constexpr auto kMembers = std::to_array<MemberRow>({
+    {"currentVersion", Text{&BootstrapPolicy::currentVersion}, Presence::Required, 0},
+    {"minSupportedVersion", Text{&BootstrapPolicy::minSupportedVersion}, Presence::Required, 1},
+    {"latestVersion", Text{&BootstrapPolicy::latestVersion}, Presence::Required, 2},
+    {"downloadUrl", Text{&BootstrapPolicy::downloadUrl}, Presence::Required, 3},
+    {"updateSha256", Text{&BootstrapPolicy::updateSha256}, Presence::Required, 4},
+    {"installerBytes", UnsignedOrNull{&BootstrapPolicy::installerBytes}, Presence::Optional, 5},
+    {"target", Text{&BootstrapPolicy::target}, Presence::Required, 6},
+    {"arch", Text{&BootstrapPolicy::arch}, Presence::Required, 7},
+});
+
+// Every position of the array form belongs to exactly one row, and no name or field to two.
+constexpr bool rows_are_distinct() {
+  for (std::size_t i = 0; i < kMembers.size(); ++i) {
+    if (kMembers[i].position >= kMembers.size()) return false;
+    for (std::size_t j = i + 1; j < kMembers.size(); ++j) {
+      const MemberRow& a = kMembers[i];
+      const MemberRow& b = kMembers[j];
+      if (a.name == b.name || a.position == b.position || a.value == b.value) return false;
+    }
   }
-  return Member::Unknown;
+  return true;
+}
+static_assert(rows_are_distinct());
+
+// The decoder's messages give the number of members in words.
+constexpr std::string_view kMemberCount = "eight";
+static_assert(kMembers.size() == 8, "kMemberCount must name the number of rows");
+
+// The row of a member name, or null for a member the record does not use.
+const MemberRow* member_named(std::string_view name) {
+  const auto row = std::ranges::find(kMembers, name, &MemberRow::name);
+  return row == kMembers.end() ? nullptr : &*row;
+}
+
+const MemberRow& member_at(std::size_t position) {
+  return *std::ranges::find(kMembers, position, &MemberRow::position);
 }
 
 // SAX events straight into the record, so that member names (for duplicates) and number kinds
@@ -81,8 +129,8 @@ class PolicyReader {
   }
   bool end_array() {
     --depth_;
-    if (depth_ == 0 && form_ == Form::Array && index_ != kMemberNames.size()) {
-      return fail("the array form needs exactly eight values");
+    if (depth_ == 0 && form_ == Form::Array && index_ != kMembers.size()) {
+      return fail("the array form needs exactly " + std::string(kMemberCount) + " values");
     }
     return true;
   }
@@ -92,9 +140,9 @@ class PolicyReader {
 
   std::expected<BootstrapPolicy, std::string> result() {
     if (!error_.empty()) return std::unexpected(error_);
-    for (std::size_t i = 0; i < kMemberNames.size(); ++i) {
-      if (!seen_[i] && static_cast<Member>(i) != Member::InstallerBytes) {
-        return std::unexpected("missing member " + std::string(kMemberNames[i]));
+    for (std::size_t i = 0; i < kMembers.size(); ++i) {
+      if (!seen_[i] && kMembers[i].presence == Presence::Required) {
+        return std::unexpected("missing member " + std::string(kMembers[i].name));
       }
     }
     return policy_;
@@ -109,11 +157,13 @@ class PolicyReader {
     return false;
   }
 
-  // Which member the next value at the top level belongs to.
-  bool next_member(Member& member) {
+  // Which member the next value at the top level belongs to (null: one the record does not use).
+  bool next_member(const MemberRow*& member) {
     if (form_ == Form::Array) {
-      if (index_ >= kMemberNames.size()) return fail("the array form has more than eight values");
-      member = static_cast<Member>(index_++);
+      if (index_ >= kMembers.size()) {
+        return fail("the array form has more than " + std::string(kMemberCount) + " values");
+      }
+      member = &member_at(index_++);
     } else {
       member = current_;
     }
@@ -122,42 +172,43 @@ class PolicyReader {
 
   // An object or array as a member value: only unknown members may hold one.
   bool container_value() {
-    Member member;
+    const MemberRow* member = nullptr;
     if (!next_member(member)) return false;
-    if (member != Member::Unknown) return fail("wrong type for " + std::string(kMemberNames[int(member)]));
+    if (member != nullptr) return fail("wrong type for " + std::string(member->name));
     return true;
   }
 
   bool scalar(Kind kind) {
     if (depth_ == 0) return fail("the document is not an object");
     if (depth_ > 1) return true;  // inside an unknown member
-    Member member;
+    const MemberRow* member = nullptr;
     if (!next_member(member)) return false;
-    if (member == Member::Unknown) return true;
-    const auto index = static_cast<std::size_t>(member);
-    seen_[index] = true;
-    if (member == Member::InstallerBytes) {
-      if (kind == Kind::Null) {
-        policy_.installerBytes.reset();
-      } else if (kind == Kind::Unsigned) {
-        policy_.installerBytes = unsigned_;
-      } else {
-        return fail("installerBytes must be an unsigned integer or null");
-      }
-      return true;
+    if (member == nullptr) return true;
+    seen_[static_cast<std::size_t>(member - kMembers.data())] = true;
+    return std::visit([&](auto value) { return take(*member, value, kind); }, member->value);
+  }
+
+  bool take(const MemberRow& member, Text value, Kind kind) {
+    if (kind != Kind::String) return fail("wrong type for " + std::string(member.name));
+    policy_.*value.field = std::move(string_);
+    return true;
+  }
+
+  bool take(const MemberRow& member, UnsignedOrNull value, Kind kind) {
+    if (kind == Kind::Null) {
+      (policy_.*value.field).reset();
+    } else if (kind == Kind::Unsigned) {
+      policy_.*value.field = unsigned_;
+    } else {
+      return fail(std::string(member.name) + " must be an unsigned integer or null");
     }
-    if (kind != Kind::String) return fail("wrong type for " + std::string(kMemberNames[index]));
-    std::string* const fields[] = {&policy_.currentVersion, &policy_.minSupportedVersion, &policy_.latestVersion,
-                                   &policy_.downloadUrl,    &policy_.updateSha256,        nullptr,
-                                   &policy_.target,         &policy_.arch};
-    *fields[index] = std::move(string_);
     return true;
   }
 
   BootstrapPolicy policy_;
-  std::array<bool, 8> seen_{};
+  std::array<bool, kMembers.size()> seen_{};  // by row
   std::set<std::string, std::less<>> names_;
-  Member current_ = Member::Unknown;
+  const MemberRow* current_ = nullptr;
   Form form_ = Form::None;
   std::size_t depth_ = 0;
   std::size_t index_ = 0;

@@ -195,6 +195,16 @@ TEST(BootstrapPolicy, DecodeKeepsWhatWasWritten) {
   EXPECT_FALSE(decode_bootstrap_policy(Members().set("installerBytes", "null").object())->installerBytes.has_value());
 }
 
+// Each member's value lands in its own field in both forms, and only installerBytes may be left out.
+TEST(BootstrapPolicy, EachMemberHasItsOwnFieldAndOnlyTheSizeIsOptional) {
+  const BootstrapPolicy expected{"0.0.0", "1.0.0", "1.4.2", kUrl, kSha, 123456, "windows", "x86_64"};
+  EXPECT_EQ(decode_bootstrap_policy(Members().object()), expected);
+  EXPECT_EQ(decode_bootstrap_policy(Members().array()), expected);
+  for (const auto& [name, json] : Members().items) {
+    EXPECT_EQ(decode_bootstrap_policy(Members().drop(name).object()).has_value(), name == "installerBytes") << name;
+  }
+}
+
 TEST(BootstrapPolicy, MismatchOfCurrentVersionTargetOrArch) {
   EXPECT_EQ(accept(Members().set("currentVersion", R"("1.0.0")").object()), message(kPolicyMismatch));
   EXPECT_EQ(accept(Members().set("target", R"("Windows")").object()), message(kPolicyMismatch));

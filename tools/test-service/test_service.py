@@ -10,7 +10,7 @@ on HTTPS (the installer address rules pin port 443) and on a plain HTTP port. Th
 be handed to stock nginx running the repository's site configuration on the same folder.
 
 A third port (plain HTTP) is the control interface the tests use (scripts may use the
-subcommands set-policy and put-file instead):
+subcommands set-policy, put-file, set-fault, set-backend and requests instead):
   GET  /info                      {"releaseDir" (the downloads folder), "httpsPort", "httpPort", "host", "backend"}
   POST /reset                     forget policy, faults and records; empty the release folder; the
                                   HTTPS port goes back to the Python service
@@ -597,6 +597,16 @@ def set_backend(args):
     return 0 if control_call(args, "POST", "/backend?name=" + args.name, b"") == 200 else 1
 
 
+def print_requests(args):
+    """The requests recorded since the service's last reset, as JSON on standard output."""
+    import urllib.request
+    with urllib.request.urlopen("http://%s:%d/requests" % (args.host, args.control_port), timeout=10) as r:
+        records = json.load(r)
+    json.dump(records, sys.stdout, ensure_ascii=False, indent=1)
+    sys.stdout.write("\n")
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -632,12 +642,15 @@ def main():
     backend.add_argument("--host", required=True)
     backend.add_argument("--control-port", type=int, default=8081)
     backend.add_argument("name", choices=["python", "nginx"])
+    recorded = sub.add_parser("requests", help="print the requests a running service recorded since its last reset")
+    recorded.add_argument("--host", required=True)
+    recorded.add_argument("--control-port", type=int, default=8081)
     args = parser.parse_args()
     if args.command == "serve":
         serve(args)
         return 0
     return {"ping": ping, "set-policy": set_policy, "put-file": put_file, "set-fault": set_fault,
-            "set-backend": set_backend}[args.command](args)
+            "set-backend": set_backend, "requests": print_requests}[args.command](args)
 
 
 if __name__ == "__main__":
