@@ -16,6 +16,7 @@ struct KeyboardFocus {
   ButtonId focused = ButtonId::None;
   bool movedByUser = false;        // Tab moved it: the next phase leaves it where it is
   bool primaryWasEnabled = false;  // as of the last follow_phase
+  bool cuesShown = false;          // the focus is drawn: the keyboard has been used
 };
 
 // The enabled button after (or before, `backwards`) `current` in reading order (选择目录, 重新检测,

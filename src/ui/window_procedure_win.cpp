@@ -180,10 +180,17 @@ void press_button(HWND window, BootstrapState& state, WindowActions& actions, Bu
   after_state_change(window, state);
 }
 
-// Windows hides focus rectangles until the keyboard is first used; the window follows the
-// same state, which the system keeps per window.
-bool focus_cues_hidden(HWND window) {
-  return (::SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+// Windows hides focus rectangles until the keyboard is first used, and tells a window when that
+// changes (WM_UPDATEUISTATE). The first key shows them here and tells the system as well; the
+// window does not wait for the system's answer, which Wine does not always give.
+void show_focus_cues(HWND window) {
+  KeyboardFocus& focus = window_focus();
+  if (focus.cuesShown) return;
+  focus.cuesShown = true;
+  if ((::SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0) {
+    ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  }
+  ::InvalidateRect(window, nullptr, FALSE);
 }
 
 void on_key(HWND window, BootstrapState& state, WindowActions& actions, WPARAM key, LPARAM lParam) {
@@ -195,9 +202,7 @@ void on_key(HWND window, BootstrapState& state, WindowActions& actions, WPARAM k
     return;
   }
   if (command == KeyCommand::None || state.launchMode) return;
-  if (focus_cues_hidden(window)) {
-    ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
-  }
+  show_focus_cues(window);
   KeyboardFocus& focus = window_focus();
   if (command == KeyCommand::Press) {
     press_button(window, state, actions, focus.focused);
@@ -235,11 +240,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
       window_scale() = window_dpi(window);
       ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
       return 0;
-    case WM_UPDATEUISTATE: {
-      const LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);
-      ::InvalidateRect(window, nullptr, FALSE);
-      return result;
-    }
+    case WM_UPDATEUISTATE:
+      if ((HIWORD(wParam) & UISF_HIDEFOCUS) != 0 && LOWORD(wParam) != UIS_INITIALIZE) {
+        window_focus().cuesShown = LOWORD(wParam) == UIS_CLEAR;
+        ::InvalidateRect(window, nullptr, FALSE);
+      }
+      return ::DefWindowProcW(window, message, wParam, lParam);
     case WM_SETFOCUS:
       focus_moved(window);
       return 0;
@@ -257,7 +263,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
       return 0;
     case WM_PAINT:
       paint(window, state, hover,
-            {focused_button(), ::GetFocus() == window && !focus_cues_hidden(window), window_scale(),
+            {focused_button(), ::GetFocus() == window && window_focus().cuesShown, window_scale(),
              high_contrast_colours()});
       return 0;
     case WM_CLOSE:
