@@ -274,12 +274,16 @@ void paint_section() {
     const char* name;
     std::unique_ptr<BootstrapState> state;
     SIZE size;
+    int dpi = 96;
   };
   Case cases[] = {
       {"installer, Ready with component rows", ready_state(), {720, 620}},
       {"installer, Downloading at 42 %", downloading_state(), {720, 620}},
       {"installer, Ready during the title shine", reveal_state(), {720, 620}},
       {"launch window", launch_state(), {620, 250}},
+      {"installer, Ready at 144 DPI", ready_state(), {1080, 930}, 144},
+      {"installer, title shine at 144 DPI", reveal_state(), {1080, 930}, 144},
+      {"launch window at 144 DPI", launch_state(), {930, 375}, 144},
   };
   {
     // The first frame of the process makes the fonts and has every glyph rendered once.
@@ -295,7 +299,8 @@ void paint_section() {
     Frame source(screen, c.size.cx, c.size.cy);
     RECT whole{0, 0, c.size.cx, c.size.cy};
     win::unique_hbrush brush(::CreateSolidBrush(RGB(30, 30, 30)));
-    const double paintMs = time_median([&] { paint_content(target.dc.get(), *c.state, c.size); });
+    const double paintMs =
+        time_median([&] { paint_content(target.dc.get(), *c.state, c.size, {}, WindowView{.dpi = c.dpi}); });
     const double blitMs = time_median(
         [&] { ::BitBlt(target.dc.get(), 0, 0, c.size.cx, c.size.cy, source.dc.get(), 0, 0, SRCCOPY); });
     const double fillMs = time_median([&] { ::FillRect(target.dc.get(), &whole, brush.get()); });

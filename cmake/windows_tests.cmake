@@ -106,3 +106,8 @@ if(VELKO_OSSLSIGNCODE)
   set_tests_properties(authenticode_signing authenticode_signing_build PROPERTIES
     ENVIRONMENT "OSSLSIGNCODE=${VELKO_OSSLSIGNCODE}")
 endif()
+
+# The window at 150 % in a prefix of its own (LogPixels 144), which the shared prefix cannot be.
+add_test(NAME window_at_144_dpi
+  COMMAND "${CMAKE_SOURCE_DIR}/tests/tools/scaled_display_test.sh" "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}")
+set_tests_properties(window_at_144_dpi PROPERTIES RESOURCE_LOCK velko_prefix TIMEOUT 900)

@@ -12,6 +12,8 @@
 #include "app/classify_windows.h"
 #include "detect/install_location.h"
 #include "launch/launch_handoff.h"
+#include "ui/display_scale.h"
+#include "ui/display_scale_win.h"
 #include "ui/window_procedure_win.h"
 #include "win/module_path.h"
 #include "win/own_image.h"
@@ -57,7 +59,9 @@ bool register_window_class(HINSTANCE instance) {
 }
 
 HWND create_window(HINSTANCE instance, const RoleWindow& role) {
-  RECT frame{0, 0, role.clientWidth, role.clientHeight};
+  // Made on the primary monitor, at its scale; WM_DPICHANGED follows the window elsewhere.
+  const int dpi = window_dpi(nullptr);
+  RECT frame{0, 0, scaled(role.clientWidth, dpi), scaled(role.clientHeight, dpi)};
   ::AdjustWindowRectEx(&frame, WS_POPUP, FALSE, WS_EX_APPWINDOW);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
@@ -108,7 +112,7 @@ void run_program() {
   state.installerMode = options.installerMode;
   state.autoContinue = options.autoContinue;
 
-  ::SetProcessDPIAware();
+  declare_dpi_awareness();
   state.installDirectory = settle_install_directory(options);
   if (!options.launchMode) classify_windows(state);
 

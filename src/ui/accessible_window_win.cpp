@@ -9,7 +9,9 @@
 
 #include "ui/accessible_items.h"
 #include "ui/com_apartment_win.h"
+#include "ui/display_scale.h"
 #include "ui/scene.h"
+#include "ui/window_procedure_win.h"
 #include "win/system_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -33,9 +35,13 @@ LONG msaa_role(AccessibleRole role) {
 }
 
 // While a modal dialog (the folder choice) has disabled the window, no button can be pressed.
-LONG msaa_state(const AccessibleItem& item, bool windowEnabled) {
+// A button that can be pressed can take the keyboard focus; `focused`: it has it.
+LONG msaa_state(const AccessibleItem& item, bool windowEnabled, bool focused) {
   LONG state = 0;
-  if (item.unavailable || (item.role == AccessibleRole::PushButton && !windowEnabled)) state |= STATE_SYSTEM_UNAVAILABLE;
+  const bool unavailable = item.unavailable || (item.role == AccessibleRole::PushButton && !windowEnabled);
+  if (unavailable) state |= STATE_SYSTEM_UNAVAILABLE;
+  if (item.role == AccessibleRole::PushButton && !unavailable && !item.invisible) state |= STATE_SYSTEM_FOCUSABLE;
+  if (focused) state |= STATE_SYSTEM_FOCUSED;
   if (item.invisible) state |= STATE_SYSTEM_INVISIBLE;
   if (item.busy) state |= STATE_SYSTEM_BUSY;
   if (item.role == AccessibleRole::Text || item.role == AccessibleRole::StaticText) state |= STATE_SYSTEM_READONLY;
@@ -50,6 +56,26 @@ HRESULT give_text(const std::string& text, BSTR* out) {
   const std::wstring wide = win::wide(text);
   *out = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
   return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// The items of the window's client area, laid out at 96 DPI (the launch layout for the client
+// width taken back to 96 DPI).
+std::vector<AccessibleItem> items_of(HWND window, BootstrapState& state, bool announced = false) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  const int dpi = window_drawing_dpi();
+  const int width = unscaled(client.right, dpi), height = unscaled(client.bottom, dpi);
+  const SceneInputs inputs = gather_scene_inputs(state);
+  return announced ? announced_items(state, inputs, width, height) : accessible_items(state, inputs, width, height);
+}
+
+// The child id of a button's item; the object itself for None.
+LONG child_of_button(const std::vector<AccessibleItem>& items, ButtonId button) {
+  if (button == ButtonId::None) return CHILDID_SELF;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].role == AccessibleRole::PushButton && items[i].button == button) return static_cast<LONG>(i + 1);
+  }
+  return CHILDID_SELF;
 }
 
 HRESULT no_text(BSTR* out) {
@@ -163,7 +189,8 @@ class ClientAccessible final : public IAccessible {
       const auto list = items();
       const AccessibleItem* item = item_of(child, list);
       if (item == nullptr) return E_INVALIDARG;
-      value = msaa_state(*item, ::IsWindowEnabled(window_) != FALSE);
+      const bool focused = item->button != ButtonId::None && item->button == focused_button() && ::GetFocus() == window_;
+      value = msaa_state(*item, ::IsWindowEnabled(window_) != FALSE, focused);
     }
     state->vt = VT_I4;
     state->lVal = value;
@@ -189,7 +216,7 @@ class ClientAccessible final : public IAccessible {
     if (!window_) return RPC_E_DISCONNECTED;
     if (::GetFocus() != window_) return S_FALSE;
     focus->vt = VT_I4;
-    focus->lVal = CHILDID_SELF;
+    focus->lVal = child_of_button(items(), focused_button());
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
@@ -221,7 +248,7 @@ class ClientAccessible final : public IAccessible {
       const auto list = items();
       const AccessibleItem* item = item_of(child, list);
       if (item == nullptr) return E_INVALIDARG;
-      bounds = item->bounds;
+      bounds = scaled(item->bounds, window_drawing_dpi());
     }
     *left = origin.x + bounds.left;
     *top = origin.y + bounds.top;
@@ -261,7 +288,7 @@ class ClientAccessible final : public IAccessible {
     found->vt = VT_I4;
     found->lVal = CHILDID_SELF;
     for (std::size_t i = 0; i < list.size(); ++i) {
-      const Rect& r = list[i].bounds;
+      const Rect r = scaled(list[i].bounds, window_drawing_dpi());
       if (!list[i].invisible && point.x >= r.left && point.x < r.right && point.y >= r.top && point.y < r.bottom) {
         found->lVal = static_cast<LONG>(i + 1);
         break;
@@ -287,10 +314,7 @@ class ClientAccessible final : public IAccessible {
  private:
   std::vector<AccessibleItem> items() const {
     if (!window_) return {};
-    BootstrapState& state = bootstrap_state();
-    RECT client{};
-    ::GetClientRect(window_, &client);
-    return accessible_items(state, gather_scene_inputs(state), client.right, client.bottom);
+    return items_of(window_, bootstrap_state());
   }
   // An omitted child (VT_EMPTY, or VT_ERROR for a missing optional argument) means the object itself.
   static bool is_self(const VARIANT& child) {
@@ -379,9 +403,7 @@ void announce_accessible_changes(HWND window, BootstrapState& state) {
       d.window == window && !d.pending) {
     return;
   }
-  RECT client{};
-  ::GetClientRect(window, &client);
-  const auto items = announced_items(state, gather_scene_inputs(state), client.right, client.bottom);
+  const auto items = items_of(window, state, true);
   if (d.window != window) {
     forget_accessible_object(d.window);
     d.window = window;
@@ -395,6 +417,12 @@ void announce_accessible_changes(HWND window, BootstrapState& state) {
     if (change.change == ItemChange::State) event = EVENT_OBJECT_STATECHANGE;
     ::NotifyWinEvent(event, window, OBJID_CLIENT, static_cast<LONG>(change.index + 1));
   }
+}
+
+void announce_accessible_focus(HWND window, ButtonId focused) {
+  if (::GetFocus() != window) return;
+  const auto items = items_of(window, bootstrap_state());
+  ::NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, child_of_button(items, focused));
 }
 
 void forget_accessible_object(HWND window) {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/bootstrap_state.h"
+#include "ui/window_layout.h"
 
 namespace velko {
 
@@ -27,6 +28,10 @@ UINT accessible_press_message();
 // After the state may have changed: raises the WinEvents (name, value, state change of a child)
 // for what readers should hear. Cheap when nothing was repainted and nothing is held back.
 void announce_accessible_changes(HWND window, BootstrapState& state);
+
+// The keyboard focus is now on `focused` (None: on the window itself): readers are told, when
+// the window has the focus.
+void announce_accessible_focus(HWND window, ButtonId focused);
 
 // WM_DESTROY: cuts the object off from the window; readers that still hold it get errors, and
 // no new object is made for it.

@@ -1,5 +1,6 @@
 #include "ui/painting_win.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -7,6 +8,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "ui/display_scale.h"
 #include "ui/embedded_images.h"
 #include "win/dib.h"
 #include "win/unique_any.h"
@@ -24,6 +26,19 @@ void draw_pixels(HDC dc, const PixelImage& image, int x, int y, int width, int h
                   SRCCOPY);
 }
 
+// An image drawn at another size than its own is resampled from its source pixels with
+// halftone stretching; at its own size it is copied as it is.
+void draw_resampled(HDC dc, const PixelImage& image, int x, int y, int width, int height) {
+  if (width == image.width && height == image.height) {
+    draw_pixels(dc, image, x, y, width, height);
+    return;
+  }
+  const int previousMode = ::SetStretchBltMode(dc, HALFTONE);
+  ::SetBrushOrgEx(dc, 0, 0, nullptr);  // HALFTONE needs the brush origin reset after the mode change
+  draw_pixels(dc, image, x, y, width, height);
+  if (previousMode != 0) ::SetStretchBltMode(dc, previousMode);
+}
+
 void draw_shine(HDC dc, const ShineOp& shine) {
   const std::vector<Rgb> pixels = shine_image(shine.revealStep);
   if (pixels.empty()) return;
@@ -34,16 +49,34 @@ void draw_shine(HDC dc, const ShineOp& shine) {
   win::unique_hrgn clip(::CreateRoundRectRgn(shine.clip.left, shine.clip.top, shine.clip.right, shine.clip.bottom,
                                              shine.clipRadius, shine.clipRadius));
   ::SelectClipRgn(dc, clip.get());
-  draw_pixels(dc, image, shine.x, shine.y, kShineWidth, kShineHeight);
+  draw_resampled(dc, image, shine.x, shine.y, shine.width, shine.height);
   ::RestoreDC(dc, saved);
 }
 
+// A row's state as a shape in one colour: a filled disc when done, a ring while in progress,
+// a ring crossed through when missing.
+void draw_status_shape(HDC dc, const StatusIconOp& icon, Rgb colour) {
+  const int line = std::max(1, icon.size / 9);
+  win::unique_hpen pen(::CreatePen(PS_SOLID, line, colour_ref(colour)));
+  win::unique_hbrush brush(::CreateSolidBrush(colour_ref(colour)));
+  win::SelectedObject selectedPen(dc, pen.get());
+  win::SelectedObject selectedBrush(dc, icon.state >= 1 ? brush.get() : ::GetStockObject(NULL_BRUSH));
+  const int inset = line;
+  const int left = icon.x + inset, top = icon.y + inset;
+  const int right = icon.x + icon.size - inset, bottom = icon.y + icon.size - inset;
+  ::Ellipse(dc, left, top, right, bottom);
+  if (icon.state < 0) {
+    const int d = icon.size / 4;
+    ::MoveToEx(dc, left + d, top + d, nullptr);
+    ::LineTo(dc, right - d, bottom - d);
+    ::MoveToEx(dc, right - d, top + d, nullptr);
+    ::LineTo(dc, left + d, bottom - d);
+  }
+}
+
 void draw_logo(HDC dc, const LogoOp& logo) {
-  const int previousMode = ::SetStretchBltMode(dc, HALFTONE);
-  ::SetBrushOrgEx(dc, 0, 0, nullptr);  // HALFTONE needs the brush origin reset after the mode change
-  draw_pixels(dc, startup_logo_pixels(), logo.target.left, logo.target.top, logo.target.right - logo.target.left,
-              logo.target.bottom - logo.target.top);
-  if (previousMode != 0) ::SetStretchBltMode(dc, previousMode);
+  draw_resampled(dc, startup_logo_pixels(), logo.target.left, logo.target.top, logo.target.right - logo.target.left,
+                 logo.target.bottom - logo.target.top);
 }
 
 // The text font of one (size, weight), created once and kept for the life of the process.
@@ -117,9 +150,9 @@ int text_width(HDC dc, const std::string& text, int size, int weight) {
   return area.right - area.left;
 }
 
-void round_rect(HDC dc, const Rect& rect, int radius, Rgb fill, Rgb border) {
+void round_rect(HDC dc, const Rect& rect, int radius, Rgb fill, Rgb border, int lineWidth) {
   win::unique_hbrush brush(::CreateSolidBrush(colour_ref(fill)));
-  win::unique_hpen pen(::CreatePen(PS_SOLID, 1, colour_ref(border)));
+  win::unique_hpen pen(::CreatePen(PS_SOLID, lineWidth, colour_ref(border)));
   win::SelectedObject selectedBrush(dc, brush.get());
   win::SelectedObject selectedPen(dc, pen.get());
   ::RoundRect(dc, rect.left, rect.top, rect.right, rect.bottom, radius, radius);
@@ -139,11 +172,15 @@ void draw_scene(HDC dc, const Scene& scene) {
           if constexpr (std::is_same_v<Step, TextOp>) {
             draw_text(dc, step.text, step.rect, step.colour, step.size, step.weight, step.centred);
           } else if constexpr (std::is_same_v<Step, RoundRectOp>) {
-            round_rect(dc, step.rect, step.radius, step.fill, step.border);
+            round_rect(dc, step.rect, step.radius, step.fill, step.border, step.lineWidth);
           } else if constexpr (std::is_same_v<Step, FillOp>) {
             fill_rect(dc, step.rect, step.colour);
           } else if constexpr (std::is_same_v<Step, StatusIconOp>) {
-            draw_pixels(dc, status_icon_pixels(step.state), step.x, step.y, kStatusIconSize, kStatusIconSize);
+            if (step.shape) {
+              draw_status_shape(dc, step, *step.shape);
+            } else {
+              draw_resampled(dc, status_icon_pixels(step.state), step.x, step.y, step.size, step.size);
+            }
           } else if constexpr (std::is_same_v<Step, LogoOp>) {
             draw_logo(dc, step);
           } else if constexpr (std::is_same_v<Step, ShineOp>) {
@@ -154,17 +191,39 @@ void draw_scene(HDC dc, const Scene& scene) {
   }
 }
 
-void paint_content(HDC dc, BootstrapState& state, SIZE size, const HoverState& hover) {
+std::optional<SystemColours> high_contrast_colours() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  if (!::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) ||
+      (contrast.dwFlags & HCF_HIGHCONTRASTON) == 0) {
+    return std::nullopt;
+  }
+  const auto system = [](int index) {
+    const COLORREF c = ::GetSysColor(index);
+    return Rgb{GetRValue(c), GetGValue(c), GetBValue(c)};
+  };
+  return SystemColours{system(COLOR_WINDOW),     system(COLOR_WINDOWTEXT), system(COLOR_HIGHLIGHT),
+                       system(COLOR_HIGHLIGHTTEXT), system(COLOR_BTNFACE), system(COLOR_BTNTEXT),
+                       system(COLOR_GRAYTEXT),   system(COLOR_HOTLIGHT)};
+}
+
+void paint_content(HDC dc, BootstrapState& state, SIZE size, const HoverState& hover, const WindowView& view) {
   SceneInputs inputs = gather_scene_inputs(state);
   inputs.hoverLevels = hover.levels;
+  inputs.focused = view.focused;
+  inputs.focusCues = view.focusCues;
+  inputs.highContrast = view.highContrast;
+  // The scenes are laid out at 96 DPI; the launch layout hangs off the client width, taken
+  // back to 96 DPI for it.
   if (state.launchMode) {
-    draw_scene(dc, launch_scene(state, inputs, size.cx, size.cy));
+    draw_scene(dc, scaled_scene(launch_scene(state, inputs, unscaled(size.cx, view.dpi), unscaled(size.cy, view.dpi)),
+                                view.dpi));
   } else {
-    draw_scene(dc, installer_scene(state, inputs));
+    draw_scene(dc, scaled_scene(installer_scene(state, inputs), view.dpi));
   }
 }
 
-void paint(HWND window, BootstrapState& state, const HoverState& hover) {
+void paint(HWND window, BootstrapState& state, const HoverState& hover, const WindowView& view) {
   win::PaintScope scope(window);
   RECT client{};
   ::GetClientRect(window, &client);
@@ -172,12 +231,12 @@ void paint(HWND window, BootstrapState& state, const HoverState& hover) {
   win::unique_hdc memory(::CreateCompatibleDC(scope.dc()));
   win::unique_hbitmap bitmap(::CreateCompatibleBitmap(scope.dc(), size.cx, size.cy));
   if (!memory || !bitmap) {
-    paint_content(scope.dc(), state, size, hover);  // no memory for a buffer: draw straight, flicker and all
+    paint_content(scope.dc(), state, size, hover, view);  // no memory for a buffer: draw straight, flicker and all
     return;
   }
   {
     win::SelectedObject selected(memory.get(), bitmap.get());
-    paint_content(memory.get(), state, size, hover);
+    paint_content(memory.get(), state, size, hover, view);
     ::BitBlt(scope.dc(), 0, 0, size.cx, size.cy, memory.get(), 0, 0, SRCCOPY);
   }
 }

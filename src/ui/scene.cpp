@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "install/download_size.h"
+#include "ui/keyboard_focus.h"
 #include "ui/state_texts.h"
 #include "ui/view_texts.h"
 #include "ui/window_timing.h"
@@ -155,7 +156,14 @@ Rgb path_field_border(bool busy, double h1) {
 bool report_supported(const BootstrapState& state) { return state.environment && state.environment->supported; }
 
 bool primary_enabled(const BootstrapState& state) {
-  return (state.phase == UiPhase::Ready && report_supported(state)) || state.phase == UiPhase::Completed;
+  return button_enabled(ButtonId::Primary, state.phase, report_supported(state));
+}
+
+std::array<Rect, 4> focus_ring(ButtonId button) {
+  const Rect b = button_rect(button);
+  const Rect r{b.left + kFocusRingInset, b.top + kFocusRingInset, b.right - kFocusRingInset, b.bottom - kFocusRingInset};
+  return {Rect{r.left, r.top, r.right, r.top + 1}, Rect{r.left, r.bottom - 1, r.right, r.bottom},
+          Rect{r.left, r.top + 1, r.left + 1, r.bottom - 1}, Rect{r.right - 1, r.top + 1, r.right, r.bottom - 1}};
 }
 
 SceneInputs gather_scene_inputs(BootstrapState& state) {
@@ -180,7 +188,6 @@ class SceneBuilder {
   }
   void round_rect(Rect rect, int radius, Rgb fill, Rgb border) { scene_.ops.push_back(RoundRectOp{rect, radius, fill, border}); }
   void fill(Rect rect, Rgb colour) { scene_.ops.push_back(FillOp{rect, colour}); }
-  void icon(int state, int x, int y) { scene_.ops.push_back(StatusIconOp{state, x, y}); }
   void add(DrawOp op) { scene_.ops.push_back(std::move(op)); }
   Scene take() { return std::move(scene_); }
 
@@ -193,65 +200,100 @@ constexpr Rgb kPanelBorder{60, 60, 60};
 constexpr Rgb kRowValue{204, 204, 204};
 constexpr Rgb kUnsupportedValue{244, 135, 113};
 
-void draw_row(SceneBuilder& out, int row, std::string label, std::string value, int status, Rgb valueColour) {
+// The colours a scene is drawn in: its own, or under a high-contrast theme the system's, each
+// part taking the system colour of its role.
+class Palette {
+ public:
+  explicit Palette(const std::optional<SystemColours>& system) : system_(system) {}
+  bool high_contrast() const { return system_.has_value(); }
+  // Backgrounds and panels.
+  Rgb back(Rgb own) const { return system_ ? system_->window : own; }
+  // Texts, rules and borders.
+  Rgb ink(Rgb own) const { return system_ ? system_->windowText : own; }
+  // Progress fills.
+  Rgb mark(Rgb own) const { return system_ ? system_->highlight : own; }
+  // A button: the theme's button face, the highlight under the cursor, grey text when disabled.
+  ButtonColours button(ButtonColours own, bool enabled, double h) const {
+    if (!system_) return own;
+    if (!enabled) return {system_->buttonFace, system_->grayText, system_->grayText};
+    if (h >= 0.5) return {system_->highlight, system_->highlight, system_->highlightText};
+    return {system_->buttonFace, system_->buttonText, system_->buttonText};
+  }
+  // The path field's edge lights up with the theme's hot-light colour under the cursor.
+  Rgb field_border(Rgb own, bool busy, double h) const {
+    if (!system_) return own;
+    return !busy && h >= 0.5 ? system_->hotLight : system_->windowText;
+  }
+  std::optional<Rgb> icon_shape() const {
+    if (!system_) return std::nullopt;
+    return system_->windowText;
+  }
+
+ private:
+  const std::optional<SystemColours>& system_;
+};
+
+void draw_row(SceneBuilder& out, const Palette& palette, int row, std::string label, std::string value, int status,
+              Rgb valueColour) {
   const RowLayout layout = row_layout(row);
-  out.icon(status, layout.iconX, layout.iconY);
-  out.text(std::move(label), layout.label, {220, 220, 220}, 14, 500);
-  out.text(std::move(value), layout.value, valueColour, 13, 400);
+  out.add(StatusIconOp{status, layout.iconX, layout.iconY, kStatusIconSize, palette.icon_shape()});
+  out.text(std::move(label), layout.label, palette.ink({220, 220, 220}), 14, 500);
+  out.text(std::move(value), layout.value, palette.ink(valueColour), 13, 400);
 }
 
 }  // namespace
 
 Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   SceneBuilder out;
+  const Palette p(inputs.highContrast);
   const double h0 = smoothstep(inputs.hoverLevels[0]);
   const double h1 = smoothstep(inputs.hoverLevels[1]);
   const double h2 = smoothstep(inputs.hoverLevels[2]);
   const double h3 = smoothstep(inputs.hoverLevels[3]);
   const bool busy = is_busy(state.phase);
 
-  out.fill({0, 0, kInstallerWidth, kInstallerHeight}, {30, 30, 30});
-  out.fill(kTitleStrip, {60, 60, 60});
+  out.fill({0, 0, kInstallerWidth, kInstallerHeight}, p.back({30, 30, 30}));
+  out.fill(kTitleStrip, p.back({60, 60, 60}));
 
-  const BadgeColours badge = badge_colours(state.revealStep);
-  out.round_rect(kBadge, 6, badge.fill, badge.border);
-  if (state.revealStep >= 0 && state.revealStep <= kShineLastStep) {
+  const BadgeColours badge = badge_colours(p.high_contrast() ? -1 : state.revealStep);
+  out.round_rect(kBadge, 6, p.back(badge.fill), p.ink(badge.border));
+  if (!p.high_contrast() && state.revealStep >= 0 && state.revealStep <= kShineLastStep) {
     out.add(ShineOp{state.revealStep, kShineX, kShineY, kBadgeShineClip, 4});
   }
-  out.text("VelkoTarn工作台", kBadgeText, kWhite, 12, 700, true);
+  out.text("VelkoTarn工作台", kBadgeText, p.ink(kWhite), 12, 700, true);
 
   const Rect closeBox = button_rect(ButtonId::Close);
-  const ButtonColours close = close_box_colours(busy, h0);
+  const ButtonColours close = p.button(close_box_colours(busy, h0), !busy, h0);
   out.fill(closeBox, close.fill);
   out.text("×", closeBox, close.text, 17, 400, true);
 
-  out.fill(kHeaderBand, kPanel);
-  out.fill(kHeaderRule, {51, 51, 51});
-  out.text(header_label(state), kHeaderLabel, {245, 245, 245}, 13, 600);
+  out.fill(kHeaderBand, p.back(kPanel));
+  out.fill(kHeaderRule, p.ink({51, 51, 51}));
+  out.text(header_label(state), kHeaderLabel, p.ink({245, 245, 245}), 13, 600);
 
-  out.round_rect(kVersionPill, 3, {45, 45, 48}, {75, 75, 78});
-  out.text(version_pill_text(inputs), kVersionPill, {242, 242, 242}, 11, 500, true);
+  out.round_rect(kVersionPill, 3, p.back({45, 45, 48}), p.ink({75, 75, 78}));
+  out.text(version_pill_text(inputs), kVersionPill, p.ink({242, 242, 242}), 11, 500, true);
 
   PhaseTexts texts = phase_texts(state);
-  out.text(std::move(texts.title), kPhaseTitle, {245, 245, 245}, 18, 650);
-  out.text(std::move(texts.subtitle), kPhaseSubtitle, {170, 170, 170}, 12, 400);
+  out.text(std::move(texts.title), kPhaseTitle, p.ink({245, 245, 245}), 18, 650);
+  out.text(std::move(texts.subtitle), kPhaseSubtitle, p.ink({170, 170, 170}), 12, 400);
 
-  out.round_rect(kLocationPanel, 4, kPanel, kPanelBorder);
-  out.text("安装位置", kLocationLabel, {230, 230, 230}, 12, 600);
-  out.round_rect(kPathField, 3, {30, 30, 30}, path_field_border(busy, h1));
-  out.text(install_path_text(state), kPathText, {210, 210, 210}, 12, 400);
+  out.round_rect(kLocationPanel, 4, p.back(kPanel), p.ink(kPanelBorder));
+  out.text("安装位置", kLocationLabel, p.ink({230, 230, 230}), 12, 600);
+  out.round_rect(kPathField, 3, p.back({30, 30, 30}), p.field_border(path_field_border(busy, h1), busy, h1));
+  out.text(install_path_text(state), kPathText, p.ink({210, 210, 210}), 12, 400);
 
   const Rect browseButton = button_rect(ButtonId::Browse);
-  const ButtonColours browse = browse_colours(busy, h1);
+  const ButtonColours browse = p.button(browse_colours(busy, h1), !busy, h1);
   out.round_rect(browseButton, 3, browse.fill, browse.border);
   out.text("选择目录", browseButton, browse.text, 11, 600, true);
 
-  out.round_rect(kComponentsPanel, 4, kPanel, kPanelBorder);
-  out.text("组件检测", kComponentsHeading, {230, 230, 230}, 12, 600);
-  out.fill(kComponentsRule, {55, 55, 57});
+  out.round_rect(kComponentsPanel, 4, p.back(kPanel), p.ink(kPanelBorder));
+  out.text("组件检测", kComponentsHeading, p.ink({230, 230, 230}), 12, 600);
+  out.fill(kComponentsRule, p.ink({55, 55, 57}));
 
   const bool unsupportedShown = state.phase != UiPhase::Checking && !report_supported(state);
-  draw_row(out, 0, "操作系统与架构", system_row_value(state), system_row_status(state),
+  draw_row(out, p, 0, "操作系统与架构", system_row_value(state), system_row_status(state),
            unsupportedShown ? kUnsupportedValue : kRowValue);
   struct RowSpec {
     const char* label;
@@ -263,53 +305,64 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
       {"VelkoTarn工作台", ComponentKind::Workbench},
   };
   for (const RowSpec& row : kRows) {
-    draw_row(out, static_cast<int>(row.kind), row.label, row_value_text(state, inputs, row.kind),
+    draw_row(out, p, static_cast<int>(row.kind), row.label, row_value_text(state, inputs, row.kind),
              row_status(state, row.kind), kRowValue);
   }
 
-  out.round_rect(kProgressTrack, 3, {51, 51, 51}, {51, 51, 51});
+  out.round_rect(kProgressTrack, 3, p.back({51, 51, 51}), p.ink({51, 51, 51}));
   if (auto bar = installer_progress_fill(state.phase, state.progressPercent, inputs.busyTicks)) {
-    out.round_rect(*bar, 2, {0, 122, 204}, {0, 122, 204});
+    out.round_rect(*bar, 2, p.mark({0, 122, 204}), p.mark({0, 122, 204}));
   }
 
-  out.text(status_line(state, inputs), kStatusLine, {224, 224, 224}, 12, 400);
+  out.text(status_line(state, inputs), kStatusLine, p.ink({224, 224, 224}), 12, 400);
 
   const Rect recheckButton = button_rect(ButtonId::Recheck);
-  const ButtonColours recheck = recheck_colours(busy, h2);
+  const ButtonColours recheck = p.button(recheck_colours(busy, h2), !busy, h2);
   out.round_rect(recheckButton, 3, recheck.fill, recheck.border);
   out.text("重新检测", recheckButton, recheck.text, 12, 600, true);
 
   const Rect primaryButton = button_rect(ButtonId::Primary);
-  const ButtonColours primary = primary_colours(primary_enabled(state), h3);
-  out.round_rect(primaryButton, 3, primary.fill, primary.border);
+  const bool primaryOn = primary_enabled(state);
+  const ButtonColours primary = p.button(primary_colours(primaryOn, h3), primaryOn, h3);
+  // Without a colour of its own, the primary button stands out by a border twice as wide.
+  out.add(RoundRectOp{primaryButton, 3, primary.fill, primary.border, p.high_contrast() ? 2 : 1});
   out.text(primary_label(state), primaryButton, primary.text, 12, 700, true);
 
-  out.text(footer_hint(state), kFooterHint, {150, 150, 150}, 11, 400);
+  // Drawn only once the keyboard has been used, as Windows shows its own focus rectangles.
+  if (inputs.focusCues && inputs.focused != ButtonId::None) {
+    const double h = smoothstep(inputs.hoverLevels[static_cast<std::size_t>(inputs.focused)]);
+    const Rgb ring = p.high_contrast() ? p.button({}, true, h).text : kFocusRingColour;
+    for (const Rect& side : focus_ring(inputs.focused)) out.fill(side, ring);
+  }
+
+  out.text(footer_hint(state), kFooterHint, p.ink({150, 150, 150}), 11, 400);
   return out.take();
 }
 
 Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int width, int height) {
   SceneBuilder out;
+  const Palette p(inputs.highContrast);
   const bool failed = state.phase == UiPhase::Failed;
   const LaunchLayout layout = launch_layout(width);
-  out.fill({0, 0, width, height}, {18, 24, 32});
-  out.fill(layout.titleBar, {27, 37, 48});
-  out.fill(layout.titleRule, {42, 56, 70});
-  out.text("Velko Tarn 工作台", layout.titleText, {234, 242, 249}, 13, 650);
+  out.fill({0, 0, width, height}, p.back({18, 24, 32}));
+  out.fill(layout.titleBar, p.back({27, 37, 48}));
+  out.fill(layout.titleRule, p.ink({42, 56, 70}));
+  out.text("Velko Tarn 工作台", layout.titleText, p.ink({234, 242, 249}), 13, 650);
   out.add(LogoOp{layout.logo});
-  out.text(launch_heading(state), layout.heading, failed ? Rgb{248, 139, 123} : Rgb{247, 250, 253}, 22, 700);
-  const Rgb dot = failed ? Rgb{218, 92, 75} : Rgb{41, 184, 242};
+  out.text(launch_heading(state), layout.heading, p.ink(failed ? Rgb{248, 139, 123} : Rgb{247, 250, 253}), 22, 700);
+  const Rgb dot = p.ink(failed ? Rgb{218, 92, 75} : Rgb{41, 184, 242});
   out.round_rect(layout.statusDot, 3, dot, dot);
   out.text(launch_status_line(state, inputs.launchTicks), layout.statusLine,
-           failed ? Rgb{224, 166, 157} : Rgb{103, 205, 255}, 14, 600);
-  out.text(launch_hint(state), layout.hint, {176, 190, 204}, 12, 400);
-  out.round_rect(layout.progressTrack, 4, {45, 59, 73}, {45, 59, 73});
+           p.ink(failed ? Rgb{224, 166, 157} : Rgb{103, 205, 255}), 14, 600);
+  out.text(launch_hint(state), layout.hint, p.ink({176, 190, 204}), 12, 400);
+  out.round_rect(layout.progressTrack, 4, p.back({45, 59, 73}), p.ink({45, 59, 73}));
   if (failed) {
-    out.round_rect(layout.progressTrack, 4, {160, 66, 56}, {160, 66, 56});
+    // A failure fills the whole track, so it differs from a running launch by shape as well.
+    out.round_rect(layout.progressTrack, 4, p.ink({160, 66, 56}), p.ink({160, 66, 56}));
   } else if (auto segment = launch_progress_fill(inputs.launchTicks, width)) {
-    out.round_rect(*segment, 3, {25, 161, 228}, {84, 206, 255});
+    out.round_rect(*segment, 3, p.mark({25, 161, 228}), p.mark({84, 206, 255}));
   }
-  out.text("启动完成后此窗口会自动关闭", layout.closingNote, {129, 147, 165}, 11, 400);
+  out.text("启动完成后此窗口会自动关闭", layout.closingNote, p.ink({129, 147, 165}), 11, 400);
   return out.take();
 }
 

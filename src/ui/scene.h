@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/bootstrap_state.h"
+#include "ui/embedded_images.h"
 #include "ui/window_layout.h"
 
 namespace velko {
@@ -32,6 +33,7 @@ struct RoundRectOp {
   int radius = 0;
   Rgb fill;
   Rgb border;
+  int lineWidth = 1;  // of the border
 };
 struct FillOp {
   Rect rect;
@@ -40,22 +42,36 @@ struct FillOp {
 struct StatusIconOp {
   int state = 0;  // >= 1 done, 0 in progress, < 0 missing
   int x = 0, y = 0;
+  int size = kStatusIconSize;  // drawn size; the icon's own pixels at 96 DPI
+  // High contrast: the state drawn as a shape in this one colour instead of the icon (done: a
+  // filled disc, in progress: a ring, missing: a crossed ring).
+  std::optional<Rgb> shape;
 };
 struct LogoOp {
   Rect target;  // the 128 x 128 emblem scaled into this rectangle with halftone stretching
 };
-// The shine image of a reveal step (shine_image) copied 1:1 at (x, y) through a rounded clip region.
+inline constexpr int kShineWidth = 138;
+inline constexpr int kShineHeight = 22;
+
+// The shine image of a reveal step (shine_image) drawn at (x, y) in width x height (its own size
+// at 96 DPI) through a rounded clip region.
 struct ShineOp {
   int revealStep = 0;
   int x = 0, y = 0;
   Rect clip;
   int clipRadius = 0;
+  int width = kShineWidth, height = kShineHeight;
 };
 
 using DrawOp = std::variant<TextOp, RoundRectOp, FillOp, StatusIconOp, LogoOp, ShineOp>;
 
 struct Scene {
   std::vector<DrawOp> ops;
+};
+
+// The colours of a high-contrast theme, as the system reports them (GetSysColor).
+struct SystemColours {
+  Rgb window, windowText, highlight, highlightText, buttonFace, buttonText, grayText, hotLight;
 };
 
 // What painting reads besides the plain fields of the state: the window's hover levels, values
@@ -70,6 +86,11 @@ struct SceneInputs {
   std::string workbenchSizeText;
   std::uint32_t busyTicks = 0;
   std::uint32_t launchTicks = 0;
+  ButtonId focused = ButtonId::None;  // the keyboard focus, which the window keeps itself
+  bool focusCues = false;             // whether the focus is shown
+  // Set while a high-contrast theme is on: everything is drawn in these colours, without
+  // gradients, glow or shine.
+  std::optional<SystemColours> highContrast;
 };
 
 // Everything but the hover levels, which the window keeps itself.
@@ -106,8 +127,6 @@ double shine_profile(double u);
 std::vector<Rgb> shine_image(int revealStep);
 inline constexpr int kShineX = kBadgeShineClip.left;
 inline constexpr int kShineY = kBadgeShineClip.top;
-inline constexpr int kShineWidth = 138;
-inline constexpr int kShineHeight = 22;
 
 // Progress fill of the installer window; nothing when no bar is drawn.
 std::optional<Rect> installer_progress_fill(UiPhase phase, std::int32_t progressPercent, std::uint32_t busyTicks);
@@ -127,6 +146,12 @@ ButtonColours primary_colours(bool enabled, double h3);
 Rgb path_field_border(bool busy, double h1);
 
 bool primary_enabled(const BootstrapState& state);
+
+// The focus ring: a line inside the button's edge, in a colour that stands out on every colour
+// an enabled button takes. The four sides, as filled rectangles.
+inline constexpr int kFocusRingInset = 3;
+inline constexpr Rgb kFocusRingColour{255, 255, 255};
+std::array<Rect, 4> focus_ring(ButtonId button);
 // Whether the state holds an environment report of a supported system: the one test behind
 // every "supported" in the window (texts, rows, the primary button, the reveal).
 bool report_supported(const BootstrapState& state);

@@ -4,20 +4,16 @@
 #include <cmath>
 
 #include "app/event_application.h"
+#include "ui/keyboard_focus.h"
 #include "ui/scene.h"
 #include "ui/state_texts.h"
 #include "ui/window_timing.h"
 
 namespace velko {
 
-ButtonId hit_test(int x, int y, UiPhase phase, bool actionable) {
-  if (!is_busy(phase)) {
-    for (ButtonId button : {ButtonId::Close, ButtonId::Browse, ButtonId::Recheck}) {
-      if (hits(button_rect(button), x, y)) return button;
-    }
-  }
-  if ((phase == UiPhase::Ready && actionable) || phase == UiPhase::Completed) {
-    if (hits(button_rect(ButtonId::Primary), x, y)) return ButtonId::Primary;
+ButtonId hit_test(int x, int y, UiPhase phase, bool actionable, int dpi) {
+  for (ButtonId button : {ButtonId::Close, ButtonId::Browse, ButtonId::Recheck, ButtonId::Primary}) {
+    if (button_enabled(button, phase, actionable) && hits(scaled(button_rect(button), dpi), x, y)) return button;
   }
   return ButtonId::None;
 }
@@ -26,9 +22,10 @@ bool wants_hand_cursor(ButtonId button) {
   return button == ButtonId::Browse || button == ButtonId::Recheck || button == ButtonId::Primary;
 }
 
-NonClientHit non_client_hit(int x, int y, bool launchMode) {
-  const bool caption = launchMode ? (x < kLaunchWidth && y < kLaunchTitleBarHeight)
-                                  : (x < button_rect(ButtonId::Close).left && y < kTitleStrip.bottom);
+NonClientHit non_client_hit(int x, int y, bool launchMode, int dpi) {
+  const bool caption = launchMode
+                           ? (x < scaled(kLaunchWidth, dpi) && y < scaled(kLaunchTitleBarHeight, dpi))
+                           : (x < scaled(button_rect(ButtonId::Close).left, dpi) && y < scaled(kTitleStrip.bottom, dpi));
   return caption ? NonClientHit::Caption : NonClientHit::Client;
 }
 
@@ -206,17 +203,18 @@ void choose_folder(BootstrapState& state, WindowActions& actions) {
   actions.invalidate();
 }
 
-void on_click(BootstrapState& state, int x, int y, WindowActions& actions) {
+void on_click(BootstrapState& state, int x, int y, WindowActions& actions, int dpi) {
   const bool busy = is_busy(state.phase);
-  if (hits(button_rect(ButtonId::Close), x, y)) {
+  const auto on = [&](ButtonId button) { return hits(scaled(button_rect(button), dpi), x, y); };
+  if (on(ButtonId::Close)) {
     request_close(state, actions);
-  } else if (hits(button_rect(ButtonId::Browse), x, y)) {
+  } else if (on(ButtonId::Browse)) {
     if (!busy) choose_folder(state, actions);
-  } else if (hits(button_rect(ButtonId::Recheck), x, y)) {
+  } else if (on(ButtonId::Recheck)) {
     if (busy) return;
     start_recheck(state, actions);
     actions.invalidate();
-  } else if (hits(button_rect(ButtonId::Primary), x, y)) {
+  } else if (on(ButtonId::Primary)) {
     if (start_installation(state, actions)) {
       actions.refresh_hover();
       actions.invalidate();

@@ -7,6 +7,7 @@
 #include "app/bootstrap_state.h"
 #include "app/state_hooks.h"
 #include "install/installation.h"
+#include "ui/display_scale.h"
 #include "ui/hover_state.h"
 #include "ui/window_layout.h"
 
@@ -33,14 +34,14 @@ class WindowActions : public StateHooks {
 };
 
 // The button under (x, y) for hover feedback and the cursor; actionable = a supported report
-// exists (report_supported).
-ButtonId hit_test(int x, int y, UiPhase phase, bool actionable);
+// exists (report_supported). Client coordinates of a window at `dpi`.
+ButtonId hit_test(int x, int y, UiPhase phase, bool actionable, int dpi = kBaseDpi);
 // Browse, Recheck and Primary show the hand cursor; Close and None the arrow.
 bool wants_hand_cursor(ButtonId button);
 
 enum class NonClientHit { Caption, Client };
-// Client coordinates; the title strip drags the window.
-NonClientHit non_client_hit(int x, int y, bool launchMode);
+// Client coordinates at `dpi`; the title strip drags the window.
+NonClientHit non_client_hit(int x, int y, bool launchMode, int dpi = kBaseDpi);
 
 inline constexpr float kHoverStep = 0.14f;
 inline constexpr float kHoverEpsilon = 1.1920929e-07f;
@@ -55,8 +56,8 @@ void on_main_tick(BootstrapState& state, WindowActions& actions);
 void on_hover_tick(HoverState& hover, WindowActions& actions);
 // Stores the hovered button and starts the fade timer when it changed.
 void set_hovered(HoverState& hover, ButtonId button, WindowActions& actions);
-// A left-button press in the installer window.
-void on_click(BootstrapState& state, int x, int y, WindowActions& actions);
+// A left-button press in the installer window (client coordinates at `dpi`).
+void on_click(BootstrapState& state, int x, int y, WindowActions& actions, int dpi = kBaseDpi);
 // Close, Esc and the close button: refused while a download or installation runs.
 void request_close(BootstrapState& state, WindowActions& actions);
 // Returns whether its preconditions held (and it did something).

@@ -30,6 +30,8 @@
 #include "support/test_service.h"
 #include "ui/accessible_window_win.h"
 #include "ui/com_apartment_win.h"
+#include "ui/display_scale.h"
+#include "ui/scene.h"
 #include "ui/taskbar_button_win.h"
 #include "ui/window_logic.h"
 #include "ui/window_procedure_win.h"
@@ -192,7 +194,7 @@ class AccessibleWindow : public ::testing::Test {
   void listen_to_events() {
     g_events = &events_;
     g_hooked_window = window_;
-    hook_ = ::SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, on_win_event,
+    hook_ = ::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, on_win_event,
                               ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(hook_, nullptr);
   }
@@ -424,6 +426,123 @@ TEST_F(AccessibleWindow, FailureIsReadAndAnnounced) {
   EXPECT_EQ(reader_.press(kStatus), DISP_E_MEMBERNOTFOUND);
 }
 
+// The child a reader is told has the keyboard focus; 0 when the window does not have it.
+LONG focused_child(IAccessible* object) {
+  VARIANT focus;
+  ::VariantInit(&focus);
+  if (object->get_accFocus(&focus) != S_OK || focus.vt != VT_I4) return 0;
+  return focus.lVal;
+}
+
+TEST_F(AccessibleWindow, FirstInstallationWithTheKeyboardAlone) {
+  TestService::set_fault(kInstallerPath, R"({"delayMs": 40})");
+  open_installer_window();
+  open_reader();
+  listen_to_events();
+  make_foreground(window_);
+  ASSERT_TRUE(wait_for_name(kPrimary, "开始安装", 30s)) << reader_.name(kStatus);
+  ASSERT_TRUE(pump_until([&] { return ::GetFocus() == window_; }, 5s));
+
+  // The phase that enables the primary button gives it the focus; nothing shows it before the
+  // keyboard is used.
+  EXPECT_EQ(focused_child(reader_.object), kPrimary);
+  EXPECT_NE(reader_.state(kPrimary) & STATE_SYSTEM_FOCUSED, 0);
+  EXPECT_EQ(reader_.state(kClose) & STATE_SYSTEM_FOCUSED, 0);
+  EXPECT_NE(reader_.state(kClose) & STATE_SYSTEM_FOCUSABLE, 0);
+  const Rect ringTop = focus_ring(ButtonId::Primary)[0];
+  const POINT onRing{ringTop.left + 20, ringTop.top};
+  const Colour ring{kFocusRingColour.r, kFocusRingColour.g, kFocusRingColour.b};
+  pump_for(200ms);
+  EXPECT_NE(pixel(window_, onRing), ring) << "the focus was drawn before any key";
+
+  // Tab walks the reading order round to the primary button, Shift+Tab walks back; a reader
+  // hears each move.
+  for (LONG expected : {kClose, kBrowse, kRecheck, kPrimary, kClose}) {
+    send_keys({VK_TAB});
+    EXPECT_TRUE(pump_until([&] { return focused_child(reader_.object) == expected; }, 5s)) << expected;
+    EXPECT_TRUE(pump_until([&] { return saw(EVENT_OBJECT_FOCUS, expected); }, 5s)) << expected;
+  }
+  send_keys({VK_SHIFT, VK_TAB});
+  ASSERT_TRUE(pump_until([&] { return focused_child(reader_.object) == kPrimary; }, 5s));
+  EXPECT_EQ(reader_.state(kClose) & STATE_SYSTEM_FOCUSED, 0);
+  EXPECT_TRUE(pump_until([&] { return pixel(window_, onRing) == ring; }, 5s)) << "no focus ring after Tab";
+
+  send_keys({VK_RETURN});
+  bool refusedWhileBusy = false;
+  ASSERT_TRUE(pump_until(
+      [&] {
+        if (is_busy(bootstrap_state().phase) && !refusedWhileBusy) {
+          // Nothing has the focus while every button is disabled; Enter, Esc and Alt+F4 do
+          // what clicks would: nothing.
+          refusedWhileBusy = focused_child(reader_.object) == CHILDID_SELF;
+          send_keys({VK_RETURN});
+          send_keys({VK_ESCAPE});
+          send_keys({VK_MENU, VK_F4});
+        }
+        return reader_.name(kTitle) == "安装完成" || reader_.name(kTitle) == "操作未完成";
+      },
+      180s))
+      << reader_.name(kStatus);
+  ASSERT_EQ(reader_.name(kTitle), "安装完成") << reader_.name(kStatus);
+  EXPECT_TRUE(refusedWhileBusy);
+  EXPECT_TRUE(::IsWindow(window_));
+
+  // Completion enables the primary button again and gives it the focus: Enter opens the program.
+  ASSERT_TRUE(pump_until([&] { return focused_child(reader_.object) == kPrimary; }, 5s));
+  EXPECT_EQ(reader_.name(kPrimary), "打开程序");
+  send_keys({VK_RETURN});
+  EXPECT_TRUE(pump_until([&] { return !::IsWindow(window_); }, 20s)) << reader_.name(kStatus);
+}
+
+TEST_F(AccessibleWindow, AltF4ClosesLikeTheCloseBox) {
+  open_installer_window();
+  open_reader();
+  make_foreground(window_);
+  ASSERT_TRUE(wait_for_name(kPrimary, "开始安装", 30s));
+  ASSERT_TRUE(pump_until([&] { return ::GetFocus() == window_; }, 5s));
+  send_keys({VK_MENU, VK_F4});
+  EXPECT_TRUE(pump_until([&] { return !::IsWindow(window_); }, 5s));
+}
+
+// Windows sends WM_DPICHANGED when the window moves to a monitor of another scale (Wine never
+// does on its one screen, so it is sent here): the window takes the suggested rectangle and from
+// then on draws, hits and describes itself at the new scale.
+TEST_F(AccessibleWindow, DpiChangeTakesTheSuggestedRectangleAndRescales) {
+  open_installer_window();
+  open_reader();
+  make_foreground(window_);
+  ASSERT_TRUE(wait_for_name(kPrimary, "开始安装", 30s)) << reader_.name(kStatus);
+  RECT before{};
+  ::GetWindowRect(window_, &before);
+  RECT suggested{before.left, before.top, before.left + scaled(kInstallerWidth, 144),
+                 before.top + scaled(kInstallerHeight, 144)};
+  ::SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  RECT client{};
+  ::GetClientRect(window_, &client);
+  EXPECT_EQ(client.right, 1080);
+  EXPECT_EQ(client.bottom, 930);
+
+  const Rect primary = scaled(button_rect(ButtonId::Primary), 144);
+  const RECT located = reader_.location(kPrimary);
+  const POINT origin = client_to_screen(window_, 0, 0);
+  EXPECT_EQ(located.left - origin.x, primary.left);
+  EXPECT_EQ(located.top - origin.y, primary.top);
+  const Rect close = scaled(button_rect(ButtonId::Close), 144);
+  const auto hit = [&](int x, int y) {
+    const POINT point = client_to_screen(window_, x, y);
+    return ::SendMessageW(window_, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+  };
+  EXPECT_EQ(hit(close.left - 1, 5), HTCAPTION);
+  EXPECT_EQ(hit(close.left + 2, 5), HTCLIENT);
+  // The Browse button's fill at its scaled place (660, 190 at 96 DPI), beyond the 720 pixels the
+  // window is wide unscaled, the cursor kept off it. (The 800-pixel screen shows the top part.)
+  move_to(window_, 450, 700);
+  EXPECT_TRUE(pump_until([&] { return pixel(window_, {990, 285}) == Colour{45, 45, 48}; }, 5s)) << "no scaled Browse";
+  // A click inside the scaled close box, beyond where it lies at 96 DPI, closes the window.
+  click_at(window_, close.left + 45, close.top + 40);
+  EXPECT_TRUE(pump_until([&] { return !::IsWindow(window_); }, 10s));
+}
+
 TEST_F(AccessibleWindow, CloseBoxClosesLikeItsClick) {
   open_installer_window();
   open_reader();
@@ -544,7 +663,7 @@ class AccessibleProgram : public AccessibleWindow {
   void listen_to_program_events() {
     g_events = &events_;
     g_hooked_window = window_;
-    hook_ = ::SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, on_win_event, product_.id,
+    hook_ = ::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, on_win_event, product_.id,
                               0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(hook_, nullptr);
   }

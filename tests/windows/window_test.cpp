@@ -206,6 +206,50 @@ TEST_F(InstallerWindow, BrowseOpensTheFolderDialogAndAChosenFolderReplacesThePat
   EXPECT_EQ(wait_for_exit(product_, 20s), 0u);
 }
 
+// The program on a display at 150 %: tests/tools/scaled_display_test.sh runs this in a prefix of
+// its own whose LogPixels is 144. Skipped at any other scale.
+TEST(ScaledDisplay, TheWindowIsOneAndAHalfTimesAsLargeAndHitWhereItIsDrawn) {
+  {
+    const win::WindowDc screen(nullptr);
+    const int dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
+    if (dpi != 144) GTEST_SKIP() << "the display is at " << dpi << " DPI";
+  }
+  ScopedTempDir folder;
+  ScopedEnvironment programData{"ProgramData", folder.join("ProgramData")};
+  win::ChildProcess product = start_product({"--install-dir", folder.join("VelkoTarn工作台")});
+  const auto found = wait_for_window(product.id, kClass, 30s);
+  ASSERT_TRUE(found);
+  const HWND window = *found;
+  RECT client{};
+  ::GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 1080);
+  EXPECT_EQ(client.bottom, 930);
+  // Centred by its scaled size where the screen is wide enough.
+  const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+  if (screenWidth > 1080) {
+    EXPECT_EQ(client_to_screen(window, 0, 0).x, (screenWidth - 1080) / 2);
+  }
+
+  const auto hit = [&](int x, int y) {
+    const POINT point = client_to_screen(window, x, y);
+    return ::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y));
+  };
+  EXPECT_EQ(hit(1019, 50), HTCAPTION);  // the title strip is 51 pixels high, the close box 60 wide
+  EXPECT_EQ(hit(1020, 5), HTCLIENT);
+  EXPECT_EQ(hit(5, 51), HTCLIENT);
+  ::SetForegroundWindow(window);
+  move_to(window, 450, 700);  // the progress bar: no button
+  // The Browse button's fill at its scaled place (660, 190 at 96 DPI), beyond the 720 pixels
+  // the window would be wide unscaled. (The 800-pixel screen shows the top of the window.)
+  EXPECT_EQ(wait_for_pixel(window, 990, 285, {45, 45, 48}, 10s), (Colour{45, 45, 48}));
+  // The close box lights up and is hit where it is drawn at this scale, past its 96-DPI place.
+  move_to(window, 1070, 45);
+  EXPECT_EQ(wait_for_pixel(window, 1024, 4, {178, 45, 40}, 10s), (Colour{178, 45, 40}));
+  click_at(window, 1070, 45);
+  EXPECT_EQ(wait_for_exit(product, 20s), 0u);
+  if (!wait_for_exit(product, 0ms)) ::TerminateProcess(product.process.get(), 0);
+}
+
 TEST(LaunchWindow, StaysOpenOnFailureUntilEscape) {
   ScopedTempDir folder;
   ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", folder.join("ProgramData")};

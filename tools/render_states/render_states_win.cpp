@@ -7,11 +7,13 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/bootstrap_state.h"
 #include "detect/windows_version.h"
+#include "ui/display_scale.h"
 #include "ui/painting_win.h"
 #include "win/dib.h"
 #include "win/unique_any.h"
@@ -43,7 +45,7 @@ bool write_bmp(const std::wstring& path, HDC dc, HBITMAP bitmap, int width, int 
 }
 
 bool render(const std::wstring& folder, const char* name, BootstrapState& state, int width, int height,
-            const HoverState& hover = {}) {
+            const HoverState& hover = {}, const WindowView& view = {}) {
   win::unique_hdc screen(::CreateCompatibleDC(nullptr));
   BITMAPINFO info = win::top_down_dib_info(width, height);
   void* bits = nullptr;
@@ -51,7 +53,7 @@ bool render(const std::wstring& folder, const char* name, BootstrapState& state,
   if (!bitmap) return false;
   {
     win::SelectedObject selected(screen.get(), bitmap.get());
-    paint_content(screen.get(), state, SIZE{width, height}, hover);
+    paint_content(screen.get(), state, SIZE{width, height}, hover, view);
     ::GdiFlush();
   }
   const std::wstring path = folder + L"\\" + win::wide(name) + L".bmp";
@@ -145,15 +147,30 @@ int wmain(int argc, wchar_t** argv) {
   waiting->currentComponent = ComponentKind::Workbench;
   shot("installer-waiting", std::move(waiting));
 
-  const auto launch = [&](const char* name, UiPhase phase, std::uint32_t ticks, const char* text) {
+  // The keyboard's focus on the primary button, at 100 % and at 150 % (144 DPI), and under a
+  // black high-contrast theme (Windows' own "High Contrast Black" colours).
+  const auto keyboard = [&](const char* name, int dpi, std::optional<SystemColours> theme) {
+    auto state = installer(UiPhase::Ready, W::None);
+    const WindowView view{ButtonId::Primary, true, dpi, theme};
+    ok = render(folder, name, *state, scaled(kInstallerWidth, dpi), scaled(kInstallerHeight, dpi), {}, view) && ok;
+  };
+  keyboard("installer-ready-keyboard-100", 96, std::nullopt);
+  keyboard("installer-ready-keyboard-150", 144, std::nullopt);
+  keyboard("installer-ready-high-contrast",
+           96, SystemColours{{0, 0, 0}, {255, 255, 255}, {26, 235, 255}, {0, 0, 0}, {0, 0, 0}, {255, 255, 255},
+                             {63, 242, 63}, {255, 255, 0}});
+
+  const auto launch = [&](const char* name, UiPhase phase, std::uint32_t ticks, const char* text, int dpi = 96) {
     BootstrapState state;
     state.launchMode = true;
     state.phase = phase;
     state.launchTicks = ticks;
     if (text != nullptr) state.statusText = text;
-    ok = render(folder, name, state, kLaunchWidth, kLaunchHeight) && ok;
+    ok = render(folder, name, state, scaled(kLaunchWidth, dpi), scaled(kLaunchHeight, dpi), {}, WindowView{.dpi = dpi}) &&
+         ok;
   };
   launch("launch-starting", UiPhase::Checking, 20, nullptr);
+  launch("launch-starting-150", UiPhase::Checking, 20, nullptr, 144);
   launch("launch-verifying", UiPhase::Checking, 60, nullptr);
   launch("launch-failed", UiPhase::Failed, 80, "工作台安装清单或主程序不完整，无法安全启动。");
   return ok ? 0 : 1;

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <ostream>
 #include <thread>
+#include <vector>
 
 #include "win/unique_any.h"
 
@@ -48,21 +50,41 @@ inline void click_at(HWND window, int x, int y) {
   send_mouse(MOUSEEVENTF_LEFTUP, point);
 }
 
-inline void press_escape(HWND window) {
+// Brings the window to the foreground, where keys go. Wine may still be handing the focus over
+// (its desktop process can be starting at the same moment).
+inline void make_foreground(HWND window) {
   using namespace std::chrono_literals;
-  // The key goes to the foreground window; Wine may still be handing the focus over (its
-  // desktop process can be starting at the same moment).
   for (int i = 0; i < 30; ++i) {
     ::SetForegroundWindow(window);
     if (::GetForegroundWindow() == window) break;
     std::this_thread::sleep_for(100ms);
   }
+}
+
+// One press of the last key with the keys before it held: all down in order, then up in reverse.
+inline void send_keys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto it = keys.end(); it != keys.begin();) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--it;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+}
+
+inline void press_escape(HWND window) {
+  using namespace std::chrono_literals;
+  make_foreground(window);
   std::this_thread::sleep_for(200ms);
-  INPUT keys[2]{};
-  keys[0].type = keys[1].type = INPUT_KEYBOARD;
-  keys[0].ki.wVk = keys[1].ki.wVk = VK_ESCAPE;
-  keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  ASSERT_EQ(::SendInput(2, keys, sizeof keys[0]), 2u);
+  send_keys({VK_ESCAPE});
 }
 
 // One pixel of what the screen shows at a screen position.
