@@ -105,7 +105,7 @@ class HashingWriter {
   HashingWriter(HANDLE file, win::Sha256& hash) : file_(file), hash_(hash) {
     for (auto& block : blocks_) block.bytes.resize(kReadBytes);
     for (std::size_t i = 1; i < kBlocks; ++i) free_.push_back(i);
-    auto thread = win::start_joinable_worker([this] { drain(); });
+    auto thread = win::start_joinable_worker([this] { drain(); }, kStackBytes);
     if (thread) thread_ = std::move(*thread);
   }
   HashingWriter(const HashingWriter&) = delete;
@@ -141,7 +141,8 @@ class HashingWriter {
   }
 
  private:
-  static constexpr std::size_t kBlocks = 3;  // one being received, two being hashed and written
+  static constexpr std::size_t kBlocks = 2;  // one being received while the other is hashed and written
+  static constexpr std::size_t kStackBytes = 256 * 1024;  // the thread only hashes and writes
   struct Block {
     std::vector<std::uint8_t> bytes;
     DWORD size = 0;

@@ -225,7 +225,8 @@ TEST(ProgressPacing, AWholePercentChangedAndTheIntervalPassedWhicheverComesLater
 TEST(ProgressPacing, PercentIsTheEventsPercent) {
   auto [sender, receiver] = make_event_channel();
   const auto context = context_for(10'000'000, 30'000'000, sender);
-  for (const std::uint64_t bytes : {0ull, 1ull, 299'999ull, 300'000ull, 5'000'000ull, 20'000'000ull, kMax}) {
+  const std::uint64_t amounts[] = {0, 1, 299'999, 300'000, 5'000'000, 20'000'000, kMax};
+  for (const std::uint64_t bytes : amounts) {
     EXPECT_EQ(download_percent(context, bytes), download_progress_event(context, bytes).percent) << bytes;
   }
 }
