@@ -13,12 +13,16 @@ void apply_classification(BootstrapState& state, const SystemClassification& sys
   report.supported = system.supported;
   if (installedWorkbench) {
     // The check of the chosen directory overrides what detection found at the remembered one.
-    state.workbenchState = *installedWorkbench;
-    state.updateMode = *installedWorkbench == WorkbenchInstallState::Older;
+    apply_installed_workbench(state, *installedWorkbench);
     report.workbenchCurrent = *installedWorkbench == WorkbenchInstallState::Current;
   }
   state.currentComponent = report.webView2Present ? ComponentKind::Workbench : ComponentKind::WebView2Runtime;
   state.environment = std::move(report);
+}
+
+void apply_installed_workbench(BootstrapState& state, WorkbenchInstallState installedWorkbench) {
+  state.workbenchState = installedWorkbench;
+  state.updateMode = installedWorkbench == WorkbenchInstallState::Older;
 }
 
 }  // namespace velko

@@ -17,4 +17,7 @@ void apply_classification(BootstrapState& state, const SystemClassification& sys
                           std::optional<EnvironmentReport> components,
                           std::optional<WorkbenchInstallState> installedWorkbench);
 
+// Stores only the workbench check of the install directory: `workbenchState` and `updateMode`.
+void apply_installed_workbench(BootstrapState& state, WorkbenchInstallState installedWorkbench);
+
 }  // namespace velko

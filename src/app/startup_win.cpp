@@ -113,8 +113,11 @@ void run_program() {
   state.autoContinue = options.autoContinue;
 
   declare_dpi_awareness();
+  // The first frame shows the install folder and, in its heading and hint, whether the folder
+  // holds a workbench to update; the rest of the classification shows only once the check is
+  // over, so it waits until that frame is on the screen.
   state.installDirectory = settle_install_directory(options);
-  if (!options.launchMode) classify_windows(state);
+  if (!options.launchMode) classify_installed_workbench(state);
 
   HINSTANCE instance = ::GetModuleHandleW(nullptr);
   if (!register_window_class(instance)) return;
@@ -125,6 +128,11 @@ void run_program() {
   ::SetTimer(window, kMainTimerId, kMainTimerMilliseconds, nullptr);
   ::ShowWindow(window, SW_SHOW);
   ::UpdateWindow(window);
+
+  if (!options.launchMode) {
+    classify_windows(state);
+    ::InvalidateRect(window, nullptr, FALSE);
+  }
 
   if (options.launchMode) {
     start_launch_worker(state);

@@ -109,10 +109,24 @@ std::string coded_download_text(std::string_view text, std::uint32_t code) {
   return std::string(text) + "，错误码 " + std::to_string(code) + "。";
 }
 
-WorkerEvent download_progress_event(const DownloadProgressContext& context, std::uint64_t currentBytes) {
+std::int32_t download_percent(const DownloadProgressContext& context, std::uint64_t currentBytes) {
   const std::uint64_t done = std::min(saturating_add(context.completedBytes, currentBytes), context.totalBytes);
-  const std::uint64_t percent =
-      context.totalBytes == 0 ? 0 : saturating_multiply(done, 100) / context.totalBytes;
+  return context.totalBytes == 0 ? 0 : static_cast<std::int32_t>(saturating_multiply(done, 100) / context.totalBytes);
+}
+
+void ProgressPacing::sent(std::int32_t percent, std::uint64_t nowMs) {
+  lastPercent_ = percent;
+  lastMs_ = nowMs;
+}
+
+bool ProgressPacing::due(std::int32_t percent, std::uint64_t nowMs) const {
+  if (!lastPercent_) return true;
+  // A clock that went backwards counts as no time passed.
+  return percent != *lastPercent_ && nowMs >= lastMs_ && nowMs - lastMs_ >= kProgressIntervalMs;
+}
+
+WorkerEvent download_progress_event(const DownloadProgressContext& context, std::uint64_t currentBytes) {
+  const std::int32_t percent = download_percent(context, currentBytes);
   // The component's size in megabytes with one decimal, as the division writes it (123,456,789
   // bytes show as 123.5).
   char size[32];
@@ -121,7 +135,7 @@ WorkerEvent download_progress_event(const DownloadProgressContext& context, std:
   const std::string_view sizeText(size, written.ptr - size);
   std::string text = "正在下载 " + context.componentName + " \u00B7 " + std::to_string(percent) +
                      "% \u00B7 " + std::string(sizeText) + " MB";
-  return WorkerEvent::download_progress(context.kind, static_cast<std::int32_t>(percent), std::move(text));
+  return WorkerEvent::download_progress(context.kind, percent, std::move(text));
 }
 
 void report_download_progress(const DownloadProgressContext& context, std::uint64_t currentBytes) {

@@ -84,6 +84,26 @@ struct DownloadProgressContext {
   EventSender events;
 };
 
+// The whole percent of the component done once `currentBytes` of the package being staged are.
+std::int32_t download_percent(const DownloadProgressContext& context, std::uint64_t currentBytes);
+
+// Progress while the bytes arrive: the window only ever shows a whole percent, so an event is sent
+// when the percent has changed since the last one sent and at least kProgressInterval milliseconds
+// have passed since then (whichever comes later). The first and the last event of a package are
+// sent regardless.
+inline constexpr std::uint64_t kProgressIntervalMs = 100;
+class ProgressPacing {
+ public:
+  // Records an event sent at `nowMs` (a monotonic clock) for `percent`.
+  void sent(std::int32_t percent, std::uint64_t nowMs);
+  // Whether an event for `percent` at `nowMs` is worth sending.
+  bool due(std::int32_t percent, std::uint64_t nowMs) const;
+
+ private:
+  std::optional<std::int32_t> lastPercent_;
+  std::uint64_t lastMs_ = 0;
+};
+
 // The percent and text shown for `currentBytes` of the package being staged.
 WorkerEvent download_progress_event(const DownloadProgressContext& context, std::uint64_t currentBytes);
 // Publishes that event.

@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -18,9 +22,11 @@
 #include "win/http_request.h"
 #include "win/http_session.h"
 #include "win/os_error.h"
+#include "win/sha256.h"
 #include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
+#include "win/worker_thread.h"
 
 namespace velko {
 namespace {
@@ -90,9 +96,152 @@ void discard_if_empty(HANDLE file) {
   win::delete_when_closed(file);
 }
 
-// Fetches the package into the held partial file, from `offset` on when the server allows it.
+// Received bytes are gathered into blocks of up to 1 MiB (WinHTTP hands out a few KiB per read),
+// and each full block is hashed and appended to the partial file on a second thread while the
+// next one is received: the digest is ready when the last byte is written, and the transfer does
+// not wait for the disk or the hash. Blocks are taken in order, so the digest covers exactly the
+// bytes in the file. Should no thread be available, the blocks are hashed and written in turn.
+class HashingWriter {
+ public:
+  HashingWriter(HANDLE file, win::Sha256& hash) : file_(file), hash_(hash) {
+    for (auto& block : blocks_) block.bytes.resize(kReadBytes);
+    for (std::size_t i = 1; i < kBlocks; ++i) free_.push_back(i);
+    auto thread = win::start_joinable_worker([this] { drain(); }, kStackBytes);
+    if (thread) thread_ = std::move(*thread);
+  }
+  HashingWriter(const HashingWriter&) = delete;
+  HashingWriter& operator=(const HashingWriter&) = delete;
+  ~HashingWriter() { (void)finish(); }
+
+  std::uint8_t* space() { return blocks_[filling_].bytes.data() + blocks_[filling_].size; }
+  DWORD room() const { return kReadBytes - blocks_[filling_].size; }
+
+  // Counts `bytes` just read into space(); a full block is handed over. The first failure of
+  // hashing or writing, once it has happened.
+  std::expected<void, std::string> add(DWORD bytes) {
+    blocks_[filling_].size += bytes;
+    if (blocks_[filling_].size < kReadBytes) return {};
+    hand_over();
+    return failure();
+  }
+
+  // Hands over what is gathered, waits until every block is hashed and written and ends the
+  // thread. The first failure, if any.
+  std::expected<void, std::string> finish() {
+    if (!finished_) {
+      finished_ = true;
+      if (blocks_[filling_].size > 0) hand_over();
+      {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+      }
+      changed_.notify_all();
+      if (thread_) ::WaitForSingleObject(thread_.get(), INFINITE);
+    }
+    return failure();
+  }
+
+ private:
+  static constexpr std::size_t kBlocks = 2;  // one being received while the other is hashed and written
+  static constexpr std::size_t kStackBytes = 256 * 1024;  // the thread only hashes and writes
+  struct Block {
+    std::vector<std::uint8_t> bytes;
+    DWORD size = 0;
+  };
+
+  std::expected<void, std::string> failure() {
+    std::lock_guard lock(mutex_);
+    if (error_) return std::unexpected(*error_);
+    return {};
+  }
+
+  void hand_over() {
+    if (!thread_) {
+      process(blocks_[filling_]);
+      blocks_[filling_].size = 0;
+      return;
+    }
+    std::unique_lock lock(mutex_);
+    full_.push_back(filling_);
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return !free_.empty(); });
+    filling_ = free_.front();
+    free_.pop_front();
+  }
+
+  void drain() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !full_.empty() || stopping_; });
+      if (full_.empty()) return;
+      const std::size_t index = full_.front();
+      full_.pop_front();
+      lock.unlock();
+      process(blocks_[index]);
+      lock.lock();
+      blocks_[index].size = 0;
+      free_.push_back(index);
+      changed_.notify_all();
+    }
+  }
+
+  // After a failure the rest is dropped: the run fails, and nothing may follow a gap in the file.
+  void process(Block& block) {
+    {
+      std::lock_guard lock(mutex_);
+      if (error_) return;
+    }
+    std::expected<void, std::string> done;
+    const std::span bytes(block.bytes.data(), block.size);
+    if (auto fed = hash_.update(bytes); !fed) {
+      done = win::os_failure("读取校验文件失败：", fed.error());
+    } else {
+      done = write_all(file_, bytes.data(), block.size);
+    }
+    if (!done) {
+      std::lock_guard lock(mutex_);
+      error_ = std::move(done.error());
+    }
+  }
+
+  HANDLE file_;
+  win::Sha256& hash_;
+  std::array<Block, kBlocks> blocks_;
+  std::size_t filling_ = 0;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::size_t> full_;
+  std::deque<std::size_t> free_;
+  std::optional<std::string> error_;
+  bool stopping_ = false;
+  bool finished_ = false;
+  win::unique_handle thread_;
+};
+
+// Progress of the bytes as they arrive: every whole percent at most once per interval.
+class PacedProgress {
+ public:
+  explicit PacedProgress(const DownloadProgressContext& context) : context_(context) {}
+
+  void report(std::uint64_t written, bool always) {
+    const std::uint64_t now = ::GetTickCount64();
+    const std::int32_t percent = download_percent(context_, written);
+    if (!always && !pacing_.due(percent, now)) return;
+    pacing_.sent(percent, now);
+    report_download_progress(context_, written);
+  }
+
+ private:
+  const DownloadProgressContext& context_;
+  ProgressPacing pacing_;
+};
+
+// Fetches the package into the held partial file, from `offset` on when the server allows it,
+// feeding `hash` with every byte the file holds at the end: the part kept from an earlier run,
+// read once through the held handle, then each block as it is written.
 std::expected<void, std::string> download_into_partial(const PackageDescriptor& package, HANDLE file,
-                                                       std::uint64_t offset, const DownloadProgressContext& context) {
+                                                       std::uint64_t offset, const DownloadProgressContext& context,
+                                                       win::Sha256& hash) {
   const auto address = parse_download_address(package.downloadUrl);
   if (!address) return std::unexpected(address.error());
 
@@ -115,33 +264,40 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
 
   std::uint64_t written = 0;
   if (std::get<PartialWrite>(mode) == PartialWrite::Append) {
-    const LARGE_INTEGER end{};
-    if (!::SetFilePointerEx(file, end, nullptr, FILE_END)) return win::os_failure("打开续传文件失败：", win::last_error());
+    // Leaves the position at the end, where the answer continues the file.
+    if (auto kept = win::hash_open_file(file, hash); !kept) return kept;
     written = offset;
   } else if (!truncate_held(file)) {
     return win::os_failure("创建下载文件失败：", win::last_error());
   }
   std::uint64_t inPartial = written;
-  report_download_progress(context, written);
+  PacedProgress progress(context);
+  progress.report(written, true);
 
-  std::vector<std::uint8_t> buffer(kReadBytes);
+  HashingWriter blocks(file, hash);
+  // A failed read keeps what arrived before it, for the next run to resume from.
+  const auto failed_read = [&](const char* text, std::uint32_t code) -> std::expected<void, std::string> {
+    (void)blocks.finish();
+    return coded(text, code);
+  };
   for (;;) {
     DWORD available = 0;
-    if (!win::query_http_data_available(request, available)) return coded("读取下载进度失败", win::last_error());
+    if (!win::query_http_data_available(request, available)) return failed_read("读取下载进度失败", win::last_error());
     if (available == 0) break;
     DWORD read = 0;
-    if (!win::read_http_data(request, buffer.data(), std::min(available, kReadBytes), read)) {
-      return coded("下载数据失败", win::last_error());
+    if (!win::read_http_data(request, blocks.space(), std::min(available, blocks.room()), read)) {
+      return failed_read("下载数据失败", win::last_error());
     }
     if (read == 0) break;
-    if (auto saved = write_all(file, buffer.data(), read); !saved) return saved;
+    if (auto added = blocks.add(read); !added) return added;
     inPartial = saturating_add(inPartial, read);
     written = advance_written(written, read, package.size);
-    report_download_progress(context, written);
+    progress.report(written, false);
     // More than the package can hold: the size check below reports it; reading on would only
     // fill the disk.
     if (partial_overflows(inPartial, package.size)) break;
   }
+  if (auto rest = blocks.finish(); !rest) return rest;
   if (!::FlushFileBuffers(file)) return win::os_failure("保存下载文件失败：", win::last_error());
   return {};
 }
@@ -166,8 +322,10 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
     partialSize = 0;
   }
 
+  auto hash = win::Sha256::create();
+  if (!hash) return win::os_failure("读取校验文件失败：", hash.error());
   const std::uint64_t offset = partialSize.value_or(0);
-  if (auto fetched = download_into_partial(package, partial, offset, context); !fetched) {
+  if (auto fetched = download_into_partial(package, partial, offset, context, *hash); !fetched) {
     return std::unexpected(fetched.error());
   }
 
@@ -176,10 +334,13 @@ std::expected<void, std::string> fill_held_partial(const PackageDescriptor& pack
   if (*actualSize != expectedSize) {
     return std::unexpected(incomplete_download_text(package.fileName, expectedSize, *actualSize));
   }
-  const auto digest = win::sha256_of_open_file(partial);
-  if (!digest) return std::unexpected(digest.error());
+  // The digest of every byte in the held file, taken as they went in: no second read.
+  const auto digest = hash->finish();
+  if (!digest) return win::os_failure("读取校验文件失败：", digest.error());
   // The partial file stays: the next run finds it complete, fails its check and starts afresh.
-  if (!same_digest(*digest, package.sha256)) return std::unexpected(verification_failed_text(package.fileName));
+  if (!same_digest(digest_text(*digest), package.sha256)) {
+    return std::unexpected(verification_failed_text(package.fileName));
+  }
   return {};
 }
 

@@ -51,14 +51,12 @@ std::int64_t now_file_time() {
   return file_time_value(now);
 }
 
-// The staged installer: plain file, policy size (checked before the costly hash), policy digest.
-std::expected<void, std::string> verify_staged_installer(const std::string& path, const ReleasePolicy& policy) {
+// The staged installer is checked by name for what costs nothing (plain file, policy size) before
+// anything is created; its digest is taken while it is copied.
+std::expected<void, std::string> precheck_staged_installer(const std::string& path, const ReleasePolicy& policy) {
   if (!win::is_plain_file(path) || win::file_size(path) != policy.installerBytes) {
     return std::unexpected(std::string(kStagedInstallerMismatch));
   }
-  auto digest = win::sha256_of_file(path);
-  if (!digest) return std::unexpected(std::move(digest.error()));
-  if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
   return {};
 }
 
@@ -113,16 +111,24 @@ std::expected<std::unique_ptr<RunDirectory>, std::string> create_run_directory(
   return std::unexpected(std::string("无法创建唯一的安装程序独立运行副本，请稍后重试。"));
 }
 
-// Copies and flushes the private copy; it is verified when it is started.
-std::expected<void, std::string> make_copy(const std::string& staged, const std::string& copy) {
-  if (!::CopyFileW(win::wide(staged).c_str(), win::wide(copy).c_str(), FALSE)) {
-    return std::unexpected("复制安装程序独立运行副本失败：" + win::last_error_text());
-  }
-  win::unique_file writable(::CreateFileW(win::wide(copy).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!writable || !::FlushFileBuffers(writable.get())) {
-    return std::unexpected("保存安装程序独立运行副本失败：" + win::last_error_text());
-  }
+// Copies the staged installer into the run directory in one read, hashing what is read, and
+// flushes the copy. The copy holds exactly the bytes hashed, so a staged file that does not match
+// the policy is refused here; the copy itself is verified again through the handle that starts it.
+std::expected<void, std::string> make_copy(const std::string& staged, const std::string& copy,
+                                           const ReleasePolicy& policy) {
+  const win::unique_file source(::CreateFileW(win::wide(staged).c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                              nullptr));
+  if (!source) return win::os_failure("读取校验文件失败：", win::last_error());
+  // A fresh name in a fresh directory: nothing may stand there already.
+  const win::unique_file target(::CreateFileW(win::wide(copy).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!target) return win::os_failure("复制安装程序独立运行副本失败：", win::last_error());
+  const auto digest = win::copy_hashing(source.get(), target.get(), "复制安装程序独立运行副本失败：");
+  if (!digest) return std::unexpected(std::move(digest.error()));
+  if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
+  if (!::FlushFileBuffers(target.get())) return win::os_failure("保存安装程序独立运行副本失败：", win::last_error());
   return {};
 }
 
@@ -155,7 +161,7 @@ std::expected<void, std::string> write_install_location(const std::string& insta
 std::expected<void, std::string> run_verified_copy(const RunDirectory& run, const std::string& staged,
                                                    const std::string& installDirectory, const ReleasePolicy& policy,
                                                    std::span<const PublisherKey> publisherKeys) {
-  if (auto copied = make_copy(staged, run.copy()); !copied) return copied;
+  if (auto copied = make_copy(staged, run.copy(), policy); !copied) return copied;
   std::int64_t startedAt = 0;
   const auto check = [&](HANDLE copy) -> std::expected<void, std::string> {
     if (!win::is_plain_file(run.copy()) || win::file_size_of(copy) != policy.installerBytes) {
@@ -202,7 +208,7 @@ std::expected<void, std::string> run_workbench_installer_at(const std::string& s
                                                             const ReleasePolicy& policy,
                                                             std::chrono::system_clock::time_point moment,
                                                             std::span<const PublisherKey> publisherKeys) {
-  if (auto verified = verify_staged_installer(stagedInstaller, policy); !verified) return verified;
+  if (auto checked = precheck_staged_installer(stagedInstaller, policy); !checked) return checked;
   auto runs = prepare_run_directories();
   if (!runs) return std::unexpected(std::move(runs.error()));
   auto run = create_run_directory(*runs, policy.latestVersion, moment);

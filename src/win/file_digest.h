@@ -6,8 +6,21 @@
 #include <expected>
 #include <span>
 #include <string>
+#include <string_view>
+
+#include "win/sha256.h"
 
 namespace velko::win {
+
+// Feeds an open file from its first byte to its end into `hash`, through that very handle (read
+// access), 1 MiB at a time; the file position is left at the end. "读取校验文件失败：{error}".
+// Held without write sharing, the file cannot change between this and the bytes appended after it.
+std::expected<void, std::string> hash_open_file(HANDLE file, Sha256& hash);
+
+// Copies `source` from its first byte to its end to `target` (from its position on) in one pass,
+// hashing every byte as it is read: the digest describes exactly the bytes written. A failed read
+// or write gives "{copyFailure}{error}", a failure of the hash "读取校验文件失败：{error}".
+std::expected<std::string, std::string> copy_hashing(HANDLE source, HANDLE target, std::string_view copyFailure);
 
 // SHA-256 of an open file from its first byte, read through that very handle (which needs read
 // access), as 64 upper-case hexadecimal characters, or "读取校验文件失败：{error}". A caller that

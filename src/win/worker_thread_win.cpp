@@ -20,12 +20,17 @@ DWORD WINAPI run_worker(void* parameter) {
 
 }  // namespace
 
-void start_detached_worker(std::function<void()> work) {
+std::expected<unique_handle, std::uint32_t> start_joinable_worker(std::function<void()> work, std::size_t stackBytes) {
   auto owned = std::make_unique<std::function<void()>>(std::move(work));
-  unique_handle thread(::CreateThread(nullptr, kWorkerStackBytes, run_worker, owned.get(),
+  unique_handle thread(::CreateThread(nullptr, stackBytes, run_worker, owned.get(),
                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-  if (!thread) std::abort();
+  if (!thread) return std::unexpected(static_cast<std::uint32_t>(::GetLastError()));
   owned.release();  // the thread owns it now
+  return thread;
+}
+
+void start_detached_worker(std::function<void()> work) {
+  if (!start_joinable_worker(std::move(work), kWorkerStackBytes)) std::abort();
 }
 
 }  // namespace velko::win

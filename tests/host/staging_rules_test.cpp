@@ -189,5 +189,47 @@ TEST(DownloadProgress, CompletedBytesSaturate) {
   EXPECT_EQ(download_progress_event(zero, 0).text, "正在下载 WebView2 运行环境 · 0% · 0.0 MB");
 }
 
+// One table: each row is one progress report while bytes arrive, in order, with the time it is
+// made and whether it goes out. Only a changed percent after at least 100 ms since the last event
+// does; the first always does.
+TEST(ProgressPacing, AWholePercentChangedAndTheIntervalPassedWhicheverComesLater) {
+  struct Row {
+    std::int32_t percent;
+    std::uint64_t nowMs;
+    bool due;
+  };
+  const Row rows[] = {
+      {0, 5'000, true},     // the first report of a package
+      {0, 5'200, false},    // time passed, the percent did not change
+      {1, 5'050, false},    // the percent changed, not yet 100 ms since the last event (at 5,000)
+      {1, 5'099, false},
+      {1, 5'100, true},     // both: exactly the interval
+      {2, 5'150, false},
+      {3, 5'250, true},     // two percents on, after the interval: only the latest is shown
+      {3, 9'000, false},    // a stall: nothing new to show however long it lasts
+      {4, 9'001, true},
+      {5, 9'000, false},    // a clock that went back is no time passed
+      {5, 9'101, true},
+      {100, 9'150, false},  // the end of a package is sent by the caller regardless
+  };
+  ProgressPacing pacing;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.percent << "% at " << row.nowMs << " ms");
+    const bool due = pacing.due(row.percent, row.nowMs);
+    EXPECT_EQ(due, row.due);
+    if (due) pacing.sent(row.percent, row.nowMs);
+  }
+}
+
+// The percent the pacing looks at is the one the event shows.
+TEST(ProgressPacing, PercentIsTheEventsPercent) {
+  auto [sender, receiver] = make_event_channel();
+  const auto context = context_for(10'000'000, 30'000'000, sender);
+  const std::uint64_t amounts[] = {0, 1, 299'999, 300'000, 5'000'000, 20'000'000, kMax};
+  for (const std::uint64_t bytes : amounts) {
+    EXPECT_EQ(download_percent(context, bytes), download_progress_event(context, bytes).percent) << bytes;
+  }
+}
+
 }  // namespace
 }  // namespace velko

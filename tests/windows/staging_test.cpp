@@ -191,6 +191,57 @@ TEST_F(StagingTest, ACutConnectionIsIncompleteAndTheNextRunResumesFromTheBytesOn
   EXPECT_FALSE(file_exists(in_downloads("工作台.partial")));
 }
 
+// The digest covers the bytes on disk, not only the bytes received: a part kept from an earlier run
+// that was changed before the resume makes the resumed download fail its check, and the run after
+// that starts afresh.
+TEST_F(StagingTest, AResumedDownloadWhosePartOnDiskChangedFailsItsCheck) {
+  const std::string bytes = pattern(3'000'000, 21);
+  const PackageDescriptor package = serve("工作台.exe", "cut.exe", bytes);
+  TestService::set_fault(served_path("cut.exe"), R"({"bodyBytes": 1200000, "times": 1})");
+  ASSERT_FALSE(stage({package}));
+  std::string kept = read_file(in_downloads("工作台.partial"));
+  ASSERT_EQ(kept.size(), 1'200'000u);
+  kept[600'000] = static_cast<char>(kept[600'000] ^ 0x01);
+  write_file(in_downloads("工作台.partial"), kept);
+
+  const auto resumed = stage({package});
+  ASSERT_FALSE(resumed);
+  EXPECT_EQ(resumed.error(), "工作台.exe 校验失败，文件不会执行。");
+  auto requests = TestService::requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].range, "bytes=1200000-");
+  EXPECT_FALSE(file_exists(in_downloads("工作台.exe")));
+  EXPECT_EQ(read_file(in_downloads("工作台.partial")), kept + bytes.substr(1'200'000));
+  EXPECT_TRUE(staged_.empty());
+
+  const auto afresh = stage({package});
+  ASSERT_TRUE(afresh) << afresh.error();
+  requests = TestService::requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[2].range, "");
+  EXPECT_EQ(read_file(in_downloads("工作台.exe")), bytes);
+}
+
+// Progress goes out per whole percent (at most one event per 100 ms), not per read: over 64 MiB,
+// at most one event for each percent between the first event and the last.
+TEST_F(StagingTest, ProgressIsSentPerWholePercentNotPerRead) {
+  const std::string bytes = pattern(64 * 1'048'576, 22);
+  const PackageDescriptor package = serve("big.exe", "big.exe", bytes, false);
+  const auto result = stage({package});
+  ASSERT_TRUE(result) << result.error();
+  std::vector<std::int32_t> percents;
+  for (const WorkerEvent& event : events()) {
+    if (event.tag == WorkerEventTag::DownloadProgress) percents.push_back(event.percent);
+  }
+  ASSERT_GE(percents.size(), 2u);
+  EXPECT_EQ(percents.front(), 0);
+  EXPECT_EQ(percents.back(), 100);
+  // Between the first and the last (the end of the package, sent regardless) every event shows a
+  // new percent.
+  for (std::size_t i = 1; i + 1 < percents.size(); ++i) EXPECT_GT(percents[i], percents[i - 1]) << i;
+  EXPECT_LE(percents.size(), 102u);
+}
+
 // The connection is broken off (a reset) in the middle of the body. WinHTTP may report that as
 // the end of the data (the size check then names the shortfall) or fail the read with its own
 // code; either way the run fails, the bytes that arrived stay and the next run asks for the rest.

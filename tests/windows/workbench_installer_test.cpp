@@ -302,8 +302,13 @@ TEST_F(InstallerRunFixture, StagedInstallerWithOneByteChangedIsRefused) {
   std::string changed = installerBytes;
   changed[changed.size() / 2] ^= 0x01;
   test::write_file(staged, changed);
+  const std::string self = dir.join("self.txt");
+  ScopedEnvironment selfRecord("VELKO_STANDIN_INSTALLER_SELF", self);
   EXPECT_EQ(error_of(run_workbench_installer(staged, install, policy)), "待运行的工作台安装包校验失败，已停止安装。");
   EXPECT_FALSE(has_valid_installation(install));
+  // The mismatch shows while the copy is made: the copy is gone again and was never started.
+  EXPECT_TRUE(entries_of(runs).empty());
+  EXPECT_FALSE(test::file_exists(self));
 }
 
 TEST_F(InstallerRunFixture, DigestIsComparedIgnoringCase) {
