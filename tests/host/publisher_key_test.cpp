@@ -224,7 +224,9 @@ TEST_F(CertificateTest, BytesThatAreNoCertificateHaveNoKey) {
     SCOPED_TRACE(i);
     const auto keyInfo = certificate_public_key_info(refused[i]);
     EXPECT_FALSE(keyInfo);
-    if (!keyInfo) EXPECT_EQ(keyInfo.error(), "the signer's certificate cannot be read");
+    if (!keyInfo) {
+      EXPECT_EQ(keyInfo.error(), "the signer's certificate cannot be read");
+    }
   }
 }
 

@@ -90,10 +90,14 @@ TEST(HighContrast, WithoutAThemeTheWindowKeepsItsOwnColours) {
   auto state = test::supported_state(UiPhase::Ready, WorkbenchInstallState::None);
   const Scene scene = installer_scene(*state, test::sample_inputs());
   for (const DrawOp& op : scene.ops) {
-    if (const auto* icon = std::get_if<StatusIconOp>(&op)) EXPECT_FALSE(icon->shape.has_value());
+    if (const auto* icon = std::get_if<StatusIconOp>(&op)) {
+      EXPECT_FALSE(icon->shape.has_value());
+    }
   }
   for (const DrawOp& op : scene.ops) {
-    if (const auto* fill = std::get_if<FillOp>(&op)) EXPECT_NE(fill->colour, kTheme.window);
+    if (const auto* fill = std::get_if<FillOp>(&op)) {
+      EXPECT_NE(fill->colour, kTheme.window);
+    }
   }
 }
 

@@ -8,10 +8,12 @@
 #include <string>
 
 #include "app/window_constants.h"
+#include "download/publisher_key.h"
 #include "download/staging_rules.h"
 #include "install/installation_plan.h"
 #include "install/launcher_files.h"
 #include "launch/launch_rules.h"
+#include "policy/download_address.h"
 #include "ui/painting_win.h"
 #include "ui/window_layout.h"
 #include "win/own_image.h"
@@ -48,6 +50,9 @@ TEST(StatusTexts, EveryOwnTextFitsItsLine) {
       {win::kOwnImageReplacedText, launch},
       {*file_held_elsewhere_text(32), installer},
       {discarded_partial_text(416), installer},
+      {not_publisher_signed_text(workbench_installer_file_name("10.24.100")), installer},
+      {"安装程序独立运行副本不是制作方签名的安装包，文件不会执行。", installer},
+      {"待运行的工作台安装包校验失败，已停止安装。", installer},
   };
   win::unique_hdc dc(::CreateCompatibleDC(nullptr));
   ASSERT_TRUE(dc);
