@@ -67,7 +67,7 @@ UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWo
   return UntrustedFolderAction::Refuse;
 }
 
-std::string set_aside_folder_name(std::string_view name, std::string_view date, unsigned attempt) {
+std::string set_aside_folder_name(std::string_view name, std::string_view date, std::uint64_t attempt) {
   return std::string(name) + ".untrusted-" + std::string(date) + "-" + std::to_string(attempt);
 }
 

@@ -71,7 +71,7 @@ UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWo
                                                       bool hasProductFolderName);
 
 // The name a distrusted folder is moved to, in the same parent, saying what it is and when it was
-// set aside: "{name}.untrusted-{yyyymmdd}-{attempt}".
-std::string set_aside_folder_name(std::string_view name, std::string_view date, unsigned attempt);
+// set aside: "{name}.untrusted-{yyyymmdd}-{attempt}" (the caller makes the attempt number unforeseeable).
+std::string set_aside_folder_name(std::string_view name, std::string_view date, std::uint64_t attempt);
 
 }  // namespace velko

@@ -1,15 +1,32 @@
 #include "detect/installed_workbench.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "common/win_path.h"
 #include "detect/private_installation.h"
 #include "detect/running_workbench.h"
 #include "win/file_identity.h"
 
 namespace velko {
+namespace {
+
+// Every folder from the drive's root down to `directory` is a real folder, each looked at only
+// after the one above it: a junction on the way could lead the look anywhere, a share included.
+bool reached_without_links(const std::string& directory) {
+  std::vector<std::string> chain{directory};
+  for (auto folder = path_parent(directory); folder && path_parent(*folder); folder = path_parent(*folder)) {
+    chain.push_back(*folder);
+  }
+  return std::all_of(chain.rbegin(), chain.rend(),
+                     [](const std::string& folder) { return win::is_plain_directory(folder).value_or(false); });
+}
+
+}  // namespace
 
 std::optional<InstallManifest> read_install_manifest(const std::string& directory) {
   // A share is never looked at: the look alone would send the administrator's credentials there.
-  if (!win::is_local_path(directory)) return std::nullopt;
+  if (!win::is_local_path(directory) || !reached_without_links(directory)) return std::nullopt;
   const std::string manifestPath = path_join(directory, kInstallManifestName);
   const std::string executable = path_join(directory, kWorkbenchExecutableName);
   if (!win::is_plain_file(manifestPath) || !win::is_plain_file(executable)) return std::nullopt;

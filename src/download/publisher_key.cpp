@@ -82,7 +82,7 @@ std::span<const std::uint8_t> signer_certificate(std::span<const std::span<const
 }
 
 std::string not_publisher_signed_text(std::string_view name) {
-  return std::string(name) + " 不是制作方签名的安装包，文件不会执行。";
+  return std::string(name) + " 非制作方签名，文件不会执行。";
 }
 
 }  // namespace velko

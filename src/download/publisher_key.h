@@ -73,7 +73,7 @@ bool is_pinned_key(const PublisherKey& key, std::span<const PublisherKey> pinned
 // when the chain is empty.
 std::span<const std::uint8_t> signer_certificate(std::span<const std::span<const std::uint8_t>> chain);
 
-// "{name} 不是制作方签名的安装包，文件不会执行。": a file refused for its signature.
+// "{name} 非制作方签名，文件不会执行。": a file refused for its signature.
 std::string not_publisher_signed_text(std::string_view name);
 
 }  // namespace velko

@@ -51,7 +51,7 @@ std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string
 std::expected<std::string, std::uint32_t> descriptor_sddl(HANDLE object);
 
 // Moves a folder that others could have changed out of the way, whole, in its own parent:
-// "{name}.untrusted-{date}-{n}" with the first free n. Nothing in it is deleted or changed. The new
+// "{name}.untrusted-{date}-{n}", n a number nobody can foresee. Nothing in it is deleted or changed. The new
 // path, or the Windows error code.
 std::expected<std::string, std::uint32_t> set_aside_folder(const std::string& folder, std::string_view date);
 // Today's local date as "yyyymmdd", for set_aside_folder.

@@ -51,11 +51,11 @@ std::expected<void, std::uint32_t> apply(HANDLE object, const wchar_t* sddl, boo
   return {};
 }
 
-// An entry opened as itself, never what a link points to. A real folder is held for listing
-// without delete sharing (Windows records sharing only for opens that ask for data access), so that
-// while what is below it is looked at nobody can rename or replace it and its path keeps naming
-// what was judged. A file that someone holds without sharing (a download in progress) is opened for
-// its attributes and descriptor alone: there is nothing below it to protect.
+// An entry opened as itself, never what a link points to, for its attributes and descriptor
+// alone and with every sharing: such an open takes no share access and breaks no oplock, so
+// nobody who merely reads a file or lists a folder (anyone may) can make the look fail or wait.
+// Holding is not needed: what lies below a folder that only administrators can change cannot be
+// renamed by anyone else, and a folder that others can change is not trusted anyway.
 struct OpenEntry {
   unique_file handle;
   bool isFolder = false;  // a real folder, not a link
@@ -64,21 +64,14 @@ struct OpenEntry {
 std::expected<OpenEntry, std::uint32_t> open_entry(const std::wstring& path, DWORD access) {
   constexpr DWORD kFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
   OpenEntry entry;
-  entry.handle.reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kFlags, nullptr));
-  const bool shared = !entry.handle && ::GetLastError() == ERROR_SHARING_VIOLATION;
-  if (shared) {
-    entry.handle.reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                     kFlags, nullptr));
-  }
+  entry.handle.reset(::CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   kFlags, nullptr));
   if (!entry.handle) return std::unexpected(last_error());
   BY_HANDLE_FILE_INFORMATION information{};
   if (!::GetFileInformationByHandle(entry.handle.get(), &information)) return std::unexpected(last_error());
   entry.isFolder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                    (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-  // A folder that could only be opened shared could be renamed while we look below it.
-  if (entry.isFolder && shared) return std::unexpected(static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
   return entry;
 }
 
@@ -90,9 +83,7 @@ bool says_nothing_about_trust(std::uint32_t error) {
 // Looks at one entry through its handle; false ends the walk.
 using Visit = std::function<std::expected<bool, std::uint32_t>(HANDLE entry, bool isFolder)>;
 
-// Visits everything below `folder` (which the caller holds), depth first, each entry through
-// open_entry; what is below a real folder is visited while that folder and every folder above it
-// are held. However deep the tree goes, the walk keeps its own list of folders, not the stack's.
+// Visits everything below `folder`, depth first, each entry through open_entry. However deep the tree goes, the walk keeps its own list of folders, not the stack's.
 // False as soon as a visit says false. Entries that vanish between the listing and their opening
 // are skipped.
 std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD access, const Visit& visit) {
@@ -100,12 +91,11 @@ std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD 
     std::wstring path;
     std::vector<std::string> names;
     std::size_t next = 0;
-    unique_file held;  // empty for the caller's own folder
   };
   std::vector<Level> levels;
   auto names = folder_entry_names(narrow(folder));
   if (!names) return std::unexpected(names.error());
-  levels.push_back({folder, std::move(*names), 0, {}});
+  levels.push_back({folder, std::move(*names), 0});
   while (!levels.empty()) {
     Level& level = levels.back();
     if (level.next == level.names.size()) {
@@ -123,7 +113,7 @@ std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD 
     if (entry->isFolder) {
       auto below = folder_entry_names(narrow(path));
       if (!below) return std::unexpected(below.error());
-      levels.push_back({std::move(path), std::move(*below), 0, std::move(entry->handle)});
+      levels.push_back({std::move(path), std::move(*below), 0});
     }
   }
   return true;
@@ -226,7 +216,10 @@ std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path) {
 
 std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string& path) {
   const std::string ownSid = own_user_sid();
-  for (auto folder = path_parent(path); folder; folder = path_parent(*folder)) {
+  // From the root down: each folder is opened only through folders already found to be real ones.
+  std::vector<std::string> above;
+  for (auto folder = path_parent(path); folder; folder = path_parent(*folder)) above.push_back(*folder);
+  for (auto folder = above.rbegin(); folder != above.rend(); ++folder) {
     auto entry = open_entry(wide(*folder), kReadSecurity);
     if (!entry) return std::unexpected(entry.error());
     // A junction or mount point on the way leads wherever its owner points it next.
@@ -255,9 +248,15 @@ std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder) {
 std::expected<std::string, std::uint32_t> set_aside_folder(const std::string& folder, std::string_view date) {
   const auto parent = path_parent(folder);
   if (!parent) return std::unexpected(static_cast<std::uint32_t>(ERROR_BAD_PATHNAME));
+  // A number nobody can foresee (the high-resolution counter at this moment), so that nobody can
+  // take beforehand every name this move could use.
+  LARGE_INTEGER counter{};
+  ::QueryPerformanceCounter(&counter);
+  const std::uint32_t unforeseeable = static_cast<std::uint32_t>(counter.QuadPart) ^ (::GetCurrentProcessId() << 16);
   DWORD error = ERROR_ALREADY_EXISTS;
   for (unsigned attempt = 1; attempt <= kSetAsideAttempts; ++attempt) {
-    std::string target = path_join(*parent, set_aside_folder_name(path_file_name(folder), date, attempt));
+    std::string target = path_join(
+        *parent, set_aside_folder_name(path_file_name(folder), date, std::uint64_t{unforeseeable} * 1000 + attempt));
     // Moved by name, whatever now stands there: a folder swapped in since it was judged goes too.
     if (::MoveFileExW(wide(folder).c_str(), wide(target).c_str(), 0)) return target;
     error = ::GetLastError();

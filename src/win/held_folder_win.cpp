@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/win_path.h"
+#include "win/file_identity.h"
 #include "win/os_error.h"
 #include "win/system_library.h"
 #include "win/temporary_file.h"
@@ -128,11 +129,18 @@ std::expected<unique_file, std::uint32_t> open_folder_without_links(const std::s
   unique_file folder(::CreateFileW(root.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!folder) return std::unexpected(last_error());
+  std::wstring reached = full.substr(0, 3);
   for (const std::wstring& component : components_after_root(std::wstring_view(full).substr(3))) {
     if (component == L"." || component == L"..") return std::unexpected(static_cast<std::uint32_t>(ERROR_BAD_PATHNAME));
     auto next = open_relative(folder.get(), component, kFolderAccess, kShareAll, FILE_OPEN, FILE_DIRECTORY_FILE);
     if (!next) return std::unexpected(next.error());
     if (auto real = check_real_folder(next->get()); !real) return std::unexpected(real.error());
+    // The name's own metadata too: a system that opens some links as their targets (Wine opens
+    // Unix links so) still shows them as links there.
+    reached += (reached.ends_with(L"\\") ? L"" : L"\\") + component;
+    if (!is_plain_directory(narrow(reached)).value_or(false)) {
+      return std::unexpected(static_cast<std::uint32_t>(ERROR_CANT_ACCESS_FILE));
+    }
     folder = std::move(*next);
   }
   if (auto real = check_real_folder(folder.get()); !real) return std::unexpected(real.error());

@@ -232,7 +232,7 @@ TEST_F(CertificateTest, BytesThatAreNoCertificateHaveNoKey) {
 
 TEST(PublisherKeys, TheRefusalTextNamesTheFile) {
   EXPECT_EQ(not_publisher_signed_text("VelkoTarn工作台-Setup-v1.4.2.exe"),
-            "VelkoTarn工作台-Setup-v1.4.2.exe 不是制作方签名的安装包，文件不会执行。");
+            "VelkoTarn工作台-Setup-v1.4.2.exe 非制作方签名，文件不会执行。");
 }
 
 TEST(PublisherKeys, TheHostBuildPinsNothing) { EXPECT_TRUE(built_in_publisher_keys().empty()); }

@@ -99,7 +99,7 @@ class PublisherStaging : public ::testing::Test {
   }
 
   test::ScopedTempDir temp_;
-  test::ScopedEnvironment programData_{"ProgramData", temp_.path()};
+  test::ScopedEnvironment programData_{"VELKO_TEST_PROGRAM_DATA", temp_.path()};
   std::pair<EventSender, EventReceiver> channel_ = make_event_channel();
   StagedFiles staged_;
 };
@@ -116,7 +116,7 @@ TEST_F(PublisherStaging, ADownloadIsStagedOnlyWhenAPinnedKeySignedIt) {
       EXPECT_EQ(read_file(in_downloads(name)), variant_bytes(variant.name));
     } else {
       ASSERT_FALSE(result);
-      EXPECT_EQ(result.error(), name + " 不是制作方签名的安装包，文件不会执行。");
+      EXPECT_EQ(result.error(), name + " 非制作方签名，文件不会执行。");
       EXPECT_FALSE(file_exists(in_downloads(name)));
       EXPECT_FALSE(file_exists(in_downloads(std::string(variant.name) + "-setup.partial")));
     }
@@ -148,7 +148,7 @@ TEST_F(PublisherStaging, AFinishedFileOnDiskIsCheckedBeforeItIsReused) {
     const auto result = stage(pinned);
     EXPECT_TRUE(TestService::requests().empty());
     EXPECT_EQ(result ? std::string("<staged>") : result.error(),
-              variant.accepted ? "<staged>" : name + " 不是制作方签名的安装包，文件不会执行。");
+              variant.accepted ? "<staged>" : name + " 非制作方签名，文件不会执行。");
     EXPECT_EQ(file_exists(in_downloads(name)), variant.accepted);
   }
 }
@@ -160,7 +160,7 @@ TEST(PublisherInstallerRun, OnlyACopySignedByAPinnedKeyIsStarted) {
     for (const Variant& variant : kVariants) {
       SCOPED_TRACE(std::string(variant.name) + (pinned ? " pinned" : " unpinned"));
       test::ScopedTempDir dir;
-      test::ScopedEnvironment programData{"ProgramData", dir.join("ProgramData")};
+      test::ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", dir.join("ProgramData")};
       const std::string staged = dir.join("VelkoTarnWorkbench-Setup-v" + std::string(kStandInVersion) + ".exe");
       const std::string install = dir.join("Velko 工作台");
       const std::string bytes = variant_bytes(variant.name);

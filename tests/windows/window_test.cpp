@@ -215,7 +215,7 @@ TEST(ScaledDisplay, TheWindowIsOneAndAHalfTimesAsLargeAndHitWhereItIsDrawn) {
     if (dpi != 144) GTEST_SKIP() << "the display is at " << dpi << " DPI";
   }
   ScopedTempDir folder;
-  ScopedEnvironment programData{"ProgramData", folder.join("ProgramData")};
+  ScopedEnvironment programData{"VELKO_TEST_PROGRAM_DATA", folder.join("ProgramData")};
   win::ChildProcess product = start_product({"--install-dir", folder.join("VelkoTarn工作台")});
   const auto found = wait_for_window(product.id, kClass, 30s);
   ASSERT_TRUE(found);
