@@ -158,9 +158,11 @@ TEST(InstallDirectory, ALinkInTheFoldersPlaceIsRefusedByName) {
 // under Wine "\\velko-test\share" is the prefix's dosdevices\unc\velko-test\share, where the old
 // look would have found the installation and the old preparation made its folder.
 TEST(InstallDirectory, NothingIsLookedAtOrMadeOnAShare) {
-  const std::string unixShare = wine_unix_path("\\\\velko-test\\share");
-  if (unixShare.empty()) GTEST_SKIP() << "needs Wine's mapping of shares to a folder of the prefix";
-  std::string share = "Z:" + unixShare;
+  // Wine keeps drive C: as dosdevices/c: and shares below dosdevices/unc.
+  const std::string driveC = wine_unix_path("C:\\");
+  const std::size_t dosDevices = driveC.rfind("/c:");
+  if (dosDevices == std::string::npos) GTEST_SKIP() << "needs Wine's mapping of shares to a folder of the prefix";
+  std::string share = "Z:" + driveC.substr(0, dosDevices) + "/unc/velko-test/share";
   std::replace(share.begin(), share.end(), '/', '\\');
   make_directories(share + "\\已安装");
   write_valid_installation(share + "\\已安装", "1.0.0", "MZ");
