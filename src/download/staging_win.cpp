@@ -3,10 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <array>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -17,6 +13,7 @@
 #include "policy/download_address.h"
 #include "win/data_folder.h"
 #include "win/directories.h"
+#include "win/block_pipeline.h"
 #include "win/file_digest.h"
 #include "win/file_identity.h"
 #include "win/http_request.h"
@@ -26,12 +23,10 @@
 #include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
-#include "win/worker_thread.h"
 
 namespace velko {
 namespace {
 
-constexpr DWORD kReadBytes = 1'048'576;
 // Downloads are large and may stall on slow lines: longer than the session's usual time-outs.
 constexpr win::HttpTimeouts kDownloadTimeouts{30'000, 30'000, 30'000, 120'000};
 
@@ -96,128 +91,6 @@ void discard_if_empty(HANDLE file) {
   win::delete_when_closed(file);
 }
 
-// Received bytes are gathered into blocks of up to 1 MiB (WinHTTP hands out a few KiB per read),
-// and each full block is hashed and appended to the partial file on a second thread while the
-// next one is received: the digest is ready when the last byte is written, and the transfer does
-// not wait for the disk or the hash. Blocks are taken in order, so the digest covers exactly the
-// bytes in the file. Should no thread be available, the blocks are hashed and written in turn.
-class HashingWriter {
- public:
-  HashingWriter(HANDLE file, win::Sha256& hash) : file_(file), hash_(hash) {
-    for (auto& block : blocks_) block.bytes.resize(kReadBytes);
-    for (std::size_t i = 1; i < kBlocks; ++i) free_.push_back(i);
-    auto thread = win::start_joinable_worker([this] { drain(); }, kStackBytes);
-    if (thread) thread_ = std::move(*thread);
-  }
-  HashingWriter(const HashingWriter&) = delete;
-  HashingWriter& operator=(const HashingWriter&) = delete;
-  ~HashingWriter() { (void)finish(); }
-
-  std::uint8_t* space() { return blocks_[filling_].bytes.data() + blocks_[filling_].size; }
-  DWORD room() const { return kReadBytes - blocks_[filling_].size; }
-
-  // Counts `bytes` just read into space(); a full block is handed over. The first failure of
-  // hashing or writing, once it has happened.
-  std::expected<void, std::string> add(DWORD bytes) {
-    blocks_[filling_].size += bytes;
-    if (blocks_[filling_].size < kReadBytes) return {};
-    hand_over();
-    return failure();
-  }
-
-  // Hands over what is gathered, waits until every block is hashed and written and ends the
-  // thread. The first failure, if any.
-  std::expected<void, std::string> finish() {
-    if (!finished_) {
-      finished_ = true;
-      if (blocks_[filling_].size > 0) hand_over();
-      {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-      }
-      changed_.notify_all();
-      if (thread_) ::WaitForSingleObject(thread_.get(), INFINITE);
-    }
-    return failure();
-  }
-
- private:
-  static constexpr std::size_t kBlocks = 2;  // one being received while the other is hashed and written
-  static constexpr std::size_t kStackBytes = 256 * 1024;  // the thread only hashes and writes
-  struct Block {
-    std::vector<std::uint8_t> bytes;
-    DWORD size = 0;
-  };
-
-  std::expected<void, std::string> failure() {
-    std::lock_guard lock(mutex_);
-    if (error_) return std::unexpected(*error_);
-    return {};
-  }
-
-  void hand_over() {
-    if (!thread_) {
-      process(blocks_[filling_]);
-      blocks_[filling_].size = 0;
-      return;
-    }
-    std::unique_lock lock(mutex_);
-    full_.push_back(filling_);
-    changed_.notify_all();
-    changed_.wait(lock, [this] { return !free_.empty(); });
-    filling_ = free_.front();
-    free_.pop_front();
-  }
-
-  void drain() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return !full_.empty() || stopping_; });
-      if (full_.empty()) return;
-      const std::size_t index = full_.front();
-      full_.pop_front();
-      lock.unlock();
-      process(blocks_[index]);
-      lock.lock();
-      blocks_[index].size = 0;
-      free_.push_back(index);
-      changed_.notify_all();
-    }
-  }
-
-  // After a failure the rest is dropped: the run fails, and nothing may follow a gap in the file.
-  void process(Block& block) {
-    {
-      std::lock_guard lock(mutex_);
-      if (error_) return;
-    }
-    std::expected<void, std::string> done;
-    const std::span bytes(block.bytes.data(), block.size);
-    if (auto fed = hash_.update(bytes); !fed) {
-      done = win::os_failure("读取校验文件失败：", fed.error());
-    } else {
-      done = write_all(file_, bytes.data(), block.size);
-    }
-    if (!done) {
-      std::lock_guard lock(mutex_);
-      error_ = std::move(done.error());
-    }
-  }
-
-  HANDLE file_;
-  win::Sha256& hash_;
-  std::array<Block, kBlocks> blocks_;
-  std::size_t filling_ = 0;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::size_t> full_;
-  std::deque<std::size_t> free_;
-  std::optional<std::string> error_;
-  bool stopping_ = false;
-  bool finished_ = false;
-  win::unique_handle thread_;
-};
-
 // Progress of the bytes as they arrive: every whole percent at most once per interval.
 class PacedProgress {
  public:
@@ -274,7 +147,14 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
   PacedProgress progress(context);
   progress.report(written, true);
 
-  HashingWriter blocks(file, hash);
+  // Received bytes are gathered into blocks of up to 1 MiB (WinHTTP hands out a few KiB per
+  // read); each full block is hashed and appended to the partial file on a second thread while
+  // the next one arrives, so the digest is ready when the last byte is written. Blocks go in
+  // order: the digest covers exactly the bytes in the file.
+  win::BlockPipeline blocks([file, &hash](std::span<const std::uint8_t> bytes) -> std::expected<void, std::string> {
+    if (auto fed = hash.update(bytes); !fed) return win::os_failure("读取校验文件失败：", fed.error());
+    return write_all(file, bytes.data(), static_cast<DWORD>(bytes.size()));
+  });
   // A failed read keeps what arrived before it, for the next run to resume from.
   const auto failed_read = [&](const char* text, std::uint32_t code) -> std::expected<void, std::string> {
     (void)blocks.finish();
@@ -297,9 +177,9 @@ std::expected<void, std::string> download_into_partial(const PackageDescriptor& 
     // fill the disk.
     if (partial_overflows(inPartial, package.size)) break;
   }
-  if (auto rest = blocks.finish(); !rest) return rest;
-  if (!::FlushFileBuffers(file)) return win::os_failure("保存下载文件失败：", win::last_error());
-  return {};
+  // No flush: a file found again later is hashed before it is used, so bytes lost to a crash
+  // cost a download, never a wrong file, and the user does not wait for the disk here.
+  return blocks.finish();
 }
 
 // Everything after the final file was found missing or wrong, with the partial file held. On

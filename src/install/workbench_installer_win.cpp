@@ -111,9 +111,10 @@ std::expected<std::unique_ptr<RunDirectory>, std::string> create_run_directory(
   return std::unexpected(std::string("无法创建唯一的安装程序独立运行副本，请稍后重试。"));
 }
 
-// Copies the staged installer into the run directory in one read, hashing what is read, and
-// flushes the copy. The copy holds exactly the bytes hashed, so a staged file that does not match
-// the policy is refused here; the copy itself is verified again through the handle that starts it.
+// Copies the staged installer into the run directory in one read, hashing what is read. The copy
+// holds exactly the bytes hashed, so a staged file that does not match the policy is refused
+// here; the copy itself is verified again through the handle that starts it. It is not flushed:
+// it is run from the cache and removed after the run, and a crash leaves nothing that is reused.
 std::expected<void, std::string> make_copy(const std::string& staged, const std::string& copy,
                                            const ReleasePolicy& policy) {
   const win::unique_file source(::CreateFileW(win::wide(staged).c_str(), GENERIC_READ,
@@ -128,7 +129,6 @@ std::expected<void, std::string> make_copy(const std::string& staged, const std:
   const auto digest = win::copy_hashing(source.get(), target.get(), "复制安装程序独立运行副本失败：");
   if (!digest) return std::unexpected(std::move(digest.error()));
   if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kStagedInstallerMismatch));
-  if (!::FlushFileBuffers(target.get())) return win::os_failure("保存安装程序独立运行副本失败：", win::last_error());
   return {};
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/digest_text.h"
+#include "win/block_pipeline.h"
 #include "win/os_error.h"
 #include "win/sha256.h"
 #include "win/unique_any.h"
@@ -20,19 +21,18 @@ bool rewind(HANDLE file) {
   return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN);
 }
 
-// Reads the file through `hash`, handing every block read to `sink` as well.
-template <typename Sink>
-std::expected<void, std::string> stream_file(HANDLE file, Sha256& hash, std::string_view readFailure, Sink&& sink) {
+// Reads the file from its position to its end through `hash`.
+std::expected<void, std::string> stream_file(HANDLE file, Sha256& hash) {
   std::vector<std::uint8_t> buffer(kBlockBytes);
   for (;;) {
     DWORD read = 0;
     if (!::ReadFile(file, buffer.data(), kBlockBytes, &read, nullptr)) {
-      return std::unexpected(std::string(readFailure) + last_error_text());
+      return std::unexpected(kHashFailure + last_error_text());
     }
     if (read == 0) return {};
-    const std::span block(buffer.data(), read);
-    if (auto fed = hash.update(block); !fed) return std::unexpected(kHashFailure + os_error_text(fed.error()));
-    if (auto taken = sink(block); !taken) return taken;
+    if (auto fed = hash.update(std::span(buffer.data(), read)); !fed) {
+      return std::unexpected(kHashFailure + os_error_text(fed.error()));
+    }
   }
 }
 
@@ -42,13 +42,11 @@ std::expected<std::string, std::string> finish_text(Sha256& hash) {
   return digest_text(*digest);
 }
 
-std::expected<void, std::string> no_sink(std::span<const std::uint8_t>) { return {}; }
-
 }  // namespace
 
 std::expected<void, std::string> hash_open_file(HANDLE file, Sha256& hash) {
   if (!rewind(file)) return std::unexpected(kHashFailure + last_error_text());
-  return stream_file(file, hash, kHashFailure, no_sink);
+  return stream_file(file, hash);
 }
 
 std::expected<std::string, std::string> sha256_of_open_file(HANDLE file) {
@@ -62,15 +60,31 @@ std::expected<std::string, std::string> copy_hashing(HANDLE source, HANDLE targe
   auto hash = Sha256::create();
   if (!hash) return std::unexpected(kHashFailure + os_error_text(hash.error()));
   if (!rewind(source)) return std::unexpected(std::string(copyFailure) + last_error_text());
-  const auto write = [&](std::span<const std::uint8_t> block) -> std::expected<void, std::string> {
+  // The hash runs here while a second thread writes the block before: the copy takes about as
+  // long as one verifying read.
+  BlockPipeline writes([&](std::span<const std::uint8_t> block) -> std::expected<void, std::string> {
     DWORD written = 0;
     if (!::WriteFile(target, block.data(), static_cast<DWORD>(block.size()), &written, nullptr)) {
       return std::unexpected(std::string(copyFailure) + last_error_text());
     }
     if (written != block.size()) return std::unexpected(std::string(copyFailure) + os_error_text(ERROR_WRITE_FAULT));
     return {};
-  };
-  if (auto copied = stream_file(source, *hash, copyFailure, write); !copied) return std::unexpected(std::move(copied.error()));
+  });
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(source, writes.space(), writes.room(), &read, nullptr)) {
+      const std::string failed = std::string(copyFailure) + last_error_text();
+      (void)writes.finish();
+      return std::unexpected(failed);
+    }
+    if (read == 0) break;
+    if (auto fed = hash->update(std::span<const std::uint8_t>(writes.space(), read)); !fed) {
+      (void)writes.finish();
+      return std::unexpected(kHashFailure + os_error_text(fed.error()));
+    }
+    if (auto handed = writes.add(read); !handed) return std::unexpected(std::move(handed.error()));
+  }
+  if (auto written = writes.finish(); !written) return std::unexpected(std::move(written.error()));
   return finish_text(*hash);
 }
 
