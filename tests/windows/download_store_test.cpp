@@ -118,6 +118,35 @@ TEST(Sha256OfFile, StreamsAcrossBufferBoundariesLikeHashingInMemory) {
   EXPECT_EQ(*inMemory, *fromFile);
 }
 
+// The copy is written on a second thread while the next block is read and hashed: the digest
+// and the copy must still cover the same bytes in the same order, and a failed write must come
+// back with the caller's text, not be lost on the other thread.
+TEST(CopyHashing, CopiesAndHashesEveryBlockInOrderAndReportsAFailedWrite) {
+  ScopedTempDir temp;
+  const std::string bytes = pattern_bytes(2'621'441);  // 2.5 MiB and one byte
+  write_file(temp.join("source.bin"), bytes);
+  const auto open = [](const std::string& path, DWORD access, DWORD disposition) {
+    return win::unique_file(::CreateFileW(win::wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  const auto source = open(temp.join("source.bin"), GENERIC_READ, OPEN_EXISTING);
+  {
+    const auto target = open(temp.join("copy.bin"), GENERIC_WRITE, CREATE_NEW);
+    ASSERT_TRUE(source && target);
+    const auto digest = win::copy_hashing(source.get(), target.get(), "复制失败：");
+    ASSERT_TRUE(digest) << digest.error();
+    EXPECT_EQ(*digest, "3BD3D5A18C2E1FCBADE44C73F912C0864BEB6E39691C52719473AEB442658FE7");
+  }
+  EXPECT_EQ(win::sha256_of_file(temp.join("copy.bin")).value_or("?"),
+            "3BD3D5A18C2E1FCBADE44C73F912C0864BEB6E39691C52719473AEB442658FE7");
+  write_file(temp.join("read-only.bin"), "");
+  const auto readOnly = open(temp.join("read-only.bin"), GENERIC_READ, OPEN_EXISTING);
+  ASSERT_TRUE(readOnly);
+  const auto refused = win::copy_hashing(source.get(), readOnly.get(), "复制失败：");
+  ASSERT_FALSE(refused);
+  EXPECT_TRUE(refused.error().starts_with("复制失败：")) << refused.error();
+}
+
 TEST(Sha256OfFile, MissingFile) {
   ScopedTempDir temp;
   const auto digest = win::sha256_of_file(temp.join("没有.bin"));
