@@ -167,12 +167,15 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
     if (!win::is_plain_file(run.copy()) || win::file_size_of(copy) != policy.installerBytes) {
       return std::unexpected(std::string(kCopyMismatch));
     }
-    auto digest = win::sha256_of_open_file(copy);
-    if (!digest) return std::unexpected(std::move(digest.error()));
+    // The digest and the signature each read the whole copy: side by side, through the held
+    // handle and one opened from it, while the held handle keeps every writer out.
+    std::expected<void, std::string> signature;
+    const auto digest = win::sha256_of_open_file_beside(copy, [&] {
+      signature = check_publisher_signature(copy, run.copy(), publisherKeys, kCopyNotPublisherSigned);
+    });
+    if (!digest) return std::unexpected(digest.error());
     if (!same_digest(*digest, policy.updateSha256)) return std::unexpected(std::string(kCopyMismatch));
-    if (auto signature = check_publisher_signature(copy, run.copy(), publisherKeys, kCopyNotPublisherSigned); !signature) {
-      return signature;
-    }
+    if (!signature) return signature;
     // Reports written from here on belong to this run.
     startedAt = now_file_time();
     return {};

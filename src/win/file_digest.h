@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,11 @@ std::expected<std::string, std::string> copy_hashing(HANDLE source, HANDLE targe
 // opened the file without write and delete sharing knows the digest still holds while it keeps
 // the handle.
 std::expected<std::string, std::string> sha256_of_open_file(HANDLE file);
+// The same, read through a second handle opened from `file` (the same file, with a position of
+// its own) on a thread of its own while `alongside` runs on this one: two checks that each read
+// the whole file take about as long as one. `alongside` may read through `file`. Without a
+// second handle or thread, `alongside` runs first and the digest is read through `file` after it.
+std::expected<std::string, std::string> sha256_of_open_file_beside(HANDLE file, const std::function<void()>& alongside);
 // The same for a file named by its path, opened sharing read, write and delete.
 std::expected<std::string, std::string> sha256_of_file(const std::string& path);
 // SHA-256 of bytes in memory, as above, or "计算 SHA256 失败：{error}" when the system's hash

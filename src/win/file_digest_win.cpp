@@ -1,5 +1,6 @@
 #include "win/file_digest.h"
 
+#include <optional>
 #include <vector>
 
 #include "common/digest_text.h"
@@ -8,6 +9,7 @@
 #include "win/sha256.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
+#include "win/worker_thread.h"
 
 namespace velko::win {
 
@@ -15,6 +17,7 @@ namespace {
 
 constexpr char kHashFailure[] = "读取校验文件失败：";
 constexpr DWORD kBlockBytes = 1 << 20;
+constexpr std::size_t kWorkerStackBytes = 256 * 1024;  // the thread only reads and hashes
 
 bool rewind(HANDLE file) {
   const LARGE_INTEGER start{};
@@ -54,6 +57,21 @@ std::expected<std::string, std::string> sha256_of_open_file(HANDLE file) {
   if (!hash) return std::unexpected(kHashFailure + os_error_text(hash.error()));
   if (auto fed = hash_open_file(file, *hash); !fed) return std::unexpected(std::move(fed.error()));
   return finish_text(*hash);
+}
+
+std::expected<std::string, std::string> sha256_of_open_file_beside(HANDLE file, const std::function<void()>& alongside) {
+  // Opened from the handle, not the path: nothing can be swapped in between.
+  const unique_file second(::ReOpenFile(file, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
+  std::optional<std::expected<std::string, std::string>> digest;
+  std::optional<unique_handle> thread;
+  if (second) {
+    auto started = start_joinable_worker([&] { digest = sha256_of_open_file(second.get()); }, kWorkerStackBytes);
+    if (started) thread = std::move(*started);
+  }
+  alongside();
+  if (!thread) return sha256_of_open_file(file);
+  ::WaitForSingleObject(thread->get(), INFINITE);
+  return std::move(*digest);
 }
 
 std::expected<std::string, std::string> copy_hashing(HANDLE source, HANDLE target, std::string_view copyFailure) {
