@@ -1,7 +1,7 @@
 # Host preset: the pure code's unit tests, natively, under the sanitizers.
 file(GLOB _host_tests CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/host/*_test.cpp")
 add_executable(host_tests ${_host_tests})
-target_link_libraries(host_tests PRIVATE velko_core GTest::gtest_main GTest::gmock)
+target_link_libraries(host_tests PRIVATE velko_core velko_sddl GTest::gtest_main GTest::gmock)
 target_include_directories(host_tests PRIVATE tests/host tests/common)
 gtest_discover_tests(host_tests DISCOVERY_MODE PRE_TEST)
 # published_policy_test runs the release publishing command.
@@ -16,7 +16,7 @@ add_test(NAME publish_release
 # without fuzzing.
 file(GLOB _fuzz_target_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/fuzz/targets/*.cpp")
 add_library(velko_fuzz_targets STATIC ${_fuzz_target_sources})
-target_link_libraries(velko_fuzz_targets PUBLIC velko_core)
+target_link_libraries(velko_fuzz_targets PUBLIC velko_core velko_sddl)
 target_include_directories(velko_fuzz_targets PUBLIC fuzz/targets tests/common)
 target_link_libraries(host_tests PRIVATE velko_fuzz_targets)
 

@@ -18,11 +18,6 @@ bool has_trusted_owner(const SecurityDescriptor& descriptor, std::string_view ow
   return descriptor.owner && is_trusted_principal(*descriptor.owner, ownUserSid);
 }
 
-bool has_trusted_owner_sddl(std::string_view sddl, std::string_view ownUserSid) {
-  const auto descriptor = parse_sddl(sddl);
-  return descriptor && has_trusted_owner(*descriptor, ownUserSid);
-}
-
 bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_view ownUserSid) {
   if (!has_trusted_owner(descriptor, ownUserSid)) return false;
   if (descriptor.nullDacl) return false;
@@ -46,18 +41,8 @@ bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::stri
   return true;
 }
 
-bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid, bool isVolumeRoot) {
-  const auto descriptor = parse_sddl(sddl);
-  return descriptor && keeps_its_children_in_place(*descriptor, ownUserSid, isVolumeRoot);
-}
-
 bool root_can_hold_admin_folder(const std::optional<SecurityDescriptor>& root) {
   return root && keeps_its_children_in_place(*root, {}, true);
-}
-
-bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid) {
-  const auto descriptor = parse_sddl(sddl);
-  return descriptor && is_trusted_descriptor(*descriptor, ownUserSid);
 }
 
 UntrustedFolderAction untrusted_install_folder_action(bool isEmpty, bool holdsWorkbenchInstallation,

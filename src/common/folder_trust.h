@@ -28,7 +28,6 @@ bool is_trusted_principal(std::string_view sid, std::string_view ownUserSid);
 
 // Is the owner one of the trusted principals? Whatever a standard user creates, he owns.
 bool has_trusted_owner(const SecurityDescriptor& descriptor, std::string_view ownUserSid);
-bool has_trusted_owner_sddl(std::string_view sddl, std::string_view ownUserSid);
 
 // True when nobody but a trusted principal can change the object or its permissions: it has
 // a trusted owner (an owner may always rewrite the permissions) and a DACL without any
@@ -38,9 +37,6 @@ bool has_trusted_owner_sddl(std::string_view sddl, std::string_view ownUserSid);
 // an entry that a deny would cancel still counts against the object. A null DACL is not
 // trusted.
 bool is_trusted_descriptor(const SecurityDescriptor& descriptor, std::string_view ownUserSid);
-
-// The same for an SDDL text; a text that cannot be read is not trusted.
-bool is_trusted_sddl(std::string_view sddl, std::string_view ownUserSid);
 
 // Rights on a folder above an installation that would let their holder rename or replace it or
 // one of its children (and so put his own tree where the installation's path leads): delete,
@@ -54,7 +50,6 @@ inline constexpr std::uint32_t kReplacingRights = 0x00010000 | 0x00000040 | 0x00
 // Users on some formatted drives) moves nothing; `isVolumeRoot` leaves that one right out.
 bool keeps_its_children_in_place(const SecurityDescriptor& descriptor, std::string_view ownUserSid,
                                  bool isVolumeRoot = false);
-bool keeps_its_children_in_place_sddl(std::string_view sddl, std::string_view ownUserSid, bool isVolumeRoot = false);
 
 // Can a folder made directly below this volume root with an admin-only descriptor stay where it is
 // and only administrators' (no volume without descriptors, no root that others fully control)?

@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace velko {
 
-// A security descriptor as Windows writes it in SDDL, reduced to what a trust decision needs.
-// Well-known aliases ("BA", "SY", ...) are turned into their SID strings, so a descriptor read
-// back from a handle and one written by hand compare alike. Rights are numeric access masks.
+// A security descriptor reduced to what a trust decision needs: its owner and DACL, with every
+// principal as its SID string ("S-1-5-32-544") and rights as numeric access masks. The program
+// reads it from the system's own descriptor (win/security_descriptor.h); tests write it in SDDL
+// (common/sddl.h). Both readers give the same structure for the same descriptor.
 
 enum class AceKind { Allow, Deny, Other };
 
@@ -22,28 +22,26 @@ inline constexpr std::uint32_t kInheritOnly = 0x08;
 inline constexpr std::uint32_t kInheritedAce = 0x10;
 
 struct AccessEntry {
+  // Entries that allow, in whatever form (object, conditional), are Allow: they count against trust
+  // like plain ones.
   AceKind kind = AceKind::Other;
   std::uint32_t flags = 0;
   std::uint32_t mask = 0;
-  // "S-1-..." for every known alias; an alias this reader does not know (a domain-relative one
-  // such as "DA") is kept as written, and then matches no trusted principal.
+  // "S-1-..."; a name that is no SID (an SDDL alias the SDDL reader does not know) matches no
+  // trusted principal.
   std::string sid;
+
+  bool operator==(const AccessEntry&) const = default;
 };
 
 struct SecurityDescriptor {
-  std::optional<std::string> owner;  // absent when the text has no owner
-  // No "D:" part, or "D:NO_ACCESS_CONTROL": a null DACL, which lets everyone do everything.
+  std::optional<std::string> owner;  // absent when the descriptor has none
+  // No DACL, or a null one (SDDL "D:NO_ACCESS_CONTROL"): lets everyone do everything.
   bool nullDacl = true;
   bool daclProtected = false;
   std::vector<AccessEntry> dacl;
+
+  bool operator==(const SecurityDescriptor&) const = default;
 };
-
-// Parses an SDDL text ("O:BAD:P(A;OICI;FA;;;SY)..."); nothing when it is not well formed or
-// holds a quoted text (only conditional entries do).
-// Group and SACL parts are checked for form and then dropped.
-std::optional<SecurityDescriptor> parse_sddl(std::string_view text);
-
-// The SID string of a two-letter SDDL alias, or nothing for an alias this reader does not know.
-std::optional<std::string_view> sid_of_alias(std::string_view alias);
 
 }  // namespace velko

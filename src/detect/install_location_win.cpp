@@ -13,7 +13,7 @@
 #include "win/data_folder.h"
 #include "win/directories.h"
 #include "win/file_identity.h"
-#include "win/folder_security.h"
+#include "win/security_descriptor.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -70,9 +70,9 @@ std::optional<SecurityDescriptor> drive_root_descriptor(const wchar_t* root) {
   win::unique_file handle(::CreateFileW(root, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!handle) return std::nullopt;
-  const auto text = win::descriptor_sddl(handle.get());
-  if (!text) return std::nullopt;
-  return parse_sddl(*text);
+  auto descriptor = win::entry_security_descriptor(handle.get());
+  if (!descriptor) return std::nullopt;
+  return std::move(*descriptor);
 }
 
 }  // namespace

@@ -23,10 +23,9 @@ std::expected<void, std::uint32_t> secure_admin_folder(const std::string& folder
 // ERROR_ALREADY_EXISTS when anything has that name.
 std::expected<void, std::uint32_t> create_secure_folder(const std::string& folder);
 
-// The SID of the user this process runs as, as descriptors are read back ("S-1-5-21-...", or the
-// alias Windows writes for it, such as "LA"), when that user's ownership and rights can be trusted:
-// only for a token without a linked one (the built-in Administrator, or UAC off). Empty otherwise,
-// and when it cannot be read.
+// The SID of the user this process runs as ("S-1-5-21-..."), when that user's ownership and
+// rights can be trusted: only for a token without a linked one (the built-in Administrator, or UAC
+// off). Empty otherwise, and when it cannot be read.
 std::string own_user_sid();
 
 // Whether nobody but Administrators, SYSTEM, TrustedInstaller (and this process's own user, see
@@ -46,9 +45,6 @@ std::expected<bool, std::uint32_t> is_trusted_tree(const std::string& folder);
 // else's tree. A link on the way (junction, mount point) is refused. The Windows error code when
 // one cannot be read.
 std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string& path);
-
-// The owner and DACL of an open entry, in SDDL, or the Windows error code.
-std::expected<std::string, std::uint32_t> descriptor_sddl(HANDLE object);
 
 // Moves a folder that others could have changed out of the way, whole, in its own parent:
 // "{name}.untrusted-{date}-{n}", n a number nobody can foresee. Nothing in it is deleted or changed. The new

@@ -14,6 +14,7 @@
 #include "win/directories.h"
 #include "win/environment.h"
 #include "win/os_error.h"
+#include "win/security_descriptor.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -120,9 +121,9 @@ std::expected<bool, std::uint32_t> walk_below(const std::wstring& folder, DWORD 
 }
 
 std::expected<bool, std::uint32_t> is_trusted_handle(HANDLE object, const std::string& ownSid) {
-  auto text = descriptor_sddl(object);
-  if (!text) return std::unexpected(text.error());
-  return is_trusted_sddl(*text, ownSid);
+  auto descriptor = entry_security_descriptor(object);
+  if (!descriptor) return std::unexpected(descriptor.error());
+  return is_trusted_descriptor(*descriptor, ownSid);
 }
 
 // A failure that says nothing about trust is passed on; any other (a descriptor that cannot be
@@ -191,21 +192,7 @@ std::string own_user_sid() {
   if (size == 0) return {};
   std::vector<std::uint8_t> buffer(size);
   if (!::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
-  unique_hlocal<LPWSTR> text;
-  if (!::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put())) return {};
-  // In the form descriptors are read back in: Windows writes some machine accounts (the
-  // built-in Administrator, "LA") by their alias, which must still count as this user.
-  const std::wstring ownerOnly = L"O:" + std::wstring(text.get());
-  unique_security_descriptor descriptor;
-  unique_hlocal<LPWSTR> written;
-  if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(ownerOnly.c_str(), SDDL_REVISION_1, descriptor.put(),
-                                                             nullptr) &&
-      ::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1,
-                                                             OWNER_SECURITY_INFORMATION, written.put(), nullptr)) {
-    const std::wstring_view form = written.get();
-    if (form.starts_with(L"O:") && form.size() > 2) return narrow(form.substr(2));
-  }
-  return narrow(text.get());
+  return sid_text(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid).value_or(std::string());
 }
 
 std::expected<bool, std::uint32_t> is_trusted_entry(const std::string& path) {
@@ -224,10 +211,10 @@ std::expected<bool, std::uint32_t> folders_above_keep_in_place(const std::string
     if (!entry) return std::unexpected(entry.error());
     // A junction or mount point on the way leads wherever its owner points it next.
     if (!entry->isFolder) return false;
-    auto text = descriptor_sddl(entry->handle.get());
-    if (!text) return std::unexpected(text.error());
+    auto descriptor = entry_security_descriptor(entry->handle.get());
+    if (!descriptor) return std::unexpected(descriptor.error());
     const bool isVolumeRoot = !path_parent(*folder).has_value();
-    if (!keeps_its_children_in_place_sddl(*text, ownSid, isVolumeRoot)) return false;
+    if (!keeps_its_children_in_place(*descriptor, ownSid, isVolumeRoot)) return false;
   }
   return true;
 }
@@ -272,21 +259,6 @@ std::string local_date_text() {
   std::snprintf(text, sizeof text, "%04u%02u%02u", static_cast<unsigned>(now.wYear) % 10000u,
                 static_cast<unsigned>(now.wMonth) % 100u, static_cast<unsigned>(now.wDay) % 100u);
   return text;
-}
-
-std::expected<std::string, std::uint32_t> descriptor_sddl(HANDLE object) {
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  unique_security_descriptor descriptor;
-  const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-  const DWORD result = ::GetSecurityInfo(object, SE_FILE_OBJECT, what, &owner, nullptr, &dacl, nullptr, descriptor.put());
-  if (result != ERROR_SUCCESS) return std::unexpected(static_cast<std::uint32_t>(result));
-  unique_hlocal<LPWSTR> text;
-  if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1, what, text.put(),
-                                                              nullptr)) {
-    return std::unexpected(last_error());
-  }
-  return narrow(text.get());
 }
 
 }  // namespace velko::win

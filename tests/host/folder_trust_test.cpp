@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/security_descriptor.h"
+#include "common/sddl.h"
 
 namespace velko {
 namespace {
@@ -11,7 +11,19 @@ constexpr char kOwnUser[] = "S-1-5-21-1111-2222-3333-1001";
 constexpr char kOtherUser[] = "S-1-5-21-1111-2222-3333-1002";
 constexpr char kAdminFolder[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-bool trusted(const std::string& sddl) { return is_trusted_sddl(sddl, kOwnUser); }
+// The decisions on a descriptor written in SDDL; a text that cannot be read decides nothing.
+bool trusted(const std::string& sddl, std::string_view ownUser = kOwnUser) {
+  const auto descriptor = parse_sddl(sddl);
+  return descriptor && is_trusted_descriptor(*descriptor, ownUser);
+}
+bool owner_trusted(const std::string& sddl) {
+  const auto descriptor = parse_sddl(sddl);
+  return descriptor && has_trusted_owner(*descriptor, kOwnUser);
+}
+bool keeps_in_place(const std::string& sddl, std::string_view ownUser, bool isVolumeRoot = false) {
+  const auto descriptor = parse_sddl(sddl);
+  return descriptor && keeps_its_children_in_place(*descriptor, ownUser, isVolumeRoot);
+}
 
 TEST(SecurityDescriptor, ReadsOwnerProtectionAndEntries) {
   const auto descriptor = parse_sddl(kAdminFolder);
@@ -99,18 +111,18 @@ TEST(FolderTrust, TrustedOwners) {
   EXPECT_TRUE(trusted("O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464D:(A;;FA;;;SY)"));
   EXPECT_TRUE(trusted(std::string("O:") + kOwnUser + "D:(A;;FA;;;SY)"));
   // Wine reads every folder back as owned by the user it runs as.
-  EXPECT_TRUE(is_trusted_sddl("O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)"
-                              "(A;OICI;0x1200a9;;;WD)",
-                              "S-1-5-21-0-0-0-1000"));
+  EXPECT_TRUE(trusted("O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)"
+                      "(A;OICI;0x1200a9;;;WD)",
+                      "S-1-5-21-0-0-0-1000"));
 }
 
 TEST(FolderTrust, OwnerAlone) {
   // What a take-over of a loosened folder asks of every entry in it: made by an administrator.
-  EXPECT_TRUE(has_trusted_owner_sddl("O:BAD:AI(A;ID;0x1301ff;;;AU)", kOwnUser));
-  EXPECT_TRUE(has_trusted_owner_sddl(std::string("O:") + kOwnUser + "D:(A;ID;0x1301ff;;;AU)", kOwnUser));
-  EXPECT_FALSE(has_trusted_owner_sddl(std::string("O:") + kOtherUser + "D:P(A;;FA;;;SY)", kOwnUser));
-  EXPECT_FALSE(has_trusted_owner_sddl("D:P(A;;FA;;;SY)", kOwnUser));
-  EXPECT_FALSE(has_trusted_owner_sddl("O:BA\"", kOwnUser));
+  EXPECT_TRUE(owner_trusted("O:BAD:AI(A;ID;0x1301ff;;;AU)"));
+  EXPECT_TRUE(owner_trusted(std::string("O:") + kOwnUser + "D:(A;ID;0x1301ff;;;AU)"));
+  EXPECT_FALSE(owner_trusted(std::string("O:") + kOtherUser + "D:P(A;;FA;;;SY)"));
+  EXPECT_FALSE(owner_trusted("D:P(A;;FA;;;SY)"));
+  EXPECT_FALSE(owner_trusted("O:BA\""));
 }
 
 TEST(FolderTrust, ForeignOwnerCanRewriteThePermissions) {
@@ -118,7 +130,7 @@ TEST(FolderTrust, ForeignOwnerCanRewriteThePermissions) {
   EXPECT_FALSE(trusted("O:BUD:P(A;OICI;FA;;;SY)"));
   EXPECT_FALSE(trusted("D:P(A;OICI;FA;;;SY)"));  // no owner known
   // An unknown own user trusts nobody by that name, not an empty one.
-  EXPECT_FALSE(is_trusted_sddl(std::string("O:") + kOtherUser + "D:(A;;FA;;;SY)", ""));
+  EXPECT_FALSE(trusted(std::string("O:") + kOtherUser + "D:(A;;FA;;;SY)", ""));
 }
 
 TEST(FolderTrust, AnyChangingRightForOthersIsNotTrusted) {
@@ -159,7 +171,7 @@ TEST(FolderTrust, NullDaclIsNotTrustedEmptyIs) {
 }
 
 TEST(FolderTrust, FoldersAboveAnInstallation) {
-  const auto keeps = [](const std::string& sddl) { return keeps_its_children_in_place_sddl(sddl, kOwnUser); };
+  const auto keeps = [](const std::string& sddl) { return keeps_in_place(sddl, kOwnUser); };
   // A drive's root as Windows formats it: everyone may add folders, and what they add is theirs
   // to change, but nobody may rename or delete what an administrator made there.
   EXPECT_TRUE(keeps("O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICIIO;0x1301bf;;;AU)(A;;0x4;;;AU)(A;OICI;0x1200a9;;;BU)"));
@@ -263,8 +275,8 @@ TEST(FolderTrust, StockDescriptorsAboveAnInstallation) {
       {"folder giving DELETE", "O:BAD:(A;OICI;FA;;;BA)(A;;SD;;;AU)", false, false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(keeps_its_children_in_place_sddl(c.sddl, "", c.volumeRoot), c.keeps) << c.where;
-    EXPECT_EQ(keeps_its_children_in_place_sddl(c.sddl, kOwnUser, c.volumeRoot), c.keepsWithoutLink) << c.where;
+    EXPECT_EQ(keeps_in_place(c.sddl, "", c.volumeRoot), c.keeps) << c.where;
+    EXPECT_EQ(keeps_in_place(c.sddl, kOwnUser, c.volumeRoot), c.keepsWithoutLink) << c.where;
     if (c.volumeRoot) {
       EXPECT_EQ(root_can_hold_admin_folder(parse_sddl(c.sddl)), c.keeps) << c.where;
     }

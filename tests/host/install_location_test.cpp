@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/sddl.h"
+
 namespace velko {
 namespace {
 

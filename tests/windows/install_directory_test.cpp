@@ -2,6 +2,8 @@
 #include "install/install_directory.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -11,14 +13,34 @@
 #include "win/child_process.h"
 #include "win/directories.h"
 #include "win/folder_security.h"
+#include "win/security_descriptor.h"
+#include "win/unique_any.h"
 #include "win/wide.h"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
 #include <vector>
 
+#include "common/sddl.h"
 #include "detect/installed_workbench.h"
 #include "detect/running_workbench.h"
 #include "launch/launch_handoff.h"
+
+namespace velko {
+
+// A failure shows a descriptor as what it holds: "owner, DACL (kind;flags;mask;sid)...".
+void PrintTo(const SecurityDescriptor& descriptor, std::ostream* out) {
+  *out << descriptor.owner.value_or("no owner") << (descriptor.nullDacl ? ", null DACL" : ", DACL")
+       << (descriptor.daclProtected ? " protected" : "");
+  for (const AccessEntry& entry : descriptor.dacl) {
+    *out << " (" << static_cast<int>(entry.kind) << ";" << std::hex << entry.flags << ";" << entry.mask << std::dec
+         << ";" << entry.sid << ")";
+  }
+}
+
+}  // namespace velko
+
 namespace velko::test {
 namespace {
 
@@ -193,6 +215,130 @@ TEST(FolderSecurity, TheOwnUserCountsOnlyWithoutALinkedToken) {
   ScopedEnvironment linked("VELKO_TEST_UNLINKED_TOKEN", std::nullopt);
   if (!win::own_user_sid().empty()) GTEST_SKIP() << "this process's token has no linked token";
   EXPECT_FALSE(trusted(folder)) << "owned by the user alone";
+}
+
+// A SID the system knows by name.
+std::vector<DWORD> well_known_sid(WELL_KNOWN_SID_TYPE type) {
+  std::vector<DWORD> sid(SECURITY_MAX_SID_SIZE / sizeof(DWORD));
+  DWORD size = SECURITY_MAX_SID_SIZE;
+  EXPECT_TRUE(::CreateWellKnownSid(type, nullptr, sid.data(), &size));
+  return sid;
+}
+
+// An entry of any type, laid out as the system lays it out (Wine builds no object entries): the
+// header, the mask, for an object type its object flags and types, and the SID.
+void add_entry(PACL acl, BYTE type, BYTE flags, ACCESS_MASK mask, PSID sid, bool isObject = false,
+               const GUID* objectType = nullptr, const GUID* inheritedObjectType = nullptr) {
+  std::vector<BYTE> ace(sizeof(ACE_HEADER));
+  const auto append = [&](const void* data, std::size_t size) {
+    ace.insert(ace.end(), static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+  };
+  append(&mask, sizeof mask);
+  if (isObject) {
+    const DWORD present =
+        (objectType ? ACE_OBJECT_TYPE_PRESENT : 0) | (inheritedObjectType ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0);
+    append(&present, sizeof present);
+    if (objectType) append(objectType, sizeof(GUID));
+    if (inheritedObjectType) append(inheritedObjectType, sizeof(GUID));
+  }
+  append(sid, ::GetLengthSid(sid));
+  ace.resize((ace.size() + 3) / 4 * 4);
+  const ACE_HEADER header{type, flags, static_cast<WORD>(ace.size())};
+  std::memcpy(ace.data(), &header, sizeof header);
+  EXPECT_TRUE(::AddAce(acl, ACL_REVISION_DS, MAXDWORD, ace.data(), ace.size()));
+}
+
+// The program reads owners and entries from the descriptor itself, the tests write descriptors in
+// SDDL: both must read a descriptor alike, or the tests would judge something else than the
+// program does. So must the system's own SDDL for it, which the program once read instead.
+TEST(FolderSecurity, ADescriptorReadsAsItsSddlReads) {
+  const auto system_sddl = [](PSECURITY_DESCRIPTOR descriptor) {
+    win::unique_hlocal<LPWSTR> text;
+    EXPECT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, text.put(), nullptr));
+    return text ? win::narrow(text.get()) : std::string();
+  };
+  auto admins = well_known_sid(WinBuiltinAdministratorsSid);
+  auto users = well_known_sid(WinBuiltinUsersSid);
+  GUID objectType{0xbf967aba, 0x0de6, 0x11d0, {0xa2, 0x85, 0x00, 0xaa, 0x00, 0x30, 0x49, 0xe2}};
+  struct Case {
+    std::string sddl;  // as Windows writes it; empty: the descriptor cannot be read
+    // The entries of a descriptor owned by Administrators, for those that Wine cannot make from
+    // SDDL (object and conditional entries, a null DACL) or writes back wrong (a null DACL as an
+    // empty one, a conditional entry without its type): only their own SDDL is compared.
+    std::function<void(PACL)> fill;
+    bool nullDacl = false;
+  };
+  const Case cases[] = {
+      {win::narrow(win::kAdminFolderDescriptor), {}},
+      {win::narrow(win::kAdminChildFileDescriptor), {}},
+      {"O:BAD:PAI(A;OICI;FA;;;SY)(D;OICI;WDWO;;;BU)(A;OICIIOID;GA;;;CO)(A;NPID;0x1301bf;;;WD)(AU;SA;FA;;;BU)", {}},
+      {"O:S-1-5-21-1111-2222-3333-1001D:(A;;FA;;;S-1-5-21-1111-2222-3333-1001)", {}},
+      {"O:BA", {}},
+      {"D:P", {}},
+      {"O:BAD:(OA;CI;DC;bf967aba-0de6-11d0-a285-00aa003049e2;;BU)(OA;;FA;;;BU)"
+       "(OD;;FA;;bf967aba-0de6-11d0-a285-00aa003049e2;BA)",
+       [&](PACL acl) {
+         add_entry(acl, ACCESS_ALLOWED_OBJECT_ACE_TYPE, CONTAINER_INHERIT_ACE, FILE_ADD_FILE, users.data(), true,
+                   &objectType);
+         add_entry(acl, ACCESS_ALLOWED_OBJECT_ACE_TYPE, 0, FILE_ALL_ACCESS, users.data(), true);
+         add_entry(acl, ACCESS_DENIED_OBJECT_ACE_TYPE, 0, FILE_ALL_ACCESS, admins.data(), true, nullptr, &objectType);
+       }},
+      {"O:BAD:(XA;;FA;;;BU)",
+       [&](PACL acl) { add_entry(acl, ACCESS_ALLOWED_CALLBACK_ACE_TYPE, 0, FILE_ALL_ACCESS, users.data()); }},
+      {"O:BAD:NO_ACCESS_CONTROL", [](PACL) {}, true},
+      // A type whose layout the program does not know: what cannot be read cannot be trusted.
+      {"",
+       [&](PACL acl) { add_entry(acl, ACCESS_ALLOWED_COMPOUND_ACE_TYPE, 0, FILE_ALL_ACCESS, users.data()); }},
+  };
+  for (const Case& c : cases) {
+    win::unique_hlocal<PSECURITY_DESCRIPTOR> written;
+    std::vector<DWORD> acl(256);
+    SECURITY_DESCRIPTOR built{};
+    PSECURITY_DESCRIPTOR descriptor = &built;
+    if (c.fill) {
+      ASSERT_TRUE(::InitializeAcl(reinterpret_cast<PACL>(acl.data()), acl.size() * sizeof(DWORD), ACL_REVISION_DS));
+      c.fill(reinterpret_cast<PACL>(acl.data()));
+      ::InitializeSecurityDescriptor(&built, SECURITY_DESCRIPTOR_REVISION);
+      ::SetSecurityDescriptorOwner(&built, admins.data(), FALSE);
+      ::SetSecurityDescriptorDacl(&built, TRUE, c.nullDacl ? nullptr : reinterpret_cast<PACL>(acl.data()), FALSE);
+    } else {
+      ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(win::wide(c.sddl).c_str(), SDDL_REVISION_1,
+                                                                         written.put(), nullptr));
+      descriptor = written.get();
+    }
+    const auto direct = win::read_security_descriptor(descriptor);
+    if (c.sddl.empty()) {
+      ASSERT_FALSE(direct) << testing::PrintToString(*direct);
+      EXPECT_EQ(direct.error(), static_cast<std::uint32_t>(ERROR_INVALID_ACL));
+      continue;
+    }
+    ASSERT_TRUE(direct) << c.sddl;
+    EXPECT_EQ(*direct, parse_sddl(c.sddl)) << c.sddl;
+    if (!c.fill) {
+      const std::string text = system_sddl(descriptor);
+      EXPECT_EQ(*direct, parse_sddl(text)) << c.sddl << " read back as " << text;
+    }
+  }
+
+  // Folders as the system keeps them.
+  ScopedTempDir temp;
+  const std::string loosened = temp.join("松");
+  make_directories(loosened);
+  let_everyone_change(loosened);
+  for (const std::string& folder : {temp.path(), loosened}) {
+    win::unique_file entry(::CreateFileW(win::wide(folder).c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(entry) << folder;
+    win::unique_hlocal<PSECURITY_DESCRIPTOR> descriptor;
+    ASSERT_EQ(::GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                nullptr, nullptr, nullptr, nullptr, descriptor.put()),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    const auto direct = win::entry_security_descriptor(entry.get());
+    ASSERT_TRUE(direct) << folder;
+    const std::string text = system_sddl(descriptor.get());
+    EXPECT_EQ(*direct, parse_sddl(text)) << folder << " read back as " << text;
+  }
 }
 
 // However deep an installation keeps its data, it is judged whole; folders are held while what is

@@ -1,4 +1,4 @@
-#include "common/security_descriptor.h"
+#include "common/sddl.h"
 
 #include <array>
 #include <charconv>
