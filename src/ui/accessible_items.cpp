@@ -1,7 +1,6 @@
 #include "ui/accessible_items.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "app/window_constants.h"
 #include "ui/view_texts.h"
@@ -28,49 +27,33 @@ std::string accessible_window_name(bool launchMode) {
 
 namespace {
 
-// The items take their rectangles and texts from the painted scene, so what a reader is told is
-// what the window draws, where it draws it.
-class SceneWalk {
+// The steps of a scene a reader is told about, by what they are (their tags), in drawing order.
+class SceneParts {
  public:
-  explicit SceneWalk(const Scene& scene) : ops_(scene.ops) {}
+  explicit SceneParts(const Scene& scene) : ops_(scene.ops) {}
 
-  // The first text drawn at or after `from` with this text.
-  std::optional<std::size_t> find_text(const std::string& text, std::size_t from = 0) const {
-    for (std::size_t i = from; i < ops_.size(); ++i) {
-      if (const auto* op = std::get_if<TextOp>(&ops_[i]); op && op->text == text) return i;
+  template <typename Op>
+  std::vector<const Op*> all(ReaderPart part) const {
+    std::vector<const Op*> found;
+    for (const DrawOp& step : ops_) {
+      if (const auto* op = std::get_if<Op>(&step); op && op->part == part) found.push_back(op);
     }
-    return std::nullopt;
+    return found;
   }
   template <typename Op>
-  std::optional<std::size_t> next(std::size_t from) const {
-    for (std::size_t i = from; i < ops_.size(); ++i) {
-      if (std::holds_alternative<Op>(ops_[i])) return i;
-    }
-    return std::nullopt;
+  const Op* first(ReaderPart part) const {
+    const auto found = all<Op>(part);
+    return found.empty() ? nullptr : found.front();
   }
-  template <typename Op>
-  std::optional<std::size_t> previous(std::size_t before) const {
-    for (std::size_t i = before; i-- > 0;) {
-      if (std::holds_alternative<Op>(ops_[i])) return i;
-    }
-    return std::nullopt;
-  }
-  template <typename Op>
-  const Op& at(std::size_t index) const {
-    return std::get<Op>(ops_[index]);
-  }
-  // The centred text drawn inside `area` (a button's caption).
-  std::optional<std::size_t> caption_in(const Rect& area) const {
-    for (std::size_t i = 0; i < ops_.size(); ++i) {
-      const auto* op = std::get_if<TextOp>(&ops_[i]);
-      if (op == nullptr || !op->centred) continue;
+  // The caption drawn inside `area` (a button's).
+  const TextOp* caption_in(const Rect& area) const {
+    for (const TextOp* op : all<TextOp>(ReaderPart::Caption)) {
       const int x = (op->rect.left + op->rect.right) / 2;
       const int y = (op->rect.top + op->rect.bottom) / 2;
-      if (x >= area.left && x < area.right && y >= area.top && y < area.bottom) return i;
+      if (x >= area.left && x < area.right && y >= area.top && y < area.bottom) return op;
     }
-    return std::nullopt;
+    return nullptr;
   }
-  std::size_t size() const { return ops_.size(); }
 
  private:
   const std::vector<DrawOp>& ops_;
@@ -80,12 +63,6 @@ Rect united(const Rect& a, const Rect& b) {
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
 }
 
-AccessibleItem static_text(const TextOp& op) { return {AccessibleRole::StaticText, op.text, {}, op.rect}; }
-
-std::string percent_text(std::int32_t percent) { return std::to_string(std::clamp(percent, 0, 100)) + "%"; }
-
-// An item the scene did not draw (cannot happen with the scenes of this program): kept in the
-// list so that positions stay stable, marked invisible.
 AccessibleItem missing(AccessibleRole role) {
   AccessibleItem item;
   item.role = role;
@@ -93,12 +70,26 @@ AccessibleItem missing(AccessibleRole role) {
   return item;
 }
 
-AccessibleItem push_button(const SceneWalk& walk, ButtonId button, std::string name, bool unavailable) {
+// A text the scene did not draw (cannot happen with the scenes of this program) stays in the
+// list, so that positions stay stable, marked invisible.
+AccessibleItem static_text(const TextOp* op) {
+  if (op == nullptr) return missing(AccessibleRole::StaticText);
+  return {AccessibleRole::StaticText, op->text, {}, op->rect};
+}
+
+AccessibleItem progress_bar(const RoundRectOp* track) {
+  if (track == nullptr) return missing(AccessibleRole::ProgressBar);
+  return {AccessibleRole::ProgressBar, kProgressName, {}, track->rect};
+}
+
+std::string percent_text(std::int32_t percent) { return std::to_string(std::clamp(percent, 0, 100)) + "%"; }
+
+AccessibleItem push_button(const SceneParts& parts, ButtonId button, std::string name, bool unavailable) {
   AccessibleItem item{AccessibleRole::PushButton, std::move(name), {}, button_bounds(button)};
   item.unavailable = unavailable;
   item.button = button;
   if (item.name.empty()) {
-    if (auto caption = walk.caption_in(item.bounds)) item.name = walk.at<TextOp>(*caption).text;
+    if (const TextOp* caption = parts.caption_in(item.bounds)) item.name = caption->text;
   }
   return item;
 }
@@ -107,87 +98,59 @@ AccessibleItem push_button(const SceneWalk& walk, ButtonId button, std::string n
 
 std::vector<AccessibleItem> installer_accessible_items(const BootstrapState& state, const SceneInputs& inputs) {
   const Scene scene = installer_scene(state, inputs);
-  const SceneWalk walk(scene);
+  const SceneParts parts(scene);
   std::vector<AccessibleItem> items;
+  items.push_back(static_text(parts.first<TextOp>(ReaderPart::Title)));
+  items.push_back(static_text(parts.first<TextOp>(ReaderPart::Subtitle)));
 
-  // Phase title and subtitle. The header band may carry the title's words too, so the subtitle
-  // is found first and the title is the text drawn just before it.
-  const PhaseTexts texts = phase_texts(state);
-  const auto subtitle = walk.find_text(texts.subtitle);
-  const auto title = subtitle ? walk.previous<TextOp>(*subtitle) : std::nullopt;
-  items.push_back(title ? static_text(walk.at<TextOp>(*title)) : missing(AccessibleRole::StaticText));
-  items.push_back(subtitle ? static_text(walk.at<TextOp>(*subtitle)) : missing(AccessibleRole::StaticText));
-
-  // Install location: the label drawn before the path field, the path as its value.
-  const std::size_t afterTexts = subtitle ? *subtitle + 1 : 0;
-  const auto path = walk.find_text(install_path_text(state), afterTexts);
-  const auto label = path ? walk.previous<TextOp>(*path) : std::nullopt;
-  if (path && label && *label >= afterTexts) {
-    const TextOp& labelOp = walk.at<TextOp>(*label);
-    const TextOp& pathOp = walk.at<TextOp>(*path);
-    items.push_back({AccessibleRole::Text, labelOp.text, pathOp.text, united(labelOp.rect, pathOp.rect)});
+  // Install location: the label as the name, the path as its value.
+  const TextOp* label = parts.first<TextOp>(ReaderPart::LocationLabel);
+  const TextOp* path = parts.first<TextOp>(ReaderPart::LocationPath);
+  if (label != nullptr && path != nullptr) {
+    items.push_back({AccessibleRole::Text, label->text, path->text, united(label->rect, path->rect)});
   } else {
     items.push_back(missing(AccessibleRole::Text));
   }
 
-  // Component rows: each starts with its status icon, then its label and its value.
-  std::size_t cursor = 0;
-  std::size_t rows = 0;
-  while (auto icon = walk.next<StatusIconOp>(cursor)) {
-    const auto rowLabel = walk.next<TextOp>(*icon + 1);
-    const auto rowValue = rowLabel ? walk.next<TextOp>(*rowLabel + 1) : std::nullopt;
-    if (!rowValue) break;
-    const TextOp& labelOp = walk.at<TextOp>(*rowLabel);
-    const TextOp& valueOp = walk.at<TextOp>(*rowValue);
-    const StatusIconOp& iconOp = walk.at<StatusIconOp>(*icon);
-    const Rect iconRect{iconOp.x, iconOp.y, iconOp.x + 1, iconOp.y + 1};
-    items.push_back({AccessibleRole::Text, labelOp.text, valueOp.text,
-                     united(iconRect, united(labelOp.rect, valueOp.rect))});
-    cursor = *rowValue + 1;
-    ++rows;
+  // Component rows: the status icon, the label and the value of each, in drawing order.
+  const auto icons = parts.all<StatusIconOp>(ReaderPart::RowIcon);
+  const auto labels = parts.all<TextOp>(ReaderPart::RowLabel);
+  const auto values = parts.all<TextOp>(ReaderPart::RowValue);
+  for (std::size_t row = 0; row < std::min({icons.size(), labels.size(), values.size()}); ++row) {
+    const Rect iconRect{icons[row]->x, icons[row]->y, icons[row]->x + 1, icons[row]->y + 1};
+    items.push_back({AccessibleRole::Text, labels[row]->text, values[row]->text,
+                     united(iconRect, united(labels[row]->rect, values[row]->rect))});
   }
 
-  // The progress bar is the track drawn after the rows; the status line is the text after it.
   // While a component installs the bar slides without a percent.
-  const auto track = rows > 0 ? walk.next<RoundRectOp>(cursor) : std::nullopt;
-  AccessibleItem progress = track ? AccessibleItem{AccessibleRole::ProgressBar, kProgressName, {},
-                                                   walk.at<RoundRectOp>(*track).rect}
-                                  : missing(AccessibleRole::ProgressBar);
+  AccessibleItem progress = progress_bar(parts.first<RoundRectOp>(ReaderPart::ProgressTrack));
   if (state.phase == UiPhase::Installing) {
     progress.busy = true;
   } else {
     progress.value = percent_text(state.progressPercent);
   }
   items.push_back(std::move(progress));
-  const auto status = track ? walk.next<TextOp>(*track + 1) : std::nullopt;
-  items.push_back(status ? static_text(walk.at<TextOp>(*status)) : missing(AccessibleRole::StaticText));
+  items.push_back(static_text(parts.first<TextOp>(ReaderPart::StatusLine)));
 
   // Buttons in reading order: the folder choice, then the bottom pair, then the close box.
   const bool busy = is_busy(state.phase);
-  items.push_back(push_button(walk, ButtonId::Browse, {}, busy));
-  items.push_back(push_button(walk, ButtonId::Recheck, {}, busy));
-  items.push_back(push_button(walk, ButtonId::Primary, primary_label(state), !primary_enabled(state)));
-  items.push_back(push_button(walk, ButtonId::Close, kCloseButtonName, busy));
+  items.push_back(push_button(parts, ButtonId::Browse, {}, busy));
+  items.push_back(push_button(parts, ButtonId::Recheck, {}, busy));
+  items.push_back(push_button(parts, ButtonId::Primary, primary_label(state), !primary_enabled(state)));
+  items.push_back(push_button(parts, ButtonId::Close, kCloseButtonName, busy));
   return items;
 }
 
 std::vector<AccessibleItem> launch_accessible_items(const BootstrapState& state, const SceneInputs& inputs,
                                                     int width, int height) {
   const Scene scene = launch_scene(state, inputs, width, height);
-  const SceneWalk walk(scene);
+  const SceneParts parts(scene);
   std::vector<AccessibleItem> items;
-  // Heading, status line and hint are drawn one after the other.
-  const auto heading = walk.find_text(launch_heading(state));
-  const auto status = heading ? walk.next<TextOp>(*heading + 1) : std::nullopt;
-  const auto hint = status ? walk.next<TextOp>(*status + 1) : std::nullopt;
-  for (const auto& text : {heading, status, hint}) {
-    items.push_back(text ? static_text(walk.at<TextOp>(*text)) : missing(AccessibleRole::StaticText));
+  for (const ReaderPart part : {ReaderPart::LaunchHeading, ReaderPart::LaunchStatus, ReaderPart::LaunchHint}) {
+    items.push_back(static_text(parts.first<TextOp>(part)));
   }
   // The launch knows no percent: the bar moves until it ends, and fills when it failed.
-  const auto track = hint ? walk.next<RoundRectOp>(*hint + 1) : std::nullopt;
-  AccessibleItem progress = track ? AccessibleItem{AccessibleRole::ProgressBar, kProgressName, {},
-                                                   walk.at<RoundRectOp>(*track).rect}
-                                  : missing(AccessibleRole::ProgressBar);
+  AccessibleItem progress = progress_bar(parts.first<RoundRectOp>(ReaderPart::ProgressTrack));
   if (state.phase == UiPhase::Failed || state.phase == UiPhase::Completed) {
     progress.value = percent_text(100);
   } else {

@@ -189,6 +189,12 @@ class SceneBuilder {
   void round_rect(Rect rect, int radius, Rgb fill, Rgb border) { scene_.ops.push_back(RoundRectOp{rect, radius, fill, border}); }
   void fill(Rect rect, Rgb colour) { scene_.ops.push_back(FillOp{rect, colour}); }
   void add(DrawOp op) { scene_.ops.push_back(std::move(op)); }
+  // Tags the step drawn last.
+  void tag(ReaderPart part) {
+    std::visit([part](auto& op) {
+      if constexpr (requires { op.part; }) op.part = part;
+    }, scene_.ops.back());
+  }
   Scene take() { return std::move(scene_); }
 
  private:
@@ -237,8 +243,11 @@ void draw_row(SceneBuilder& out, const Palette& palette, int row, std::string la
               Rgb valueColour) {
   const RowLayout layout = row_layout(row);
   out.add(StatusIconOp{status, layout.iconX, layout.iconY, kStatusIconSize, palette.icon_shape()});
+  out.tag(ReaderPart::RowIcon);
   out.text(std::move(label), layout.label, palette.ink({220, 220, 220}), 14, 500);
+  out.tag(ReaderPart::RowLabel);
   out.text(std::move(value), layout.value, palette.ink(valueColour), 13, 400);
+  out.tag(ReaderPart::RowValue);
 }
 
 }  // namespace
@@ -266,6 +275,7 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   const ButtonColours close = p.button(close_box_colours(busy, h0), !busy, h0);
   out.fill(closeBox, close.fill);
   out.text("×", closeBox, close.text, 17, 400, true);
+  out.tag(ReaderPart::Caption);
 
   out.fill(kHeaderBand, p.back(kPanel));
   out.fill(kHeaderRule, p.ink({51, 51, 51}));
@@ -276,17 +286,22 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
 
   PhaseTexts texts = phase_texts(state);
   out.text(std::move(texts.title), kPhaseTitle, p.ink({245, 245, 245}), 18, 650);
+  out.tag(ReaderPart::Title);
   out.text(std::move(texts.subtitle), kPhaseSubtitle, p.ink({170, 170, 170}), 12, 400);
+  out.tag(ReaderPart::Subtitle);
 
   out.round_rect(kLocationPanel, 4, p.back(kPanel), p.ink(kPanelBorder));
   out.text("安装位置", kLocationLabel, p.ink({230, 230, 230}), 12, 600);
+  out.tag(ReaderPart::LocationLabel);
   out.round_rect(kPathField, 3, p.back({30, 30, 30}), p.field_border(path_field_border(busy, h1), busy, h1));
   out.text(install_path_text(state), kPathText, p.ink({210, 210, 210}), 12, 400);
+  out.tag(ReaderPart::LocationPath);
 
   const Rect browseButton = button_rect(ButtonId::Browse);
   const ButtonColours browse = p.button(browse_colours(busy, h1), !busy, h1);
   out.round_rect(browseButton, 3, browse.fill, browse.border);
   out.text("选择目录", browseButton, browse.text, 11, 600, true);
+  out.tag(ReaderPart::Caption);
 
   out.round_rect(kComponentsPanel, 4, p.back(kPanel), p.ink(kPanelBorder));
   out.text("组件检测", kComponentsHeading, p.ink({230, 230, 230}), 12, 600);
@@ -310,16 +325,19 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   }
 
   out.round_rect(kProgressTrack, 3, p.back({51, 51, 51}), p.ink({51, 51, 51}));
+  out.tag(ReaderPart::ProgressTrack);
   if (auto bar = installer_progress_fill(state.phase, state.progressPercent, inputs.busyTicks)) {
     out.round_rect(*bar, 2, p.mark({0, 122, 204}), p.mark({0, 122, 204}));
   }
 
   out.text(status_line(state, inputs), kStatusLine, p.ink({224, 224, 224}), 12, 400);
+  out.tag(ReaderPart::StatusLine);
 
   const Rect recheckButton = button_rect(ButtonId::Recheck);
   const ButtonColours recheck = p.button(recheck_colours(busy, h2), !busy, h2);
   out.round_rect(recheckButton, 3, recheck.fill, recheck.border);
   out.text("重新检测", recheckButton, recheck.text, 12, 600, true);
+  out.tag(ReaderPart::Caption);
 
   const Rect primaryButton = button_rect(ButtonId::Primary);
   const bool primaryOn = primary_enabled(state);
@@ -327,6 +345,7 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   // Without a colour of its own, the primary button stands out by a border twice as wide.
   out.add(RoundRectOp{primaryButton, 3, primary.fill, primary.border, p.high_contrast() ? 2 : 1});
   out.text(primary_label(state), primaryButton, primary.text, 12, 700, true);
+  out.tag(ReaderPart::Caption);
 
   // Drawn only once the keyboard has been used, as Windows shows its own focus rectangles.
   if (inputs.focusCues && inputs.focused != ButtonId::None) {
@@ -350,12 +369,16 @@ Scene launch_scene(const BootstrapState& state, const SceneInputs& inputs, int w
   out.text("Velko Tarn 工作台", layout.titleText, p.ink({234, 242, 249}), 13, 650);
   out.add(LogoOp{layout.logo});
   out.text(launch_heading(state), layout.heading, p.ink(failed ? Rgb{248, 139, 123} : Rgb{247, 250, 253}), 22, 700);
+  out.tag(ReaderPart::LaunchHeading);
   const Rgb dot = p.ink(failed ? Rgb{218, 92, 75} : Rgb{41, 184, 242});
   out.round_rect(layout.statusDot, 3, dot, dot);
   out.text(launch_status_line(state, inputs.launchTicks), layout.statusLine,
            p.ink(failed ? Rgb{224, 166, 157} : Rgb{103, 205, 255}), 14, 600);
+  out.tag(ReaderPart::LaunchStatus);
   out.text(launch_hint(state), layout.hint, p.ink({176, 190, 204}), 12, 400);
+  out.tag(ReaderPart::LaunchHint);
   out.round_rect(layout.progressTrack, 4, p.back({45, 59, 73}), p.ink({45, 59, 73}));
+  out.tag(ReaderPart::ProgressTrack);
   if (failed) {
     // A failure fills the whole track, so it differs from a running launch by shape as well.
     out.round_rect(layout.progressTrack, 4, p.ink({160, 66, 56}), p.ink({160, 66, 56}));

@@ -18,6 +18,26 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
+// What a drawn step is to a screen reader. The accessible items are the tagged steps of the
+// scene, so a reader is told what the window draws, where it draws it; untagged steps are
+// decoration or, for button captions, found inside their button.
+enum class ReaderPart : std::uint8_t {
+  None,
+  Title,
+  Subtitle,
+  LocationLabel,
+  LocationPath,
+  RowIcon,
+  RowLabel,
+  RowValue,
+  ProgressTrack,
+  StatusLine,
+  Caption,
+  LaunchHeading,
+  LaunchStatus,
+  LaunchHint,
+};
+
 // One drawing step. The painter runs them in order with the three GDI primitives
 // (text, rounded rectangle, filled rectangle) and the image copies.
 struct TextOp {
@@ -27,6 +47,7 @@ struct TextOp {
   int size = 0;
   int weight = 0;
   bool centred = false;
+  ReaderPart part = ReaderPart::None;
 };
 struct RoundRectOp {
   Rect rect;
@@ -34,6 +55,7 @@ struct RoundRectOp {
   Rgb fill;
   Rgb border;
   int lineWidth = 1;  // of the border
+  ReaderPart part = ReaderPart::None;
 };
 struct FillOp {
   Rect rect;
@@ -46,6 +68,7 @@ struct StatusIconOp {
   // High contrast: the state drawn as a shape in this one colour instead of the icon (done: a
   // filled disc, in progress: a ring, missing: a crossed ring).
   std::optional<Rgb> shape;
+  ReaderPart part = ReaderPart::None;
 };
 struct LogoOp {
   Rect target;  // the 128 x 128 emblem scaled into this rectangle with halftone stretching
