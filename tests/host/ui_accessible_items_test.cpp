@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "ui/scene.h"
+
 #include "ui/taskbar_progress.h"
 #include "ui/view_texts.h"
 #include "ui/window_logic.h"
@@ -81,6 +85,29 @@ TEST(AccessibleItems, EveryPhaseKeepsTheSameItemsInTheSameOrder) {
       EXPECT_EQ(items[kStatus].name, status_line(*state, sample_inputs()));
       EXPECT_EQ(items[kPrimary].name, primary_label(*state));
       EXPECT_EQ(items[kProgress].role, Role::ProgressBar);
+    }
+  }
+}
+
+// A reader is told what is drawn and nothing else: every text tagged for readers is an item's
+// name or value, and every text item's name is a tagged text of the same scene.
+TEST(AccessibleItems, AreTheTaggedTextsOfTheScene) {
+  for (const UiPhase phase : kAllPhases) {
+    SCOPED_TRACE(static_cast<int>(phase));
+    const auto state = supported_state(phase, W::Older);
+    const auto items = installer_items(*state);
+    std::vector<std::string> tagged;
+    for (const DrawOp& step : installer_scene(*state, sample_inputs()).ops) {
+      const auto* text = std::get_if<TextOp>(&step);
+      if (text == nullptr || text->part == ReaderPart::None || text->part == ReaderPart::Caption) continue;
+      tagged.push_back(text->text);
+      EXPECT_TRUE(std::ranges::any_of(items, [&](const AccessibleItem& item) {
+        return item.name == text->text || item.value == text->text;
+      })) << text->text;
+    }
+    for (const AccessibleItem& item : items) {
+      if (item.role != Role::StaticText && item.role != Role::Text) continue;
+      EXPECT_NE(std::ranges::find(tagged, item.name), tagged.end()) << item.name;
     }
   }
 }
