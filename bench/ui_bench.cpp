@@ -17,8 +17,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/bootstrap_state.h"
 #include "stand_in_versions.h"
+#include "state/bootstrap_state.h"
 #include "support/paths.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"

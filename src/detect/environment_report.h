@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/component_kind.h"
+#include "model/component_kind.h"
 
 namespace velko {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/component_kind.h"
+#include "model/component_kind.h"
 
 namespace velko {
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "install/download_size.h"
+#include "ui/component_names.h"
 #include "ui/keyboard_focus.h"
 #include "ui/state_texts.h"
 #include "ui/view_texts.h"

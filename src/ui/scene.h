@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/embedded_images.h"
 #include "ui/window_layout.h"
 

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/event_application.h"
+#include "state/event_application.h"
+#include "ui/component_names.h"
 #include "ui/keyboard_focus.h"
 #include "ui/scene.h"
 #include "ui/state_texts.h"

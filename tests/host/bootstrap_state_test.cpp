@@ -1,9 +1,10 @@
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "ui/component_names.h"
 #include "ui/state_texts.h"
 
 namespace velko {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/scene.h"
 
 namespace velko::test {

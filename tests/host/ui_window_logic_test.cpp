@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/event_application.h"
+#include "state/event_application.h"
 #include "ui/window_timing.h"
 #include "ui_test_state.h"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/bootstrap_state.h"
-#include "app/environment_assembly.h"
+#include "state/bootstrap_state.h"
+#include "state/environment_assembly.h"
 
 namespace velko {
 namespace {

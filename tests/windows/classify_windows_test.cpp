@@ -1,10 +1,10 @@
-#include "app/classify_windows.h"
+#include "state/classify_windows.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "support/installation_fixture.h"
 #include "support/scoped_temp_dir.h"
 

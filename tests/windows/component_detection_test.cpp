@@ -8,11 +8,11 @@
 
 #include "webview2_pin.h"
 
-#include "app/bootstrap_state.h"
 #include "detect/install_location.h"
-#include "support/paths.h"
+#include "state/bootstrap_state.h"
 #include "support/installation_fixture.h"
 #include "support/links.h"
+#include "support/paths.h"
 #include "support/scoped_temp_dir.h"
 #include "win/unique_any.h"
 #include "win/wide.h"

@@ -6,11 +6,11 @@
 
 #include <chrono>
 
-#include "app/bootstrap_state.h"
 #include "ascii_lower.h"
 #include "detect/component_detection.h"
 #include "install/installation.h"
 #include "install/webview2_bootstrapper.h"
+#include "state/bootstrap_state.h"
 #include "support/installation_fixture.h"
 #include "support/paths.h"
 #include "support/product_process.h"

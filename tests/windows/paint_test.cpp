@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/painting_win.h"
 #include "ui/window_timing.h"
 #include "win/dib.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/bootstrap_state.h"
 #include "detect/windows_version.h"
+#include "state/bootstrap_state.h"
 #include "ui/display_scale.h"
 #include "ui/painting_win.h"
 #include "win/dib.h"

@@ -2,7 +2,7 @@
 
 #include "install/installation.h"
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -1,6 +1,6 @@
-#include "app/environment_assembly.h"
+#include "state/environment_assembly.h"
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 namespace velko {
 

@@ -25,7 +25,5 @@ std::string release_version_text(const std::expected<ReleasePolicy, std::string>
 // Short name, used in component rows and step texts; the workbench's carries `versionText`
 // (a release_version_text). Any unknown kind is "安装组件".
 std::string component_display_name(ComponentKind kind, std::string_view versionText);
-// Long name, used while a download of the kind is being prepared.
-std::string component_long_name(ComponentKind kind, std::string_view versionText);
 
 }  // namespace velko

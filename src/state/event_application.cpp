@@ -1,4 +1,4 @@
-#include "app/event_application.h"
+#include "state/event_application.h"
 
 #include <algorithm>
 #include <vector>
