@@ -17,8 +17,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/bootstrap_state.h"
 #include "stand_in_versions.h"
+#include "state/bootstrap_state.h"
 #include "support/paths.h"
 #include "support/product_process.h"
 #include "support/scoped_temp_dir.h"
@@ -163,7 +163,9 @@ std::unique_ptr<BootstrapState> ready_state() {
   report.systemLabel = "Windows 11 专业版 23H2 · x64";
   report.verdict = "受支持";
   report.supported = true;
-  report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = true;
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    report.components[kind].present = true;
+  }
   state->environment = report;
   state->installDirectory = "D:\\VelkoTarn工作台";
   state->progressPercent = 100;
@@ -173,7 +175,7 @@ std::unique_ptr<BootstrapState> ready_state() {
 std::unique_ptr<BootstrapState> downloading_state() {
   auto state = ready_state();
   state->phase = UiPhase::Downloading;
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   state->currentComponent = ComponentKind::Workbench;
   state->progressPercent = 42;
   return state;

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/bootstrap_state.h"
-#include "app/classify_windows.h"
 #include "detect/component_detection.h"
+#include "state/bootstrap_state.h"
+#include "state/classify_windows.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 

@@ -3,17 +3,17 @@
 #include <windows.h>
 #include <dwmapi.h>
 
-#include "app/bootstrap_state.h"
-#include "app/policy_check.h"
 #include "app/startup_options.h"
-#include "app/window_constants.h"
 #include "app/window_placement.h"
 #include "common/command_line.h"
-#include "app/classify_windows.h"
 #include "detect/install_location.h"
 #include "launch/launch_handoff.h"
+#include "state/bootstrap_state.h"
+#include "state/classify_windows.h"
+#include "state/policy_check.h"
 #include "ui/display_scale.h"
 #include "ui/display_scale_win.h"
+#include "ui/window_constants.h"
 #include "ui/window_procedure_win.h"
 #include "win/module_path.h"
 #include "win/own_image.h"

@@ -48,6 +48,32 @@ bool workbench_installer_staged(const std::string& downloadFolder, const std::op
   return plain_file_size(path) == policy->installerBytes;
 }
 
+bool is_workbench_current(const std::optional<ReleasePolicy>& policy) {
+  return check_installed_workbench(resolve_install_location(),
+                                   policy ? std::optional(policy->latestVersion) : std::nullopt) ==
+         WorkbenchInstallState::Current;
+}
+
+bool is_present(ComponentDetection detection, const std::optional<ReleasePolicy>& policy) {
+  switch (detection) {
+    // Windows 10 and 11 already carry these updates.
+    case ComponentDetection::CarriedByWindows: return true;
+    case ComponentDetection::WebView2Runtime: return detect_webview2();
+    case ComponentDetection::WorkbenchInstallation: return is_workbench_current(policy);
+  }
+  return false;
+}
+
+bool is_staged(ComponentInstallation installation, const std::string& downloadFolder,
+               const std::optional<ReleasePolicy>& policy) {
+  switch (installation) {
+    case ComponentInstallation::None: return false;
+    case ComponentInstallation::WebView2Bootstrapper: return bootstrapper_staged(downloadFolder);
+    case ComponentInstallation::WorkbenchPackage: return workbench_installer_staged(downloadFolder, policy);
+  }
+  return false;
+}
+
 }  // namespace
 
 bool is_intact_file(const std::string& path, std::uint64_t bytes, std::string_view sha256) {
@@ -106,26 +132,20 @@ bool detect_webview2() {
 }
 
 EnvironmentReport detect_components(const std::optional<ReleasePolicy>& policy) {
-  EnvironmentReport presence;
-  presence.webView2Present = detect_webview2();
-  const WorkbenchInstallState state = check_installed_workbench(
-      resolve_install_location(), policy ? std::optional(policy->latestVersion) : std::nullopt);
-  presence.workbenchCurrent = state == WorkbenchInstallState::Current;
+  EnvironmentReport report;
+  ComponentStatuses& statuses = report.components;
+  for (const ComponentRow& row : kComponentTable) {
+    statuses.byKind[kind_index(row.kind)].present = is_present(row.detection, policy);
+  }
   // Only a data folder that nobody else can have filled counts as holding our downloads.
   if (const auto dataFolder = win::trusted_installer_data_folder()) {
     const std::string downloadFolder = path_join(*dataFolder, win::kDownloadsFolderName);
-    if (!presence.webView2Present) {
-      presence.staged[staged_index(ComponentKind::WebView2Runtime)] = bootstrapper_staged(downloadFolder);
-    }
-    if (state != WorkbenchInstallState::Current) {
-      presence.staged[staged_index(ComponentKind::Workbench)] = workbench_installer_staged(downloadFolder, policy);
+    for (const ComponentRow& row : kComponentTable) {
+      ComponentStatus& status = statuses.byKind[kind_index(row.kind)];
+      if (!status.present) status.staged = is_staged(row.installation, downloadFolder, policy);
     }
   }
-  // Windows 10 and 11 already carry these updates.
-  presence.servicePack1Present = true;
-  presence.kb4490628Present = true;
-  presence.kb4474419Present = true;
-  return presence;
+  return report;
 }
 
 }  // namespace velko

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "app/component_kind.h"
+#include "model/component_kind.h"
 
 namespace velko {
 
@@ -20,22 +18,13 @@ struct EnvironmentReport {
   std::string systemLabel;
   std::string verdict;
   bool supported = false;
-  bool servicePack1Present = false;
-  bool kb4490628Present = false;
-  bool kb4474419Present = false;
-  bool webView2Present = false;
-  bool workbenchCurrent = false;
-  std::array<bool, 6> staged{};  // indexed by ComponentKind, see staged_index
+  ComponentStatuses components;
 
   bool operator==(const EnvironmentReport&) const = default;
 };
 
-constexpr std::size_t staged_index(ComponentKind kind) { return static_cast<std::size_t>(kind); }
-
-// How many of the two installable components (WebView2, the workbench) are still missing.
-int count_missing_components(const EnvironmentReport& report);
 // Records an installed component: present and staged. Unknown kinds change nothing; Generic
-// only marks its staged slot.
+// only marks itself staged.
 void mark_component_installed(EnvironmentReport& report, ComponentKind kind);
 
 }  // namespace velko

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/component_kind.h"
 #include "download/publisher_key.h"
+#include "model/component_kind.h"
 
 namespace velko {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/component_kind.h"
-#include "app/event_channel.h"
 #include "download/package_descriptor.h"
 #include "download/staging_rules.h"
+#include "model/component_kind.h"
+#include "model/event_channel.h"
 
 namespace velko {
 

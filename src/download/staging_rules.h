@@ -6,8 +6,8 @@
 #include <string_view>
 #include <variant>
 
-#include "app/component_kind.h"
-#include "app/event_channel.h"
+#include "model/component_kind.h"
+#include "model/event_channel.h"
 
 namespace velko {
 

@@ -10,11 +10,15 @@ std::string megabytes_text(std::uint64_t bytes) {
 }
 
 std::string download_size_text(ComponentKind kind, const std::expected<ReleasePolicy, std::string>& policy) {
-  switch (kind) {
-    case ComponentKind::WebView2Runtime: return megabytes_text(build::kPinnedWebView2BootstrapperBytes);
-    case ComponentKind::Workbench: return policy ? megabytes_text(policy->installerBytes) : std::string("等待服务器");
-    default: return {};
+  const ComponentRow* row = find_component(kind);
+  if (!row) return {};
+  switch (row->size) {
+    case ComponentSize::None: return {};
+    case ComponentSize::PinnedBootstrapper: return megabytes_text(build::kPinnedWebView2BootstrapperBytes);
+    case ComponentSize::PolicyInstaller:
+      return policy ? megabytes_text(policy->installerBytes) : std::string("等待服务器");
   }
+  return {};
 }
 
 }  // namespace velko

@@ -4,7 +4,7 @@
 #include <expected>
 #include <string>
 
-#include "app/component_kind.h"
+#include "model/component_kind.h"
 #include "policy/release_policy.h"
 
 namespace velko {

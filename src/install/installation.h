@@ -3,16 +3,16 @@
 #include <expected>
 #include <string>
 
-#include "app/event_channel.h"
+#include "model/component_kind.h"
+#include "model/event_channel.h"
 #include "policy/release_policy.h"
 
 namespace velko {
 
-// What the window hands to the installation worker: the present flags of the last
+// What the window hands to the installation worker: the component statuses of the last
 // environment report and the install directory.
 struct InstallRequest {
-  bool webView2Present = false;
-  bool workbenchCurrent = false;
+  ComponentStatuses components;
   std::string installDirectory;
 };
 

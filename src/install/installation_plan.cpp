@@ -2,10 +2,11 @@
 
 namespace velko {
 
-std::vector<ComponentKind> plan_installation(bool webView2Present, bool workbenchCurrent) {
+std::vector<ComponentKind> plan_installation(const ComponentStatuses& statuses) {
   std::vector<ComponentKind> plan;
-  if (!webView2Present) plan.push_back(ComponentKind::WebView2Runtime);
-  if (!workbenchCurrent) plan.push_back(ComponentKind::Workbench);
+  for (const ComponentRow& row : kComponentTable) {
+    if (is_installable(row) && !statuses.at(row.kind).present) plan.push_back(row.kind);
+  }
   return plan;
 }
 

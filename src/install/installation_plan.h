@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/component_kind.h"
+#include "model/component_kind.h"
 
 namespace velko {
 
@@ -38,9 +38,9 @@ inline constexpr char kBootstrapperPartExtension[] = "exe.part";
 inline constexpr std::chrono::seconds kWebView2DetectionLimit{600};
 inline constexpr std::chrono::seconds kWebView2DetectionPeriod{2};
 
-// The components a run installs, in the order it installs them: the WebView2 runtime when
-// it is missing, then the workbench when it is not current. May be empty.
-std::vector<ComponentKind> plan_installation(bool webView2Present, bool workbenchCurrent);
+// The components a run installs, in the order it installs them: every installable one that
+// is not present, in table order (the WebView2 runtime before the workbench). May be empty.
+std::vector<ComponentKind> plan_installation(const ComponentStatuses& statuses);
 
 // 0, 1641 (restart started), 3010 (restart required) and 0x00240006 (already installed).
 bool is_accepted_installer_exit(std::int32_t exitCode);

@@ -3,7 +3,7 @@
 #include <expected>
 #include <string>
 
-#include "app/event_channel.h"
+#include "model/event_channel.h"
 
 namespace velko {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/window_constants.h"
 #include "ui/view_texts.h"
+#include "ui/window_constants.h"
 #include "ui/window_layout.h"
 #include "ui/window_logic.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/scene.h"
 
 namespace velko {

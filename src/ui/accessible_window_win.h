@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/window_layout.h"
 
 namespace velko {

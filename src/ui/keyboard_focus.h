@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/window_layout.h"
 
 // The installer window's keyboard: which button has the focus, where Tab moves it and what a

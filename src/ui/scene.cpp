@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "install/download_size.h"
+#include "ui/component_names.h"
 #include "ui/keyboard_focus.h"
 #include "ui/state_texts.h"
 #include "ui/view_texts.h"
@@ -172,8 +173,9 @@ SceneInputs gather_scene_inputs(BootstrapState& state) {
   inputs.versionText = release_version_text(policy);
   inputs.elapsedText = elapsed_text(state, std::chrono::steady_clock::now());
   inputs.currentLongName = component_long_name(state.currentComponent, inputs.versionText);
-  inputs.webView2SizeText = download_size_text(ComponentKind::WebView2Runtime, policy);
-  inputs.workbenchSizeText = download_size_text(ComponentKind::Workbench, policy);
+  for (const ComponentRow& row : kComponentTable) {
+    inputs.sizeTexts[kind_index(row.kind)] = download_size_text(row.kind, policy);
+  }
   inputs.busyTicks = state.busyTicks.load();
   inputs.launchTicks = state.launchTicks.load();
   return inputs;
@@ -310,18 +312,11 @@ Scene installer_scene(const BootstrapState& state, const SceneInputs& inputs) {
   const bool unsupportedShown = state.phase != UiPhase::Checking && !report_supported(state);
   draw_row(out, p, 0, "操作系统与架构", system_row_value(state), system_row_status(state),
            unsupportedShown ? kUnsupportedValue : kRowValue);
-  struct RowSpec {
-    const char* label;
-    ComponentKind kind;
-  };
-  static constexpr RowSpec kRows[] = {
-      {"Service Pack 1", ComponentKind::ServicePack1},  {"KB4490628", ComponentKind::Kb4490628},
-      {"KB4474419", ComponentKind::Kb4474419},          {"WebView2 运行环境", ComponentKind::WebView2Runtime},
-      {"VelkoTarn工作台", ComponentKind::Workbench},
-  };
-  for (const RowSpec& row : kRows) {
-    draw_row(out, p, static_cast<int>(row.kind), row.label, row_value_text(state, inputs, row.kind),
-             row_status(state, row.kind), kRowValue);
+  // Row 0 is the system; a component's row number is its kind.
+  static_assert(kRowCount == kComponentKindCount, "one window row per component, after the system's");
+  for (const ComponentRow& row : kComponentTable) {
+    draw_row(out, p, static_cast<int>(kind_index(row.kind)), std::string(row.label),
+             row_value_text(state, inputs, row.kind), row_status(state, row.kind), kRowValue);
   }
 
   out.round_rect(kProgressTrack, 3, p.back({51, 51, 51}), p.ink({51, 51, 51}));

@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/embedded_images.h"
 #include "ui/window_layout.h"
 
@@ -105,8 +105,7 @@ struct SceneInputs {
   std::string versionText;             // release_version_text of the policy
   std::string elapsedText;             // elapsed_text()
   std::string currentLongName;         // component_long_name(currentComponent)
-  std::string webView2SizeText;        // download size texts
-  std::string workbenchSizeText;
+  std::array<std::string, kComponentKindCount> sizeTexts;  // download size texts, indexed by kind
   std::uint32_t busyTicks = 0;
   std::uint32_t launchTicks = 0;
   ButtonId focused = ButtonId::None;  // the keyboard focus, which the window keeps itself
@@ -114,6 +113,10 @@ struct SceneInputs {
   // Set while a high-contrast theme is on: everything is drawn in these colours, without
   // gradients, glow or shine.
   std::optional<SystemColours> highContrast;
+
+  std::string size_text(ComponentKind kind) const {
+    return kind_index(kind) < sizeTexts.size() ? sizeTexts[kind_index(kind)] : std::string();
+  }
 };
 
 // Everything but the hover levels, which the window keeps itself.

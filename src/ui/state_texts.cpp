@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 namespace velko {
 

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/taskbar_progress.h"
 
 namespace velko {

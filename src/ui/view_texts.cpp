@@ -6,20 +6,16 @@
 namespace velko {
 namespace {
 
+// Generic is no row: never present.
 bool present(const EnvironmentReport& report, ComponentKind kind) {
-  switch (kind) {
-    case ComponentKind::ServicePack1: return report.servicePack1Present;
-    case ComponentKind::Kb4490628: return report.kb4490628Present;
-    case ComponentKind::Kb4474419: return report.kb4474419Present;
-    case ComponentKind::WebView2Runtime: return report.webView2Present;
-    case ComponentKind::Workbench: return report.workbenchCurrent;
-    default: return false;
-  }
+  return find_component(kind) && report.components.at(kind).present;
 }
 
-bool staged(const EnvironmentReport& report, ComponentKind kind) {
-  const auto index = static_cast<std::int32_t>(kind);
-  return index >= 0 && index <= 5 && report.staged[static_cast<std::size_t>(index)];
+bool staged(const EnvironmentReport& report, ComponentKind kind) { return report.components.at(kind).staged; }
+
+bool carried_by_windows(ComponentKind kind) {
+  const ComponentRow* row = find_component(kind);
+  return row && row->detection == ComponentDetection::CarriedByWindows;
 }
 
 const char* install_verb(const BootstrapState& state) { return state.updateMode ? "更新" : "安装"; }
@@ -61,7 +57,7 @@ std::string status_line(const BootstrapState& state, const SceneInputs& inputs) 
     case UiPhase::Checking: return "正在检测组件 · " + std::to_string(state.progressPercent) + "%";
     case UiPhase::Ready: {
       if (!report_supported(state)) return "当前系统不在支持范围，不会下载或安装组件";
-      const int missing = count_missing_components(*state.environment);
+      const int missing = count_missing_components(state.environment->components);
       if (state.workbenchState == WorkbenchInstallState::Older) return "检测完成 · 已安装工作台，可以在线更新";
       if (state.workbenchState == WorkbenchInstallState::Current && missing == 0) return "检测完成 · 当前已经是目标版本";
       return "检测完成 · 发现 " + std::to_string(missing) + " 项需要安装";
@@ -136,34 +132,32 @@ int row_status(const BootstrapState& state, ComponentKind kind) {
 std::string row_value_text(const BootstrapState& state, const SceneInputs& inputs, ComponentKind kind) {
   if (state.phase == UiPhase::Checking) return "正在检测…";
   if (!report_supported(state)) return "当前系统不支持";
-  if (kind == ComponentKind::ServicePack1 || kind == ComponentKind::Kb4490628 || kind == ComponentKind::Kb4474419) {
-    return "当前系统不需要";
-  }
+  if (carried_by_windows(kind)) return "当前系统不需要";
   const std::string percent = std::to_string(state.progressPercent);
   const bool current = state.currentComponent == kind;
   if (kind == ComponentKind::Workbench) {
     if (state.phase == UiPhase::Downloading && current) {
-      return "正在下载 · " + percent + "% · " + inputs.workbenchSizeText;
+      return "正在下载 · " + percent + "% · " + inputs.size_text(kind);
     }
     if (state.phase == UiPhase::Installing && current) {
       return std::string("正在") + install_verb(state) + " · 已用时 " + inputs.elapsedText;
     }
     switch (state.workbenchState) {
-      case WorkbenchInstallState::None: return "未安装 · v" + inputs.versionText + " · 下载 " + inputs.workbenchSizeText;
+      case WorkbenchInstallState::None: return "未安装 · v" + inputs.versionText + " · 下载 " + inputs.size_text(kind);
       case WorkbenchInstallState::Current: return "已是当前版本";
       case WorkbenchInstallState::Older:
         if (state.phase == UiPhase::WaitingForWorkbenchExit) return "正在等待工作台正常退出";
-        return "已安装 · 可更新 · 下载 " + inputs.workbenchSizeText;
+        return "已安装 · 可更新 · 下载 " + inputs.size_text(kind);
     }
     return {};
   }
   if (row_status(state, kind) == 1) return "已安装";
   if (state.phase == UiPhase::Downloading && current) {
-    return "正在下载 · " + percent + "% · " + inputs.webView2SizeText;
+    return "正在下载 · " + percent + "% · " + inputs.size_text(kind);
   }
   if (state.phase == UiPhase::Installing && current) return "正在安装 · 已用时 " + inputs.elapsedText;
   if (staged(*state.environment, kind)) return "已下载 · 待安装";
-  return "未安装 · 下载 " + inputs.webView2SizeText;
+  return "未安装 · 下载 " + inputs.size_text(kind);
 }
 
 std::string launch_heading(const BootstrapState& state) {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 namespace velko {
 
@@ -26,7 +26,7 @@ std::string install_path_text(const BootstrapState& state);
 int system_row_status(const BootstrapState& state);
 std::string system_row_value(const BootstrapState& state);
 
-// A component row (kinds 1..5): -1 missing, 0 in progress, 1 done; and its value text.
+// A component row (a kind of the component table): -1 missing, 0 in progress, 1 done; and its value text.
 int row_status(const BootstrapState& state, ComponentKind kind);
 std::string row_value_text(const BootstrapState& state, const SceneInputs& inputs, ComponentKind kind);
 

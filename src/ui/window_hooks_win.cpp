@@ -1,7 +1,7 @@
 #include "ui/window_hooks_win.h"
 
-#include "app/classify_windows.h"
 #include "launch/launch_handoff.h"
+#include "state/classify_windows.h"
 
 namespace velko {
 

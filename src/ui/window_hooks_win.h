@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/state_hooks.h"
+#include "state/state_hooks.h"
 
 namespace velko {
 

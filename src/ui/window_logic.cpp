@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/event_application.h"
+#include "state/event_application.h"
+#include "ui/component_names.h"
 #include "ui/keyboard_focus.h"
 #include "ui/scene.h"
 #include "ui/state_texts.h"
@@ -47,7 +48,7 @@ void finish_check(BootstrapState& state, WindowActions& actions) {
   const bool supportedReport = report_supported(state);
   if (supportedReport && state.workbenchState == WorkbenchInstallState::Current) {
     state.revealStep = 0;
-    state.phase = count_missing_components(*state.environment) == 0 ? UiPhase::Completed : UiPhase::Ready;
+    state.phase = count_missing_components(state.environment->components) == 0 ? UiPhase::Completed : UiPhase::Ready;
   } else {
     state.phase = UiPhase::Ready;
     state.revealStep = start_reveal_step(state);
@@ -162,7 +163,7 @@ bool start_installation(BootstrapState& state, WindowActions& actions) {
   }
   state.autoContinue = false;
   const EnvironmentReport& report = *state.environment;
-  if (count_missing_components(report) == 0) {
+  if (count_missing_components(report.components) == 0) {
     state.phase = UiPhase::Completed;
     state.progressPercent = 100;
     state.statusText = kNothingMissingText;
@@ -171,10 +172,10 @@ bool start_installation(BootstrapState& state, WindowActions& actions) {
   EventSender sender = open_event_channel(state);
   state.phase = UiPhase::Downloading;
   state.progressPercent = 0;
-  state.currentComponent = report.webView2Present ? ComponentKind::Workbench : ComponentKind::WebView2Runtime;
+  state.currentComponent = next_component(report.components);
   state.statusText = "正在准备下载 " + component_long_name(state.currentComponent, release_version_text(current_policy(state))) + "。";
   actions.start_installation_worker(
-      InstallRequest{report.webView2Present, report.workbenchCurrent, *state.installDirectory}, std::move(sender));
+      InstallRequest{report.components, *state.installDirectory}, std::move(sender));
   return true;
 }
 

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
-#include "app/bootstrap_state.h"
-#include "app/state_hooks.h"
 #include "install/installation.h"
+#include "state/bootstrap_state.h"
+#include "state/state_hooks.h"
 #include "ui/display_scale.h"
 #include "ui/hover_state.h"
 #include "ui/window_layout.h"

@@ -4,9 +4,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "app/bootstrap_state.h"
-#include "app/policy_check.h"
 #include "detect/running_workbench.h"
+#include "state/bootstrap_state.h"
+#include "state/policy_check.h"
 #include "ui/accessible_items.h"
 #include "ui/accessible_window_win.h"
 #include "ui/display_scale.h"

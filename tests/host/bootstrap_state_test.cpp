@@ -1,9 +1,10 @@
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "ui/component_names.h"
 #include "ui/state_texts.h"
 
 namespace velko {
@@ -32,26 +33,28 @@ TEST(ElapsedText, FromTheStepClock) {
 
 TEST(Components, CountMissingIgnoresSystemUpdates) {
   EnvironmentReport report;
-  EXPECT_EQ(count_missing_components(report), 2);
-  report.webView2Present = true;
-  EXPECT_EQ(count_missing_components(report), 1);
-  report.workbenchCurrent = true;
-  EXPECT_EQ(count_missing_components(report), 0);
-  report.servicePack1Present = report.kb4474419Present = report.kb4490628Present = false;
-  EXPECT_EQ(count_missing_components(report), 0);
+  EXPECT_EQ(count_missing_components(report.components), 2);
+  report.components[ComponentKind::WebView2Runtime].present = true;
+  EXPECT_EQ(count_missing_components(report.components), 1);
+  report.components[ComponentKind::Workbench].present = true;
+  EXPECT_EQ(count_missing_components(report.components), 0);
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    report.components[kind].present = false;
+  }
+  EXPECT_EQ(count_missing_components(report.components), 0);
 }
 
 TEST(Components, MarkInstalled) {
   EnvironmentReport report;
   mark_component_installed(report, ComponentKind::Generic);
-  EXPECT_TRUE(report.staged[0]);
+  EXPECT_TRUE(report.components[ComponentKind::Generic].staged);
   mark_component_installed(report, ComponentKind::Kb4490628);
-  EXPECT_TRUE(report.kb4490628Present);
-  EXPECT_TRUE(report.staged[2]);
+  EXPECT_TRUE(report.components[ComponentKind::Kb4490628].present);
+  EXPECT_TRUE(report.components[ComponentKind::Kb4490628].staged);
   mark_component_installed(report, ComponentKind::ServicePack1);
-  EXPECT_TRUE(report.servicePack1Present);
+  EXPECT_TRUE(report.components[ComponentKind::ServicePack1].present);
   mark_component_installed(report, ComponentKind::Kb4474419);
-  EXPECT_TRUE(report.kb4474419Present);
+  EXPECT_TRUE(report.components[ComponentKind::Kb4474419].present);
   const EnvironmentReport before = report;
   mark_component_installed(report, static_cast<ComponentKind>(6));
   EXPECT_EQ(report, before);

@@ -1,4 +1,4 @@
-#include "app/event_application.h"
+#include "state/event_application.h"
 
 #include <gtest/gtest.h>
 
@@ -118,13 +118,13 @@ TEST_F(EventApplication, ComponentInstalledMarksTheReport) {
   state.environment = EnvironmentReport{};
   state.phase = UiPhase::Installing;
   drain({WorkerEvent::component_installed(ComponentKind::WebView2Runtime)});
-  EXPECT_TRUE(state.environment->webView2Present);
-  EXPECT_TRUE(state.environment->staged[4]);
+  EXPECT_TRUE(state.environment->components[ComponentKind::WebView2Runtime].present);
+  EXPECT_TRUE(state.environment->components[ComponentKind::WebView2Runtime].staged);
   EXPECT_EQ(state.progressPercent, 100);
   EXPECT_EQ(state.phase, UiPhase::Installing);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::None);
   drain({WorkerEvent::component_installed(ComponentKind::Workbench)});
-  EXPECT_TRUE(state.environment->workbenchCurrent);
+  EXPECT_TRUE(state.environment->components[ComponentKind::Workbench].present);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Current);
 }
 
@@ -138,8 +138,8 @@ TEST_F(EventApplication, WorkbenchInstalledWithoutReport) {
 TEST_F(EventApplication, ComponentReadySetsStagedOnlyForKnownKinds) {
   state.environment = EnvironmentReport{};
   drain({WorkerEvent::component_ready(ComponentKind::Workbench)});
-  EXPECT_TRUE(state.environment->staged[5]);
-  EXPECT_FALSE(state.environment->workbenchCurrent);
+  EXPECT_TRUE(state.environment->components[ComponentKind::Workbench].staged);
+  EXPECT_FALSE(state.environment->components[ComponentKind::Workbench].present);
   state.progressPercent = 3;
   const EnvironmentReport before = *state.environment;
   drain({WorkerEvent::component_ready(static_cast<ComponentKind>(9))});

@@ -7,11 +7,18 @@ namespace {
 
 using Plan = std::vector<ComponentKind>;
 
+Plan plan_for(bool webView2Present, bool workbenchCurrent) {
+  ComponentStatuses statuses;  // the system updates are missing too: never planned
+  statuses[ComponentKind::WebView2Runtime].present = webView2Present;
+  statuses[ComponentKind::Workbench].present = workbenchCurrent;
+  return plan_installation(statuses);
+}
+
 TEST(InstallationPlan, OrderAndOmissions) {
-  EXPECT_EQ(plan_installation(false, false), (Plan{ComponentKind::WebView2Runtime, ComponentKind::Workbench}));
-  EXPECT_EQ(plan_installation(true, false), (Plan{ComponentKind::Workbench}));
-  EXPECT_EQ(plan_installation(false, true), (Plan{ComponentKind::WebView2Runtime}));
-  EXPECT_TRUE(plan_installation(true, true).empty());
+  EXPECT_EQ(plan_for(false, false), (Plan{ComponentKind::WebView2Runtime, ComponentKind::Workbench}));
+  EXPECT_EQ(plan_for(true, false), (Plan{ComponentKind::Workbench}));
+  EXPECT_EQ(plan_for(false, true), (Plan{ComponentKind::WebView2Runtime}));
+  EXPECT_TRUE(plan_for(true, true).empty());
 }
 
 TEST(InstallationPlan, AcceptedInstallerExitCodes) {

@@ -138,7 +138,7 @@ TEST(AccessibleItems, ButtonsCoverTheirHitTestArea) {
 
 TEST(AccessibleItems, Downloading) {
   auto state = supported_state(UiPhase::Downloading, W::None);
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   state->currentComponent = ComponentKind::Workbench;
   state->progressPercent = 42;
   state->statusText = "正在下载 VelkoTarn工作台 v2.4.1";
@@ -285,7 +285,7 @@ TEST(Announcements, TheEndOfTheCheckIsAnnouncedAtOnce) {
 TEST(Announcements, PercentAtMostOnceASecondAndAtOneHundred) {
   AnnouncedState announced;
   auto state = supported_state(UiPhase::Downloading, W::None);
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   state->currentComponent = ComponentKind::Workbench;
   state->statusText = "正在下载";
   const auto at = [&](int percent, std::chrono::milliseconds when) {

@@ -39,7 +39,7 @@ TEST(CurrentComponentRow, FailedDownloadShowsMissingNotPending) {
 TEST(CurrentComponentRow, FailedAfterStagingShowsStagedAsPending) {
   auto state = supported_state(UiPhase::Failed, W::None);
   state->currentComponent = ComponentKind::Workbench;
-  state->environment->staged[static_cast<std::size_t>(ComponentKind::Workbench)] = true;
+  state->environment->components[ComponentKind::Workbench].staged = true;
   EXPECT_EQ(icon_state_at(installer_scene(*state, sample_inputs()), kWorkbenchIconY), 0);
 }
 

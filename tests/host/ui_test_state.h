@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/scene.h"
 
 namespace velko::test {
@@ -16,8 +16,10 @@ inline std::unique_ptr<BootstrapState> supported_state(UiPhase phase, WorkbenchI
   EnvironmentReport report;
   report.systemLabel = "Windows 11 专业版 · 64 位";
   report.supported = true;
-  report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = true;
-  report.workbenchCurrent = workbench == WorkbenchInstallState::Current;
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    report.components[kind].present = true;
+  }
+  report.components[ComponentKind::Workbench].present = workbench == WorkbenchInstallState::Current;
   state->environment = report;
   state->installDirectory = "D:\\VelkoTarn工作台";
   return state;
@@ -28,8 +30,8 @@ inline SceneInputs sample_inputs() {
   inputs.versionText = "2.4.1";
   inputs.elapsedText = "01分15秒";
   inputs.currentLongName = "VelkoTarn工作台 v2.4.1";
-  inputs.webView2SizeText = "1.7 MB";
-  inputs.workbenchSizeText = "123.5 MB";
+  inputs.sizeTexts[kind_index(ComponentKind::WebView2Runtime)] = "1.7 MB";
+  inputs.sizeTexts[kind_index(ComponentKind::Workbench)] = "123.5 MB";
   return inputs;
 }
 

@@ -90,14 +90,14 @@ TEST(StatusLine, EveryPhase) {
 
   state->phase = UiPhase::Ready;
   EXPECT_EQ(status_line(*state, inputs), "检测完成 · 发现 2 项需要安装");
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   EXPECT_EQ(status_line(*state, inputs), "检测完成 · 发现 1 项需要安装");
   state->workbenchState = W::Older;
   EXPECT_EQ(status_line(*state, inputs), "检测完成 · 已安装工作台，可以在线更新");
   state->workbenchState = W::Current;
-  state->environment->workbenchCurrent = true;
+  state->environment->components[ComponentKind::Workbench].present = true;
   EXPECT_EQ(status_line(*state, inputs), "检测完成 · 当前已经是目标版本");
-  state->environment->webView2Present = false;
+  state->environment->components[ComponentKind::WebView2Runtime].present = false;
   EXPECT_EQ(status_line(*state, inputs), "检测完成 · 发现 1 项需要安装");
   state->environment->supported = false;
   EXPECT_EQ(status_line(*state, inputs), "当前系统不在支持范围，不会下载或安装组件");
@@ -175,7 +175,7 @@ TEST(Rows, WorkbenchByWorkbenchState) {
   auto state = supported_state(UiPhase::Ready, W::None);
   EXPECT_EQ(row_status(*state, workbench), -1);
   EXPECT_EQ(row_value_text(*state, inputs, workbench), "未安装 · v2.4.1 · 下载 123.5 MB");
-  state->environment->staged[5] = true;
+  state->environment->components[ComponentKind::Workbench].staged = true;
   EXPECT_EQ(row_status(*state, workbench), 0);
 
   state = supported_state(UiPhase::Ready, W::Older);
@@ -216,7 +216,7 @@ TEST(Rows, WebView2Runtime) {
   auto state = supported_state(UiPhase::Ready, W::None);
   EXPECT_EQ(row_status(*state, webView2), -1);
   EXPECT_EQ(row_value_text(*state, inputs, webView2), "未安装 · 下载 1.7 MB");
-  state->environment->staged[4] = true;
+  state->environment->components[ComponentKind::WebView2Runtime].staged = true;
   EXPECT_EQ(row_status(*state, webView2), 0);
   EXPECT_EQ(row_value_text(*state, inputs, webView2), "已下载 · 待安装");
 
@@ -231,7 +231,7 @@ TEST(Rows, WebView2Runtime) {
   state->updateMode = true;  // the runtime is always installed, never updated
   EXPECT_EQ(row_value_text(*state, inputs, webView2), "正在安装 · 已用时 01分15秒");
 
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   EXPECT_EQ(row_status(*state, webView2), 1);
   EXPECT_EQ(row_value_text(*state, inputs, webView2), "已安装");
 }

@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "app/event_application.h"
+#include "state/event_application.h"
 #include "ui/window_timing.h"
 #include "ui_test_state.h"
 
@@ -83,8 +83,8 @@ TEST(OnClick, PrimaryAt690StartsTheInstallationAnd691DoesNothing) {
   on_click(*state, 690, 536, actions);
   EXPECT_EQ(state->phase, UiPhase::Downloading);
   ASSERT_EQ(actions.requests.size(), 1u);
-  EXPECT_FALSE(actions.requests[0].webView2Present);
-  EXPECT_FALSE(actions.requests[0].workbenchCurrent);
+  EXPECT_FALSE(actions.requests[0].components[ComponentKind::WebView2Runtime].present);
+  EXPECT_FALSE(actions.requests[0].components[ComponentKind::Workbench].present);
   EXPECT_EQ(actions.requests[0].installDirectory, "D:\\VelkoTarn工作台");
   EXPECT_EQ(state->currentComponent, ComponentKind::WebView2Runtime);
   EXPECT_EQ(state->statusText, "正在准备下载 WebView2 Evergreen 运行环境。");
@@ -268,7 +268,7 @@ TEST(StartInstallation, WithoutInstallDirectoryFails) {
 TEST(StartInstallation, NothingMissingCompletes) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Ready, W::Current);
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   state->autoContinue = true;
   EXPECT_TRUE(start_installation(*state, actions));
   EXPECT_EQ(state->phase, UiPhase::Completed);
@@ -281,11 +281,11 @@ TEST(StartInstallation, NothingMissingCompletes) {
 TEST(StartInstallation, WorkbenchOnlyWhenRuntimePresentAndEventsReachTheWindow) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Ready, W::None);
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   EXPECT_TRUE(start_installation(*state, actions));
   EXPECT_EQ(state->currentComponent, ComponentKind::Workbench);
   ASSERT_EQ(actions.senders.size(), 1u);
-  EXPECT_TRUE(actions.requests[0].webView2Present);
+  EXPECT_TRUE(actions.requests[0].components[ComponentKind::WebView2Runtime].present);
   // The worker's channel is the one the window now listens to.
   publish_event(actions.senders[0], WorkerEvent::download_progress(ComponentKind::Workbench, 37, "下载中"));
   EXPECT_TRUE(drain_events(*state, actions));
@@ -352,7 +352,7 @@ TEST(MainTick, PolicyReadyEventEndsTheCheck) {
 TEST(MainTick, CurrentWorkbenchWithNothingMissingCompletes) {
   FakeActions actions;
   auto state = supported_state(UiPhase::Checking, W::Current);
-  state->environment->webView2Present = true;
+  state->environment->components[ComponentKind::WebView2Runtime].present = true;
   state->policyReady = true;
   state->progressPercent = 98;
   on_main_tick(*state, actions);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/bootstrap_state.h"
-#include "app/environment_assembly.h"
+#include "state/bootstrap_state.h"
+#include "state/environment_assembly.h"
 
 namespace velko {
 namespace {
@@ -68,28 +68,32 @@ TEST(ClassifyVersion, LabelsUseAMiddleDotBetweenSpaces) {
 
 EnvironmentReport all_present() {
   EnvironmentReport presence;
-  presence.servicePack1Present = presence.kb4490628Present = presence.kb4474419Present = true;
-  presence.webView2Present = true;
-  presence.workbenchCurrent = true;
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    presence.components[kind].present = true;
+  }
+  presence.components[ComponentKind::WebView2Runtime].present = true;
+  presence.components[ComponentKind::Workbench].present = true;
   return presence;
 }
 
 TEST(ApplyClassification, SupportedCopiesComponentFlags) {
   BootstrapState state;
   EnvironmentReport presence = all_present();
-  presence.webView2Present = false;
-  presence.workbenchCurrent = false;
-  presence.staged[4] = true;
-  presence.staged[5] = true;
+  presence.components[ComponentKind::WebView2Runtime].present = false;
+  presence.components[ComponentKind::Workbench].present = false;
+  presence.components[ComponentKind::WebView2Runtime].staged = true;
+  presence.components[ComponentKind::Workbench].staged = true;
   apply_classification(state, classify(10, 0, 19045, 1), presence, std::nullopt);
   ASSERT_TRUE(state.environment);
   const EnvironmentReport& report = *state.environment;
   EXPECT_TRUE(report.supported);
   EXPECT_EQ(report.systemLabel, "Windows 10 x64 · Build 19045");
-  EXPECT_TRUE(report.servicePack1Present && report.kb4490628Present && report.kb4474419Present);
-  EXPECT_FALSE(report.webView2Present);
-  EXPECT_TRUE(report.staged[4]);
-  EXPECT_TRUE(report.staged[5]);
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    EXPECT_TRUE(report.components[kind].present);
+  }
+  EXPECT_FALSE(report.components[ComponentKind::WebView2Runtime].present);
+  EXPECT_TRUE(report.components[ComponentKind::WebView2Runtime].staged);
+  EXPECT_TRUE(report.components[ComponentKind::Workbench].staged);
   EXPECT_EQ(state.currentComponent, ComponentKind::WebView2Runtime);
 }
 
@@ -104,9 +108,9 @@ TEST(ApplyClassification, UnsupportedWithCurrentWorkbenchInInstallDirectory) {
   apply_classification(state, classify(6, 1, 7601, 1), std::nullopt, WorkbenchInstallState::Current);
   const EnvironmentReport& report = *state.environment;
   EXPECT_FALSE(report.supported);
-  EXPECT_TRUE(report.workbenchCurrent);
-  EXPECT_FALSE(report.webView2Present);
-  EXPECT_FALSE(report.servicePack1Present);
+  EXPECT_TRUE(report.components[ComponentKind::Workbench].present);
+  EXPECT_FALSE(report.components[ComponentKind::WebView2Runtime].present);
+  EXPECT_FALSE(report.components[ComponentKind::ServicePack1].present);
   EXPECT_EQ(state.currentComponent, ComponentKind::WebView2Runtime);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Current);
   EXPECT_FALSE(state.updateMode);
@@ -115,7 +119,7 @@ TEST(ApplyClassification, UnsupportedWithCurrentWorkbenchInInstallDirectory) {
 TEST(ApplyClassification, InstallDirectoryCheckOverridesDetection) {
   BootstrapState state;
   apply_classification(state, classify(10, 0, 19045, 1), all_present(), WorkbenchInstallState::Older);
-  EXPECT_FALSE(state.environment->workbenchCurrent);
+  EXPECT_FALSE(state.environment->components[ComponentKind::Workbench].present);
   EXPECT_TRUE(state.updateMode);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Older);
 
@@ -131,20 +135,20 @@ TEST(ApplyClassification, WithoutInstallDirectoryStateFieldsStay) {
   apply_classification(state, classify(10, 0, 19045, 1), all_present(), std::nullopt);
   EXPECT_TRUE(state.updateMode);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Older);
-  EXPECT_TRUE(state.environment->workbenchCurrent);  // from detection
+  EXPECT_TRUE(state.environment->components[ComponentKind::Workbench].present);  // from detection
 }
 
 TEST(ApplyClassification, SecondClassificationReplacesTheReport) {
   BootstrapState state;
   EnvironmentReport presence = all_present();
-  presence.staged[5] = true;
+  presence.components[ComponentKind::Workbench].staged = true;
   apply_classification(state, classify(10, 0, 19045, 1), presence, std::nullopt);
-  state.environment->staged[4] = true;  // as a ComponentReady event would
+  state.environment->components[ComponentKind::WebView2Runtime].staged = true;  // as a ComponentReady event would
   apply_classification(state, classify(10, 0, 19045, 1), all_present(), std::nullopt);
-  EXPECT_EQ(state.environment->staged, (std::array<bool, 6>{}));
+  for (const ComponentStatus& status : state.environment->components.byKind) EXPECT_FALSE(status.staged);
   apply_classification(state, classify(10, 0, 17763, 3), std::nullopt, std::nullopt);
-  EXPECT_FALSE(state.environment->webView2Present);
-  EXPECT_FALSE(state.environment->workbenchCurrent);
+  EXPECT_FALSE(state.environment->components[ComponentKind::WebView2Runtime].present);
+  EXPECT_FALSE(state.environment->components[ComponentKind::Workbench].present);
   EXPECT_EQ(state.environment->verdict, "仅支持 Windows 10/11 x64");
 }
 

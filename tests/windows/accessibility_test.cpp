@@ -15,12 +15,11 @@
 #include <set>
 #include <thread>
 
-#include "app/bootstrap_state.h"
-#include "app/classify_windows.h"
-#include "app/policy_check.h"
-#include "app/window_constants.h"
 #include "detect/running_workbench.h"
 #include "stand_in_versions.h"
+#include "state/bootstrap_state.h"
+#include "state/classify_windows.h"
+#include "state/policy_check.h"
 #include "support/installation_fixture.h"
 #include "support/installer_screen.h"
 #include "support/paths.h"
@@ -33,6 +32,7 @@
 #include "ui/display_scale.h"
 #include "ui/scene.h"
 #include "ui/taskbar_button_win.h"
+#include "ui/window_constants.h"
 #include "ui/window_logic.h"
 #include "ui/window_procedure_win.h"
 #include "win/unique_any.h"

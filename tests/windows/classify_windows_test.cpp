@@ -1,10 +1,10 @@
-#include "app/classify_windows.h"
+#include "state/classify_windows.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "support/installation_fixture.h"
 #include "support/scoped_temp_dir.h"
 
@@ -42,8 +42,8 @@ TEST_F(ClassifyFixture, ReportsTheTrueVersionOfThisSystem) {
   EXPECT_EQ(state.environment->systemLabel, name + " x64 · Build " + std::to_string(version.dwBuildNumber));
   EXPECT_EQ(state.environment->verdict, "正常版");
   EXPECT_TRUE(state.environment->supported);
-  EXPECT_TRUE(state.environment->servicePack1Present);
-  EXPECT_FALSE(state.environment->webView2Present);  // nothing under the private folders
+  EXPECT_TRUE(state.environment->components[ComponentKind::ServicePack1].present);
+  EXPECT_FALSE(state.environment->components[ComponentKind::WebView2Runtime].present);  // nothing under the private folders
   EXPECT_EQ(state.currentComponent, ComponentKind::WebView2Runtime);
 }
 
@@ -54,14 +54,14 @@ TEST_F(ClassifyFixture, InstallDirectoryDecidesTheWorkbenchState) {
   classify_windows(state);  // no policy known yet
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Older);
   EXPECT_TRUE(state.updateMode);
-  EXPECT_FALSE(state.environment->workbenchCurrent);
+  EXPECT_FALSE(state.environment->components[ComponentKind::Workbench].present);
 
   // The release is the one the given state holds, not the process-wide one.
   ASSERT_TRUE(store_policy(state, ReleasePolicy{"1.4.0", "https://h/x", std::string(64, 'A'), 1}));
   classify_windows(state);
   EXPECT_EQ(state.workbenchState, WorkbenchInstallState::Current);
   EXPECT_FALSE(state.updateMode);
-  EXPECT_TRUE(state.environment->workbenchCurrent);
+  EXPECT_TRUE(state.environment->components[ComponentKind::Workbench].present);
 }
 
 }  // namespace

@@ -8,11 +8,11 @@
 
 #include "webview2_pin.h"
 
-#include "app/bootstrap_state.h"
 #include "detect/install_location.h"
-#include "support/paths.h"
+#include "state/bootstrap_state.h"
 #include "support/installation_fixture.h"
 #include "support/links.h"
+#include "support/paths.h"
 #include "support/scoped_temp_dir.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -150,7 +150,7 @@ TEST_F(StagedFixture, BootstrapperOfTheRightSizeButChangedIsNotStaged) {
   std::string bytes(build::kWebView2BootstrapperBytes, '\x5A');
   bytes[1000] = '\x5B';
   test::write_file(downloads() + "\\MicrosoftEdgeWebview2Setup.exe", bytes);
-  EXPECT_FALSE(detect_components(std::nullopt).staged[staged_index(ComponentKind::WebView2Runtime)]);
+  EXPECT_FALSE(detect_components(std::nullopt).components[ComponentKind::WebView2Runtime].staged);
 }
 
 TEST_F(StagedFixture, IntactFileCheckHashesOnlyAfterTheSize) {
@@ -171,10 +171,15 @@ TEST_F(StagedFixture, PresentRuntimeIsNeverStaged) {
   userKey.set_pv(L"120.0.0.1");
   put_runtime(user_base(), "120.0.0.1");
   const EnvironmentReport presence = detect_components(std::nullopt);
-  EXPECT_TRUE(presence.webView2Present);
-  EXPECT_FALSE(presence.staged[4]);
-  EXPECT_TRUE(presence.servicePack1Present && presence.kb4490628Present && presence.kb4474419Present);
-  EXPECT_FALSE(presence.staged[0] || presence.staged[1] || presence.staged[2] || presence.staged[3]);
+  EXPECT_TRUE(presence.components[ComponentKind::WebView2Runtime].present);
+  EXPECT_FALSE(presence.components[ComponentKind::WebView2Runtime].staged);
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    EXPECT_TRUE(presence.components[kind].present);
+  }
+  for (ComponentKind kind : {ComponentKind::Generic, ComponentKind::ServicePack1, ComponentKind::Kb4490628,
+                             ComponentKind::Kb4474419}) {
+    EXPECT_FALSE(presence.components[kind].staged);
+  }
 }
 
 TEST_F(StagedFixture, WorkbenchInstallerNeedsAPolicyAndItsSize) {
@@ -182,9 +187,9 @@ TEST_F(StagedFixture, WorkbenchInstallerNeedsAPolicyAndItsSize) {
   test::write_file(downloads() + "\\VelkoTarnWorkbench-Setup-v9.8.0.exe", std::string(4096, 'x'));
   const auto staged = [](const std::string& version, std::uint64_t bytes) {
     return detect_components(ReleasePolicy{version, "https://h/x", std::string(64, 'A'), bytes})
-        .staged[staged_index(ComponentKind::Workbench)];
+        .components[ComponentKind::Workbench].staged;
   };
-  EXPECT_FALSE(detect_components(std::nullopt).staged[staged_index(ComponentKind::Workbench)]);  // no policy yet
+  EXPECT_FALSE(detect_components(std::nullopt).components[ComponentKind::Workbench].staged);  // no policy yet
   EXPECT_TRUE(staged("9.8.0", 4096));
   EXPECT_FALSE(staged("9.8.0", 4097));
   EXPECT_FALSE(staged("9.9.0", 4096));

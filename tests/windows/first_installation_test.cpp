@@ -8,10 +8,10 @@
 
 #include <thread>
 
-#include "app/bootstrap_state.h"
 #include "common/command_line.h"
 #include "install/installation.h"
 #include "install/workbench_installer.h"
+#include "state/bootstrap_state.h"
 #include "support/child_role.h"
 #include "support/installation_fixture.h"
 #include "support/paths.h"

@@ -6,11 +6,11 @@
 
 #include <chrono>
 
-#include "app/bootstrap_state.h"
 #include "ascii_lower.h"
 #include "detect/component_detection.h"
 #include "install/installation.h"
 #include "install/webview2_bootstrapper.h"
+#include "state/bootstrap_state.h"
 #include "support/installation_fixture.h"
 #include "support/paths.h"
 #include "support/product_process.h"
@@ -64,11 +64,11 @@ TEST_F(Installation, TheCarriedBootstrapperIsTheBuiltStandIn) {
 
 // Detection recognises the file this program writes out as a staged bootstrapper.
 TEST_F(Installation, TheWrittenBootstrapperCountsAsStaged) {
-  EXPECT_FALSE(detect_components(std::nullopt).staged[staged_index(ComponentKind::WebView2Runtime)]);
+  EXPECT_FALSE(detect_components(std::nullopt).components[ComponentKind::WebView2Runtime].staged);
   auto written = write_out_webview2_bootstrapper();
   ASSERT_TRUE(written) << written.error();
   EXPECT_EQ(*written, downloads() + "\\MicrosoftEdgeWebview2Setup.exe");
-  EXPECT_TRUE(detect_components(std::nullopt).staged[staged_index(ComponentKind::WebView2Runtime)]);
+  EXPECT_TRUE(detect_components(std::nullopt).components[ComponentKind::WebView2Runtime].staged);
 }
 
 TEST_F(Installation, NothingMissingDeploysTheLauncherOnly) {

@@ -7,10 +7,10 @@
 
 #include <thread>
 
-#include "app/event_channel.h"
 #include "common/command_line.h"
 #include "install/install_directory.h"
 #include "launch/launch_handoff.h"
+#include "model/event_channel.h"
 #include "support/child_role.h"
 #include "support/installation_fixture.h"
 #include "support/links.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/painting_win.h"
 #include "ui/window_timing.h"
 #include "win/dib.h"
@@ -63,7 +63,9 @@ std::unique_ptr<BootstrapState> installer_state(UiPhase phase, bool supported = 
   EnvironmentReport report;
   report.systemLabel = "Windows 11 专业版 · 64 位";
   report.supported = supported;
-  report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = supported;
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    report.components[kind].present = supported;
+  }
   state->environment = report;
   state->installDirectory = "D:\\VelkoTarn工作台";
   return state;

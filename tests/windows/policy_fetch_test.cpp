@@ -6,10 +6,10 @@
 #include <regex>
 #include <string>
 
-#include "app/bootstrap_state.h"
 #include "policy/download_address.h"
 #include "policy/policy_fetch.h"
-#include "app/policy_check.h"
+#include "state/bootstrap_state.h"
+#include "state/policy_check.h"
 #include "support/test_service.h"
 
 namespace velko {

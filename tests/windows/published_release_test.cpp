@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/bootstrap_state.h"
 #include "detect/install_manifest.h"
 #include "download/staging.h"
 #include "download/staging_rules.h"
 #include "policy/download_address.h"
 #include "policy/policy_fetch.h"
+#include "state/bootstrap_state.h"
 #include "support/scoped_temp_dir.h"
 #include "support/test_service.h"
 #include "win/file_digest.h"

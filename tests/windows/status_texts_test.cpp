@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "app/window_constants.h"
 #include "download/publisher_key.h"
 #include "download/staging_rules.h"
 #include "install/installation_plan.h"
@@ -15,6 +14,7 @@
 #include "launch/launch_rules.h"
 #include "policy/download_address.h"
 #include "ui/painting_win.h"
+#include "ui/window_constants.h"
 #include "ui/window_layout.h"
 #include "win/own_image.h"
 #include "win/unique_any.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/bootstrap_state.h"
 #include "detect/windows_version.h"
+#include "state/bootstrap_state.h"
 #include "ui/display_scale.h"
 #include "ui/painting_win.h"
 #include "win/dib.h"
@@ -73,8 +73,10 @@ std::unique_ptr<BootstrapState> installer(UiPhase phase, WorkbenchInstallState w
   report.systemLabel = system.systemLabel;
   report.verdict = system.verdict;
   report.supported = system.supported;
-  report.servicePack1Present = report.kb4490628Present = report.kb4474419Present = true;
-  report.workbenchCurrent = workbench == WorkbenchInstallState::Current;
+  for (ComponentKind kind : {ComponentKind::ServicePack1, ComponentKind::Kb4490628, ComponentKind::Kb4474419}) {
+    report.components[kind].present = true;
+  }
+  report.components[ComponentKind::Workbench].present = workbench == WorkbenchInstallState::Current;
   state->environment = report;
   state->installDirectory = "D:\\VelkoTarn工作台";
   state->progressPercent = 100;
@@ -120,14 +122,14 @@ int wmain(int argc, wchar_t** argv) {
   shot("installer-ready-unsupported", std::move(unsupported));
 
   auto downloading = installer(UiPhase::Downloading, W::None);
-  downloading->environment->webView2Present = true;
+  downloading->environment->components[ComponentKind::WebView2Runtime].present = true;
   downloading->currentComponent = ComponentKind::Workbench;
   downloading->progressPercent = 42;
   downloading->statusText = "正在下载 VelkoTarn工作台 v2.4.1 · 78.8 MB / 187.7 MB";
   shot("installer-downloading", std::move(downloading));
 
   auto installing = installer(UiPhase::Installing, W::None);
-  installing->environment->webView2Present = true;
+  installing->environment->components[ComponentKind::WebView2Runtime].present = true;
   installing->currentComponent = ComponentKind::Workbench;
   installing->busyTicks = 300;
   installing->stepClock.access_or_abort(
@@ -135,7 +137,7 @@ int wmain(int argc, wchar_t** argv) {
   shot("installer-installing", std::move(installing));
 
   auto completed = installer(UiPhase::Completed, W::Current);
-  completed->environment->webView2Present = true;
+  completed->environment->components[ComponentKind::WebView2Runtime].present = true;
   shot("installer-completed", std::move(completed));
 
   auto failed = installer(UiPhase::Failed, W::None);
@@ -143,7 +145,7 @@ int wmain(int argc, wchar_t** argv) {
   shot("installer-failed", std::move(failed));
 
   auto waiting = installer(UiPhase::WaitingForWorkbenchExit, W::Older);
-  waiting->environment->webView2Present = true;
+  waiting->environment->components[ComponentKind::WebView2Runtime].present = true;
   waiting->currentComponent = ComponentKind::Workbench;
   shot("installer-waiting", std::move(waiting));
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/event_channel.h"
-#include "app/worker_event.h"
+#include "model/event_channel.h"
+#include "model/worker_event.h"
 #include "policy/release_policy.h"
 
 #include <ostream>

@@ -2,7 +2,7 @@
 
 #include "install/installation.h"
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -66,8 +66,8 @@ std::vector<WorkerEvent> run_installation_to_end(bool webView2Present, bool work
                                                  const std::string& installDirectory, const PolicyResult& policy) {
   auto [sender, receiver] = make_event_channel();
   InstallRequest request;
-  request.webView2Present = webView2Present;
-  request.workbenchCurrent = workbenchCurrent;
+  request.components[ComponentKind::WebView2Runtime].present = webView2Present;
+  request.components[ComponentKind::Workbench].present = workbenchCurrent;
   request.installDirectory = installDirectory;
   run_installation(request, policy, sender);
   return drain_events(receiver);

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 #include "ui/scene.h"
 
 namespace velko::test {

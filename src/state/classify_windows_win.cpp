@@ -1,10 +1,10 @@
-#include "app/classify_windows.h"
+#include "state/classify_windows.h"
 
-#include "app/bootstrap_state.h"
-#include "app/environment_assembly.h"
 #include "detect/component_detection.h"
 #include "detect/installed_workbench.h"
 #include "detect/running_windows.h"
+#include "state/bootstrap_state.h"
+#include "state/environment_assembly.h"
 
 namespace velko {
 namespace {

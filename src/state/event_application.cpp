@@ -1,4 +1,4 @@
-#include "app/event_application.h"
+#include "state/event_application.h"
 
 #include <algorithm>
 #include <vector>
@@ -30,7 +30,6 @@ bool drain_events(BootstrapState& state, StateHooks& hooks) {
 }
 
 void apply_event(BootstrapState& state, const WorkerEvent& event, StateHooks& hooks) {
-  const auto kindIndex = static_cast<std::int32_t>(event.component);
   switch (event.tag) {
     case WorkerEventTag::PolicyReady:
       state.policyReady = true;
@@ -65,8 +64,8 @@ void apply_event(BootstrapState& state, const WorkerEvent& event, StateHooks& ho
       state.progressPercent = 100;
       break;
     case WorkerEventTag::ComponentReady:
-      if (state.environment && kindIndex >= 0 && kindIndex <= 5) {
-        state.environment->staged[static_cast<std::size_t>(kindIndex)] = true;
+      if (state.environment) {
+        if (ComponentStatus* status = state.environment->components.find(event.component)) status->staged = true;
       }
       state.progressPercent = 100;
       break;

@@ -1,6 +1,6 @@
-#include "app/environment_assembly.h"
+#include "state/environment_assembly.h"
 
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 namespace velko {
 
@@ -14,9 +14,10 @@ void apply_classification(BootstrapState& state, const SystemClassification& sys
   if (installedWorkbench) {
     // The check of the chosen directory overrides what detection found at the remembered one.
     apply_installed_workbench(state, *installedWorkbench);
-    report.workbenchCurrent = *installedWorkbench == WorkbenchInstallState::Current;
+    report.components[ComponentKind::Workbench].present =
+        *installedWorkbench == WorkbenchInstallState::Current;
   }
-  state.currentComponent = report.webView2Present ? ComponentKind::Workbench : ComponentKind::WebView2Runtime;
+  state.currentComponent = next_component(report.components);
   state.environment = std::move(report);
 }
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/worker_event.h"
+#include "model/worker_event.h"
 
 namespace velko {
 

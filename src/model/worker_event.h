@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/component_kind.h"
+#include "model/component_kind.h"
 
 namespace velko {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/event_channel.h"
+#include "model/event_channel.h"
 
 namespace velko {
 

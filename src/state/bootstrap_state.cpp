@@ -1,4 +1,4 @@
-#include "app/bootstrap_state.h"
+#include "state/bootstrap_state.h"
 
 namespace velko {
 

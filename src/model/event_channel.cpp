@@ -1,4 +1,4 @@
-#include "app/event_channel.h"
+#include "model/event_channel.h"
 
 namespace velko {
 

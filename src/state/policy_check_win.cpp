@@ -1,7 +1,7 @@
-#include "app/policy_check.h"
+#include "state/policy_check.h"
 
-#include "app/bootstrap_state.h"
 #include "policy/policy_fetch.h"
+#include "state/bootstrap_state.h"
 #include "win/worker_thread.h"
 
 namespace velko {

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "app/component_kind.h"
-#include "app/event_channel.h"
-#include "app/locked_slot.h"
 #include "detect/environment_report.h"
+#include "model/component_kind.h"
+#include "model/event_channel.h"
 #include "policy/release_policy.h"
+#include "state/locked_slot.h"
 
 namespace velko {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/bootstrap_state.h"
-#include "app/state_hooks.h"
+#include "state/bootstrap_state.h"
+#include "state/state_hooks.h"
 
 namespace velko {
 
