@@ -41,7 +41,7 @@ using namespace std::chrono_literals;
 
 constexpr wchar_t kProductClass[] = L"VelkoOnlineBootstrapperPreview";
 constexpr wchar_t kMinimalClass[] = L"VelkoBenchMinimalWindow";
-constexpr int kStartRuns = 10;
+constexpr int kStartRuns = 25;
 constexpr int kPaintRuns = 200;
 constexpr auto kIdleTime = 10s;
 constexpr DWORD kSettleMilliseconds = 300;
@@ -161,9 +161,16 @@ void startup_section(const std::wstring& product, const std::wstring& minimal, c
   time_start(minimal, {}, kMinimalClass);
   if (shipped) time_start(builtProduct, productArguments, kProductClass);
   Starts productStarts, minimalStarts, builtStarts;
+  // The machine's state drifts by tens of milliseconds between rounds: each round's difference
+  // compares two starts made one after the other, and their median is the figure.
+  std::vector<double> differences;
   for (int run = 0; run < kStartRuns; ++run) {
+    const std::size_t before = productStarts.painted.size() + minimalStarts.painted.size();
     productStarts.time(product, productArguments, kProductClass);
     minimalStarts.time(minimal, {}, kMinimalClass);
+    if (productStarts.painted.size() + minimalStarts.painted.size() == before + 2) {
+      differences.push_back(productStarts.painted.back() - minimalStarts.painted.back());
+    }
     if (shipped) builtStarts.time(builtProduct, productArguments, kProductClass);
   }
   const double product_ms = median(productStarts.painted);
@@ -171,7 +178,9 @@ void startup_section(const std::wstring& product, const std::wstring& minimal, c
   if (shipped) std::printf("  both programs as shipped, stripped of debug information\n");
   std::printf("  minimal Win32 window     window %7.1f ms   painted %7.1f ms\n", median(minimalStarts.window), minimal_ms);
   std::printf("  installer window         window %7.1f ms   painted %7.1f ms\n", median(productStarts.window), product_ms);
-  std::printf("  difference (installer - minimal): %.1f ms   (target <= 25 ms)\n", product_ms - minimal_ms);
+  std::printf("  difference of the medians (installer - minimal): %.1f ms\n", product_ms - minimal_ms);
+  std::printf("  difference, median of the %zu rounds' differences: %.1f ms   (target <= 25 ms)\n", differences.size(),
+              median(differences));
   if (shipped) {
     const double built_ms = median(builtStarts.painted);
     std::printf("  installer as built, with its debug information (%.1f MiB; not shipped):\n",
