@@ -53,6 +53,25 @@ inline constexpr char kPressAction[] = "按下";
 inline constexpr char kCloseButtonName[] = "关闭";
 inline constexpr char kProgressName[] = "进度";
 
+// Where each part of the installer window stands in its item list (a reader's child id is the
+// position + 1): the title, the subtitle and the location, one item per window row (the
+// system's, then each component's at its kind), the bar, the status line, then the buttons in
+// reading order.
+namespace installer_item {
+inline constexpr std::size_t kTitle = 0;
+inline constexpr std::size_t kSubtitle = 1;
+inline constexpr std::size_t kLocation = 2;
+inline constexpr std::size_t kSystemRow = 3;
+constexpr std::size_t row_of(ComponentKind kind) { return kSystemRow + kind_index(kind); }
+inline constexpr std::size_t kProgress = kSystemRow + kRowCount;
+inline constexpr std::size_t kStatus = kProgress + 1;
+inline constexpr std::size_t kBrowse = kStatus + 1;
+inline constexpr std::size_t kRecheck = kBrowse + 1;
+inline constexpr std::size_t kPrimary = kRecheck + 1;
+inline constexpr std::size_t kClose = kPrimary + 1;
+inline constexpr std::size_t kCount = kClose + 1;
+}  // namespace installer_item
+
 // --- Announcements ---------------------------------------------------------------------------
 
 enum class ItemChange : std::uint8_t { Name, Value, State };

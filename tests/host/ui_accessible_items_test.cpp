@@ -24,11 +24,17 @@ constexpr UiPhase kAllPhases[] = {UiPhase::Checking,  UiPhase::Ready,  UiPhase::
                                   UiPhase::Installing, UiPhase::Completed, UiPhase::Failed,
                                   UiPhase::WaitingForWorkbenchExit};
 
-// Positions in the installer window's list.
-enum Index : std::size_t {
-  kTitle, kSubtitle, kLocation, kSystemRow, kSp1Row, kKb4490628Row, kKb4474419Row, kWebView2Row, kWorkbenchRow,
-  kProgress, kStatus, kBrowse, kRecheck, kPrimary, kClose, kInstallerCount
-};
+using namespace installer_item;
+constexpr std::size_t kSystemRowItem = kSystemRow;
+const std::size_t kSp1Row = row_of(ComponentKind::ServicePack1);
+const std::size_t kKb4490628Row = row_of(ComponentKind::Kb4490628);
+const std::size_t kKb4474419Row = row_of(ComponentKind::Kb4474419);
+const std::size_t kWebView2Row = row_of(ComponentKind::WebView2Runtime);
+const std::size_t kWorkbenchRow = row_of(ComponentKind::Workbench);
+constexpr std::size_t kInstallerCount = kCount;
+
+// A row's item spans its status icon, label and value.
+Rect row_bounds(int row) { return row_layout(row).row; }
 
 std::vector<AccessibleItem> installer_items(const BootstrapState& state) {
   return installer_accessible_items(state, sample_inputs());
@@ -38,32 +44,33 @@ TEST(AccessibleItems, ReadyForAFirstInstallation) {
   const auto items = installer_items(*supported_state(UiPhase::Ready, W::None));
   ASSERT_EQ(items.size(), kInstallerCount);
 
-  EXPECT_EQ(items[kTitle], (AccessibleItem{Role::StaticText, "环境检测完成", "", {30, 92, 690, 123}}));
+  EXPECT_EQ(items[kTitle], (AccessibleItem{Role::StaticText, "环境检测完成", "", kPhaseTitle}));
   EXPECT_EQ(items[kSubtitle], (AccessibleItem{Role::StaticText, "当前电脑未安装工作台，将下载缺少的组件后完成安装。", "",
-                                              {30, 123, 690, 148}}));
-  EXPECT_EQ(items[kLocation], (AccessibleItem{Role::Text, "安装位置", "D:\\VelkoTarn工作台", {52, 163, 554, 195}}));
+                                              kPhaseSubtitle}));
+  EXPECT_EQ(items[kLocation], (AccessibleItem{Role::Text, "安装位置", "D:\\VelkoTarn工作台",
+                                              Rect{kLocationLabel.left, kLocationLabel.top, kPathText.right, kPathText.bottom}}));
 
-  EXPECT_EQ(items[kSystemRow], (AccessibleItem{Role::Text, "操作系统与架构", "Windows 11 专业版 · 64 位", {58, 258, 658, 294}}));
-  EXPECT_EQ(items[kSp1Row], (AccessibleItem{Role::Text, "Service Pack 1", "当前系统不需要", {58, 292, 658, 328}}));
+  EXPECT_EQ(items[kSystemRowItem], (AccessibleItem{Role::Text, "操作系统与架构", "Windows 11 专业版 · 64 位", row_bounds(0)}));
+  EXPECT_EQ(items[kSp1Row], (AccessibleItem{Role::Text, "Service Pack 1", "当前系统不需要", row_bounds(1)}));
   EXPECT_EQ(items[kKb4490628Row].name, "KB4490628");
   EXPECT_EQ(items[kKb4474419Row].name, "KB4474419");
-  EXPECT_EQ(items[kWebView2Row], (AccessibleItem{Role::Text, "WebView2 运行环境", "未安装 · 下载 1.7 MB", {58, 394, 658, 430}}));
+  EXPECT_EQ(items[kWebView2Row], (AccessibleItem{Role::Text, "WebView2 运行环境", "未安装 · 下载 1.7 MB", row_bounds(4)}));
   EXPECT_EQ(items[kWorkbenchRow],
-            (AccessibleItem{Role::Text, "VelkoTarn工作台", "未安装 · v2.4.1 · 下载 123.5 MB", {58, 428, 658, 464}}));
+            (AccessibleItem{Role::Text, "VelkoTarn工作台", "未安装 · v2.4.1 · 下载 123.5 MB", row_bounds(5)}));
 
-  EXPECT_EQ(items[kProgress], (AccessibleItem{Role::ProgressBar, "进度", "0%", {52, 468, 668, 478}}));
-  EXPECT_EQ(items[kStatus], (AccessibleItem{Role::StaticText, "检测完成 · 发现 2 项需要安装", "", {30, 504, 455, 530}}));
+  EXPECT_EQ(items[kProgress], (AccessibleItem{Role::ProgressBar, "进度", "0%", kProgressTrack}));
+  EXPECT_EQ(items[kStatus], (AccessibleItem{Role::StaticText, "检测完成 · 发现 2 项需要安装", "", kStatusLine}));
 
-  AccessibleItem browse{Role::PushButton, "选择目录", "", {578, 163, 669, 196}};
+  AccessibleItem browse{Role::PushButton, "选择目录", "", button_bounds(ButtonId::Browse)};
   browse.button = ButtonId::Browse;
   EXPECT_EQ(items[kBrowse], browse);
-  AccessibleItem recheck{Role::PushButton, "重新检测", "", {468, 536, 567, 573}};
+  AccessibleItem recheck{Role::PushButton, "重新检测", "", button_bounds(ButtonId::Recheck)};
   recheck.button = ButtonId::Recheck;
   EXPECT_EQ(items[kRecheck], recheck);
-  AccessibleItem primary{Role::PushButton, "开始安装", "", {578, 536, 691, 573}};
+  AccessibleItem primary{Role::PushButton, "开始安装", "", button_bounds(ButtonId::Primary)};
   primary.button = ButtonId::Primary;
   EXPECT_EQ(items[kPrimary], primary);
-  AccessibleItem close{Role::PushButton, "关闭", "", {680, 0, 721, 35}};
+  AccessibleItem close{Role::PushButton, "关闭", "", button_bounds(ButtonId::Close)};
   close.button = ButtonId::Close;
   EXPECT_EQ(items[kClose], close);
 }
@@ -167,7 +174,7 @@ TEST(AccessibleItems, FailedReadsTheFailureAndNotTheHeader) {
   auto state = supported_state(UiPhase::Failed, W::None);
   state->statusText = "下载失败：连接被拒绝";
   const auto items = installer_items(*state);
-  EXPECT_EQ(items[kTitle], (AccessibleItem{Role::StaticText, "操作未完成", "", {30, 92, 690, 123}}));
+  EXPECT_EQ(items[kTitle], (AccessibleItem{Role::StaticText, "操作未完成", "", kPhaseTitle}));
   EXPECT_EQ(items[kStatus].name, "下载失败：连接被拒绝");
   EXPECT_EQ(items[kPrimary].name, "操作失败");
 }
@@ -177,7 +184,7 @@ TEST(AccessibleItems, UnsupportedSystem) {
   state->environment->supported = false;
   state->environment->systemLabel = "Windows 7 · 64 位";
   const auto items = installer_items(*state);
-  EXPECT_EQ(items[kSystemRow].value, "Windows 7 · 64 位");
+  EXPECT_EQ(items[kSystemRowItem].value, "Windows 7 · 64 位");
   EXPECT_EQ(items[kWorkbenchRow].value, "当前系统不支持");
   EXPECT_EQ(items[kStatus].name, "当前系统不在支持范围，不会下载或安装组件");
   EXPECT_EQ(items[kPrimary].name, "系统不支持");
@@ -213,11 +220,12 @@ TEST(AccessibleItems, LaunchWindow) {
   SceneInputs inputs = sample_inputs();
   inputs.launchTicks = 3;
   auto items = accessible_items(state, inputs, kLaunchWidth, kLaunchHeight);
+  const LaunchLayout layout = launch_layout(kLaunchWidth);
   ASSERT_EQ(items.size(), 4u);
-  EXPECT_EQ(items[0], (AccessibleItem{Role::StaticText, "正在启动Velko Tarn 工作台", "", {150, 57, 586, 94}}));
-  EXPECT_EQ(items[1], (AccessibleItem{Role::StaticText, "正在连接Velko服务器", "", {166, 96, 586, 129}}));
+  EXPECT_EQ(items[0], (AccessibleItem{Role::StaticText, "正在启动Velko Tarn 工作台", "", layout.heading}));
+  EXPECT_EQ(items[1], (AccessibleItem{Role::StaticText, "正在连接Velko服务器", "", layout.statusLine}));
   EXPECT_EQ(items[2].name, "首次启动或程序更新后可能需要一些时间，请勿重复点击。");
-  AccessibleItem progress{Role::ProgressBar, "进度", "", {150, 176, 580, 186}};
+  AccessibleItem progress{Role::ProgressBar, "进度", "", layout.progressTrack};
   progress.busy = true;
   EXPECT_EQ(items[3], progress);
 

@@ -13,13 +13,16 @@ using test::sample_inputs;
 using test::supported_state;
 using W = WorkbenchInstallState;
 
-constexpr int kWorkbenchIconY = 428 + 9;
-constexpr int kWebView2IconY = 394 + 9;
+// A component's row is its kind; the icon is found where the layout puts that row's icon.
+constexpr RowLayout kWorkbenchRow = row_layout(static_cast<int>(ComponentKind::Workbench));
+constexpr RowLayout kWebView2Row = row_layout(static_cast<int>(ComponentKind::WebView2Runtime));
+constexpr int kWorkbenchIconY = kWorkbenchRow.iconY;
+constexpr int kWebView2IconY = kWebView2Row.iconY;
 
 int icon_state_at(const Scene& scene, int y) {
   std::vector<int> found;
   for (const DrawOp& op : scene.ops) {
-    if (const auto* icon = std::get_if<StatusIconOp>(&op); icon && icon->x == 58 && icon->y == y) {
+    if (const auto* icon = std::get_if<StatusIconOp>(&op); icon && icon->x == kWorkbenchRow.iconX && icon->y == y) {
       found.push_back(icon->state);
     }
   }

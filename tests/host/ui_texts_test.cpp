@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/component_kind.h"
 #include "ui/scene.h"
 #include "ui/window_timing.h"
 #include "ui_test_state.h"
@@ -135,9 +136,9 @@ TEST(Rows, CheckingShowsPendingEverywhere) {
   auto state = supported_state(UiPhase::Checking, W::Current);
   EXPECT_EQ(system_row_status(*state), 0);
   EXPECT_EQ(system_row_value(*state), "正在检测…");
-  for (int kind = 1; kind <= 5; ++kind) {
-    EXPECT_EQ(row_status(*state, ComponentKind(kind)), 0);
-    EXPECT_EQ(row_value_text(*state, inputs, ComponentKind(kind)), "正在检测…");
+  for (const ComponentRow& row : kComponentTable) {
+    EXPECT_EQ(row_status(*state, row.kind), 0);
+    EXPECT_EQ(row_value_text(*state, inputs, row.kind), "正在检测…");
   }
 }
 
@@ -151,9 +152,9 @@ TEST(Rows, UnsupportedSystemShowsMissingEverywhere) {
   EXPECT_EQ(system_row_value(*state), "Windows 7 x64 · Build 7601 · 仅支持 Windows 10/11 x64");
   state->environment->verdict.clear();
   EXPECT_EQ(system_row_value(*state), "Windows 7 x64 · Build 7601");
-  for (int kind = 1; kind <= 5; ++kind) {
-    EXPECT_EQ(row_status(*state, ComponentKind(kind)), -1);
-    EXPECT_EQ(row_value_text(*state, inputs, ComponentKind(kind)), "当前系统不支持");
+  for (const ComponentRow& row : kComponentTable) {
+    EXPECT_EQ(row_status(*state, row.kind), -1);
+    EXPECT_EQ(row_value_text(*state, inputs, row.kind), "当前系统不支持");
   }
 }
 

@@ -27,6 +27,7 @@
 #include "support/product_process.h"
 #include "support/stand_in_release.h"
 #include "support/test_service.h"
+#include "ui/accessible_items.h"
 #include "ui/accessible_window_win.h"
 #include "ui/com_apartment_win.h"
 #include "ui/display_scale.h"
@@ -46,11 +47,24 @@ using namespace std::chrono_literals;
 constexpr const char* kVersion = kStandInRelease;
 const std::string& kInstallerPath = kStandInInstallerPath;
 
-// Child ids of the installer window's parts, in reading order.
-enum Child : LONG {
-  kTitle = 1, kSubtitle, kLocation, kSystemRow, kSp1Row, kKb4490628Row, kKb4474419Row, kWebView2Row, kWorkbenchRow,
-  kProgress, kStatus, kBrowse, kRecheck, kPrimary, kClose, kChildCount = kClose
-};
+// Child ids of the installer window's parts: their places in the item list, from 1.
+constexpr LONG child_at(std::size_t item) { return static_cast<LONG>(item) + 1; }
+constexpr LONG kTitle = child_at(installer_item::kTitle);
+constexpr LONG kSubtitle = child_at(installer_item::kSubtitle);
+constexpr LONG kLocation = child_at(installer_item::kLocation);
+constexpr LONG kSystemRow = child_at(installer_item::kSystemRow);
+constexpr LONG kSp1Row = child_at(installer_item::row_of(ComponentKind::ServicePack1));
+constexpr LONG kKb4490628Row = child_at(installer_item::row_of(ComponentKind::Kb4490628));
+constexpr LONG kKb4474419Row = child_at(installer_item::row_of(ComponentKind::Kb4474419));
+constexpr LONG kWebView2Row = child_at(installer_item::row_of(ComponentKind::WebView2Runtime));
+constexpr LONG kWorkbenchRow = child_at(installer_item::row_of(ComponentKind::Workbench));
+constexpr LONG kProgress = child_at(installer_item::kProgress);
+constexpr LONG kStatus = child_at(installer_item::kStatus);
+constexpr LONG kBrowse = child_at(installer_item::kBrowse);
+constexpr LONG kRecheck = child_at(installer_item::kRecheck);
+constexpr LONG kPrimary = child_at(installer_item::kPrimary);
+constexpr LONG kClose = child_at(installer_item::kClose);
+constexpr LONG kChildCount = kClose;
 
 bool running_under_wine() {
   return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
