@@ -169,7 +169,8 @@ std::expected<void, std::string> run_verified_copy(const RunDirectory& run, cons
     }
     // The digest and the signature each read the whole copy: side by side, through the held
     // handle and one opened from it, while the held handle keeps every writer out.
-    std::expected<void, std::string> signature;
+    // Refused until the check has said otherwise.
+    std::expected<void, std::string> signature = std::unexpected(std::string(kCopyNotPublisherSigned));
     const auto digest = win::sha256_of_open_file_beside(copy, [&] {
       signature = check_publisher_signature(copy, run.copy(), publisherKeys, kCopyNotPublisherSigned);
     });

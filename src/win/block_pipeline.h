@@ -41,7 +41,7 @@ class BlockPipeline {
   std::expected<void, std::string> add(DWORD bytes);
 
   // Hands over what is gathered, waits until every block is consumed and ends the thread. The
-  // first failure, if any.
+  // first failure, if any. Nothing may be added after it.
   std::expected<void, std::string> finish();
 
  private:

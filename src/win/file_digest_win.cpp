@@ -63,14 +63,22 @@ std::expected<std::string, std::string> sha256_of_open_file_beside(HANDLE file, 
   // Opened from the handle, not the path: nothing can be swapped in between.
   const unique_file second(::ReOpenFile(file, GENERIC_READ, FILE_SHARE_READ, FILE_FLAG_SEQUENTIAL_SCAN));
   std::optional<std::expected<std::string, std::string>> digest;
-  std::optional<unique_handle> thread;
+  // Joined on every way out, so the thread never outlives what it writes to.
+  struct Joined {
+    unique_handle thread;
+    ~Joined() {
+      if (thread) ::WaitForSingleObject(thread.get(), INFINITE);
+    }
+  } joined;
   if (second) {
     auto started = start_joinable_worker([&] { digest = sha256_of_open_file(second.get()); }, kWorkerStackBytes);
-    if (started) thread = std::move(*started);
+    if (started) joined.thread = std::move(*started);
   }
   alongside();
-  if (!thread) return sha256_of_open_file(file);
-  ::WaitForSingleObject(thread->get(), INFINITE);
+  if (!joined.thread) return sha256_of_open_file(file);
+  if (::WaitForSingleObject(joined.thread.get(), INFINITE) != WAIT_OBJECT_0 || !digest) {
+    return std::unexpected(kHashFailure + last_error_text());
+  }
   return std::move(*digest);
 }
 

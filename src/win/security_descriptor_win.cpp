@@ -95,6 +95,7 @@ std::expected<SecurityDescriptor, std::uint32_t> read_security_descriptor(PSECUR
   }
   SecurityDescriptor result;
   if (owner != nullptr) {
+    if (!::IsValidSid(owner)) return std::unexpected(static_cast<std::uint32_t>(ERROR_INVALID_SID));
     auto text = sid_text(owner);
     if (!text) return std::unexpected(text.error());
     result.owner = std::move(*text);
@@ -103,12 +104,19 @@ std::expected<SecurityDescriptor, std::uint32_t> read_security_descriptor(PSECUR
   result.daclProtected = (control & SE_DACL_PROTECTED) != 0;
   if (dacl == nullptr) return result;
   result.nullDacl = false;
+  // Walked by hand within the list's own size: a descriptor read from a volume someone brought
+  // need not have been checked by the system, and every entry must lie wholly inside the list.
+  std::size_t offset = sizeof(ACL);
   for (DWORD index = 0; index < dacl->AceCount; ++index) {
-    void* ace = nullptr;
-    if (!::GetAce(dacl, index, &ace)) return std::unexpected(last_error());
-    auto entry = read_entry(static_cast<const ACE_HEADER*>(ace));
+    if (offset + sizeof(ACE_HEADER) > dacl->AclSize) return std::unexpected(static_cast<std::uint32_t>(ERROR_INVALID_ACL));
+    const auto* header = reinterpret_cast<const ACE_HEADER*>(reinterpret_cast<const std::byte*>(dacl) + offset);
+    if (header->AceSize < sizeof(ACE_HEADER) || offset + header->AceSize > dacl->AclSize) {
+      return std::unexpected(static_cast<std::uint32_t>(ERROR_INVALID_ACL));
+    }
+    auto entry = read_entry(header);
     if (!entry) return std::unexpected(entry.error());
     result.dacl.push_back(std::move(*entry));
+    offset += header->AceSize;
   }
   return result;
 }

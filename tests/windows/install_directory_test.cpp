@@ -248,6 +248,8 @@ void add_entry(PACL acl, BYTE type, BYTE flags, ACCESS_MASK mask, PSID sid, bool
   EXPECT_TRUE(::AddAce(acl, ACL_REVISION_DS, MAXDWORD, ace.data(), ace.size()));
 }
 
+ACE_HEADER* first_entry(PACL acl) { return reinterpret_cast<ACE_HEADER*>(reinterpret_cast<BYTE*>(acl) + sizeof(ACL)); }
+
 // The program reads owners and entries from the descriptor itself, the tests write descriptors in
 // SDDL: both must read a descriptor alike, or the tests would judge something else than the
 // program does. So must the system's own SDDL for it, which the program once read instead.
@@ -290,6 +292,18 @@ TEST(FolderSecurity, ADescriptorReadsAsItsSddlReads) {
       // A type whose layout the program does not know: what cannot be read cannot be trusted.
       {"",
        [&](PACL acl) { add_entry(acl, ACCESS_ALLOWED_COMPOUND_ACE_TYPE, 0, FILE_ALL_ACCESS, users.data()); }},
+      // Sizes the system did not check (a descriptor from a volume someone brought): an entry
+      // too short for its SID, and one that runs past the end of its list.
+      {"",
+       [&](PACL acl) {
+         add_entry(acl, ACCESS_ALLOWED_ACE_TYPE, 0, FILE_ALL_ACCESS, users.data());
+         first_entry(acl)->AceSize = sizeof(ACE_HEADER) + sizeof(ACCESS_MASK) + 4;
+       }},
+      {"",
+       [&](PACL acl) {
+         add_entry(acl, ACCESS_ALLOWED_ACE_TYPE, 0, FILE_ALL_ACCESS, users.data());
+         first_entry(acl)->AceSize = static_cast<WORD>(acl->AclSize);
+       }},
   };
   for (const Case& c : cases) {
     win::unique_hlocal<PSECURITY_DESCRIPTOR> written;
