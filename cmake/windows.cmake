@@ -20,15 +20,16 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # programs, some 25 MiB of debug information: tens of milliseconds before the first window).
 add_link_options(-Wl,--file-alignment=0x1000)
 
-# Only DLLs that Windows always takes from its KnownDLLs list may be imported by the product;
-# every other system DLL is loaded at run time from System32 (see src/win/system_library.h).
-# The test product_imports_only_known_dlls checks the built program against this list and the C
-# runtime (msvcrt), the one DLL the toolchain adds by itself.
-set(VELKO_KNOWN_DLLS kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 shlwapi)
+# Only DLLs that Windows always takes from its KnownDLLs list may be imported by the product, and
+# only those the first window needs: shell32, shlwapi and oleaut32, on the list too, are loaded
+# from System32 when first used (src/win/shell_library.h), every other system DLL likewise (see
+# src/win/system_library.h). The test product_imports_only_known_dlls checks the built program
+# against this list and the C runtime (msvcrt), the one DLL the toolchain adds by itself.
+set(VELKO_IMPORTED_DLLS kernel32 user32 gdi32 advapi32 ole32)
 
 add_library(velko_win STATIC ${VELKO_WIN_SOURCES})
 # uuid is no DLL: a static library of interface ids.
-target_link_libraries(velko_win PUBLIC velko_core ${VELKO_KNOWN_DLLS} uuid)
+target_link_libraries(velko_win PUBLIC velko_core ${VELKO_IMPORTED_DLLS} uuid)
 
 add_executable(VelkoTarnOnlineInstaller WIN32 src/app/main_win.cpp src/app/resources.rc)
 target_link_libraries(VelkoTarnOnlineInstaller PRIVATE velko_win)

@@ -2,7 +2,7 @@
 file(GLOB _support_sources CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/windows/support/*.cpp")
 list(FILTER _support_sources EXCLUDE REGEX "/test_main_win\\.cpp$")
 add_library(velko_test_support STATIC ${_support_sources})
-target_link_libraries(velko_test_support PUBLIC velko_win velko_sddl GTest::gtest GTest::gmock crypt32 ntdll)
+target_link_libraries(velko_test_support PUBLIC velko_win velko_sddl GTest::gtest GTest::gmock crypt32 ntdll shell32 oleaut32)
 target_include_directories(velko_test_support PUBLIC tests/windows tests/common)
 target_compile_definitions(velko_test_support PUBLIC
   VELKO_BUILD_DIR="${CMAKE_BINARY_DIR}" VELKO_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
@@ -50,7 +50,7 @@ set_tests_properties(harness_teardown PROPERTIES FIXTURES_CLEANUP velko_harness)
 
 add_test(NAME product_imports_only_known_dlls
   COMMAND "${CMAKE_SOURCE_DIR}/scripts/check-product-image" "$<TARGET_FILE:VelkoTarnOnlineInstaller>"
-          ${VELKO_KNOWN_DLLS} msvcrt)
+          ${VELKO_IMPORTED_DLLS} msvcrt)
 
 # A release configuration must refuse anything but the pinned file: the stand-in is refused by
 # the pin script, and the release preset without the option stops before it generates anything.

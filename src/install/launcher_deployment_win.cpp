@@ -28,6 +28,7 @@
 #include "win/os_error.h"
 #include "win/own_image.h"
 #include "win/sha256.h"
+#include "win/shell_library.h"
 #include "win/temporary_file.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -67,10 +68,9 @@ Result set_link_text(IShellLinkW* link, LinkSetter setter, const std::string& te
 // sets), opened as itself from its drive's root: a link anywhere on the way is refused, and the
 // handle stays this folder whatever its path names by the time the shortcut is written.
 std::expected<win::unique_file, std::string> open_desktop_folder() {
-  win::unique_cotaskmem<PWSTR> raw;
-  const HRESULT hr = ::SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, raw.put());
-  if (FAILED(hr) || !raw) return fail(com_failure("没有找到当前用户桌面目录", hr));
-  auto folder = win::open_folder_without_links(win::narrow(raw.get()));
+  const auto desktop = win::known_folder_path(FOLDERID_Desktop, 0);
+  if (!desktop) return fail(com_failure("没有找到当前用户桌面目录", desktop.error()));
+  auto folder = win::open_folder_without_links(*desktop);
   if (!folder) return fail(kDesktopUnusableText);
   return std::move(*folder);
 }
@@ -108,7 +108,7 @@ std::expected<std::string, std::string> shortcut_bytes(const std::string& launch
   hr = link.query(persist);
   if (FAILED(hr) || !persist) return fail(com_failure("快捷方式保存接口获取失败", hr));
   win::com_ptr<IStream> stream;
-  *stream.put() = ::SHCreateMemStream(nullptr, 0);
+  *stream.put() = win::new_memory_stream();
   if (!stream) return fail(com_failure("保存桌面快捷方式失败", E_OUTOFMEMORY));
   hr = persist->Save(stream.get(), TRUE);
   if (FAILED(hr)) return fail(com_failure("保存桌面快捷方式失败", hr));

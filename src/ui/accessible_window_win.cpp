@@ -12,6 +12,7 @@
 #include "ui/display_scale.h"
 #include "ui/scene.h"
 #include "ui/window_procedure_win.h"
+#include "win/shell_library.h"
 #include "win/system_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
@@ -54,7 +55,7 @@ HRESULT give_text(const std::string& text, BSTR* out) {
   *out = nullptr;
   if (text.empty()) return S_FALSE;
   const std::wstring wide = win::wide(text);
-  *out = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  *out = win::allocate_bstr(wide);
   return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -165,7 +166,7 @@ class ClientAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return no_text_for(child, text); }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
     if (role == nullptr) return E_INVALIDARG;
-    ::VariantInit(role);
+    win::empty_variant(role);
     if (!window_) return RPC_E_DISCONNECTED;
     LONG value = ROLE_SYSTEM_DIALOG;
     if (!is_self(child)) {
@@ -180,7 +181,7 @@ class ClientAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
     if (state == nullptr) return E_INVALIDARG;
-    ::VariantInit(state);
+    win::empty_variant(state);
     if (!window_) return RPC_E_DISCONNECTED;
     LONG value = STATE_SYSTEM_FOCUSABLE;
     if (is_self(child)) {
@@ -212,7 +213,7 @@ class ClientAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
     if (focus == nullptr) return E_INVALIDARG;
-    ::VariantInit(focus);
+    win::empty_variant(focus);
     if (!window_) return RPC_E_DISCONNECTED;
     if (::GetFocus() != window_) return S_FALSE;
     focus->vt = VT_I4;
@@ -221,7 +222,7 @@ class ClientAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
     if (selection == nullptr) return E_INVALIDARG;
-    ::VariantInit(selection);
+    win::empty_variant(selection);
     return window_ ? S_FALSE : RPC_E_DISCONNECTED;
   }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
@@ -258,7 +259,7 @@ class ClientAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override {
     if (end == nullptr) return E_INVALIDARG;
-    ::VariantInit(end);
+    win::empty_variant(end);
     if (!window_) return RPC_E_DISCONNECTED;
     const LONG count = static_cast<LONG>(items().size());
     LONG target = 0;
@@ -277,7 +278,7 @@ class ClientAccessible final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* found) override {
     if (found == nullptr) return E_INVALIDARG;
-    ::VariantInit(found);
+    win::empty_variant(found);
     if (!window_) return RPC_E_DISCONNECTED;
     POINT point{x, y};
     ::ScreenToClient(window_, &point);

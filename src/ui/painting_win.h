@@ -16,6 +16,7 @@ struct WindowView {
   bool focusCues = false;  // the focus is shown
   int dpi = 96;            // the window's DPI: the layouts are scaled to it
   std::optional<SystemColours> highContrast;  // set while a high-contrast theme is on
+  bool firstFrame = false;  // nothing of the window has been painted yet
 };
 
 // The theme's colours while a high-contrast theme is on, nothing otherwise.
@@ -26,7 +27,8 @@ std::optional<SystemColours> high_contrast_colours();
 // both draw through this one function.
 void paint_content(HDC dc, BootstrapState& state, SIZE size, const HoverState& hover = {}, const WindowView& view = {});
 
-// WM_PAINT: draws into an off-screen bitmap and copies it to the window with one BitBlt.
+// WM_PAINT: draws into an off-screen bitmap and copies it to the window with one BitBlt; the first
+// frame is drawn straight into the window.
 void paint(HWND window, BootstrapState& state, const HoverState& hover, const WindowView& view);
 
 // Runs a computed scene with the GDI primitives.

@@ -18,6 +18,7 @@
 #include "ui/window_hooks_win.h"
 #include "ui/window_logic.h"
 #include "win/com_apartment.h"
+#include "win/shell_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 #include "win/worker_thread.h"
@@ -38,6 +39,12 @@ HoverState& window_hover() {
 int& window_scale() {
   static int dpi = kBaseDpi;
   return dpi;
+}
+
+// Whether the window has been painted since it was made.
+bool& window_painted() {
+  static bool painted = false;
+  return painted;
 }
 
 // The keyboard focus, kept like the hover feedback by the window thread alone.
@@ -99,10 +106,10 @@ class WindowProcedureActions final : public WindowActions {
     info.pszDisplayName = displayName;
     info.lpszTitle = kFolderDialogTitle;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_EDITBOX | BIF_NEWDIALOGSTYLE;
-    const win::unique_cotaskmem<PIDLIST_ABSOLUTE> chosen(::SHBrowseForFolderW(&info));
+    const win::unique_cotaskmem<PIDLIST_ABSOLUTE> chosen(win::browse_for_folder(&info));
     if (!chosen) return std::nullopt;
     wchar_t path[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListW(chosen.get(), path)) return std::nullopt;
+    if (!win::path_from_id_list(chosen.get(), path)) return std::nullopt;
     return win::narrow_until_nul(path, MAX_PATH);
   }
 
@@ -237,6 +244,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
       accessible_window_created(window);
       allow_taskbar_button_message(window);
       window_focus() = KeyboardFocus{};
+      window_painted() = false;
       window_scale() = window_dpi(window);
       ::SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
       return 0;
@@ -264,7 +272,8 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_PAINT:
       paint(window, state, hover,
             {focused_button(), ::GetFocus() == window && window_focus().cuesShown, window_scale(),
-             high_contrast_colours()});
+             high_contrast_colours(), !window_painted()});
+      window_painted() = true;
       return 0;
     case WM_CLOSE:
       request_close(state, actions);

@@ -15,6 +15,7 @@
 #include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/os_error.h"
+#include "win/shell_library.h"
 #include "win/wide.h"
 
 namespace velko::win {
@@ -25,9 +26,7 @@ constexpr char kLastingTemporaryFolderName[] = "lasting";
 constexpr unsigned kFolderNameAttempts = 16;
 
 std::string known_folder(REFKNOWNFOLDERID id) {
-  unique_cotaskmem<PWSTR> raw;
-  if (FAILED(::SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, raw.put())) || !raw) return {};
-  return narrow(raw.get());
+  return known_folder_path(id, KF_FLAG_DONT_VERIFY).value_or(std::string());
 }
 
 std::string windows_folder() {

@@ -10,6 +10,7 @@
 #include "win/file_identity.h"
 #include "win/folder_security.h"
 #include "win/os_error.h"
+#include "win/shell_library.h"
 #include "win/unique_any.h"
 #include "win/wide.h"
 
@@ -88,10 +89,8 @@ std::string program_data_folder() {
   if constexpr (build::kTestBuild) {
     if (auto redirected = win::environment_value(L"VELKO_TEST_PROGRAM_DATA")) return *redirected;
   }
-  unique_cotaskmem<PWSTR> path;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramData, KF_FLAG_DONT_VERIFY, nullptr, path.put()))) {
-    std::string folder = narrow(path.get());
-    if (is_local_drive_path(folder)) return folder;
+  if (auto folder = known_folder_path(FOLDERID_ProgramData, KF_FLAG_DONT_VERIFY)) {
+    if (is_local_drive_path(*folder)) return std::move(*folder);
   }
   return "C:\\ProgramData";
 }
