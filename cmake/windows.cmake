@@ -19,6 +19,10 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 # every one of them into memory at each start (the carried bootstrapper and, in the build's own
 # programs, some 25 MiB of debug information: tens of milliseconds before the first window).
 add_link_options(-Wl,--file-alignment=0x1000)
+# A thread made without a stack size of its own (the main thread, the C++ runtime's, the system's
+# thread pools) reserves what the image says: 1 MiB, as Windows programs have by default, not the
+# toolchain's 2 MiB. Wine commits a thread's whole stack at once, so each such thread held 2 MiB.
+add_link_options(-Wl,--stack,0x100000)
 
 # Only DLLs that Windows always takes from its KnownDLLs list may be imported by the product, and
 # only those the first window needs: shell32, shlwapi and oleaut32, on the list too, are loaded
