@@ -12,6 +12,8 @@
 
 #include "state/bootstrap_state.h"
 #include "ui/painting_win.h"
+#include "ui/window_constants.h"
+#include "ui/window_procedure_win.h"
 #include "ui/window_timing.h"
 #include "win/dib.h"
 #include "win/unique_any.h"
@@ -372,6 +374,48 @@ TEST(Paint, SeveralThreadsPaintTheSameFrames) {
   }
   for (std::thread& thread : threads) thread.join();
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+}
+
+// The window draws its first frame straight into itself and later ones through a bitmap: both
+// must put on the screen exactly what paint_content draws.
+TEST(Paint, TheWindowShowsWhatPaintContentDrawsFirstFrameAndLater) {
+  const auto reference = installer_state(UiPhase::Ready);
+  BootstrapState& state = bootstrap_state();
+  state.launchMode = false;
+  state.phase = reference->phase;
+  state.environment = reference->environment;
+  state.installDirectory = reference->installDirectory;
+  Canvas expected(kInstallerWidth, kInstallerHeight);
+  ASSERT_TRUE(expected.ready());
+  expected.paint(state);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = window_procedure;
+  windowClass.hInstance = ::GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = kWindowClassName;
+  ASSERT_NE(::RegisterClassExW(&windowClass), 0);
+  // Away from the cursor, so that no hover changes a frame.
+  ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+  const HWND window = ::CreateWindowExW(0, kWindowClassName, L"paint test", WS_POPUP, 0, 0, kInstallerWidth,
+                                        kInstallerHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  const auto shown = [&] {
+    Canvas copy(kInstallerWidth, kInstallerHeight);
+    const win::WindowDc dc(window);
+    ::BitBlt(copy.dc(), 0, 0, kInstallerWidth, kInstallerHeight, dc.get(), 0, 0, SRCCOPY);
+    ::GdiFlush();
+    return region(copy, 0, 0, kInstallerWidth, kInstallerHeight);
+  };
+  ::ShowWindow(window, SW_SHOW);
+  ::UpdateWindow(window);
+  const auto first = shown();
+  ::InvalidateRect(window, nullptr, FALSE);
+  ::UpdateWindow(window);
+  const auto later = shown();
+  ::DestroyWindow(window);
+  const auto drawn = region(expected, 0, 0, kInstallerWidth, kInstallerHeight);
+  EXPECT_TRUE(first == drawn);
+  EXPECT_TRUE(later == drawn);
 }
 
 }  // namespace
