@@ -27,8 +27,9 @@ add_link_options(-Wl,--stack,0x100000)
 # Only DLLs that Windows always takes from its KnownDLLs list may be imported by the product, and
 # only those the first window needs: shell32, shlwapi and oleaut32, on the list too, are loaded
 # from System32 when first used (src/win/shell_library.h), every other system DLL likewise (see
-# src/win/system_library.h). The test product_imports_only_known_dlls checks the built program
-# against this list and the C runtime (msvcrt), the one DLL the toolchain adds by itself.
+# src/win/system_library.h). The toolchain links its default libraries (shell32 among them) into
+# every program all the same, so the list is held by the test product_imports_only_known_dlls,
+# which checks the built program against it and the C runtime (msvcrt).
 set(VELKO_IMPORTED_DLLS kernel32 user32 gdi32 advapi32 ole32)
 
 add_library(velko_win STATIC ${VELKO_WIN_SOURCES})

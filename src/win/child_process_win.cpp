@@ -29,13 +29,6 @@ std::string known_folder(REFKNOWNFOLDERID id) {
   return known_folder_path(id, KF_FLAG_DONT_VERIFY).value_or(std::string());
 }
 
-std::string windows_folder() {
-  wchar_t folder[MAX_PATH];
-  const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  return narrow(std::wstring_view(folder, length));
-}
-
 std::string computer_name() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
   DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
@@ -76,7 +69,7 @@ std::vector<std::pair<std::string, std::string>> own_variables() {
 
 std::wstring environment_block(const std::string& temporaryFolder) {
   SystemEnvironmentValues values;
-  values.windowsFolder = windows_folder();
+  values.windowsFolder = system_windows_folder();
   values.systemFolder = system_directory();
   values.temporaryFolder = temporaryFolder;
   values.programData = program_data_folder();

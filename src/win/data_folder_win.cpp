@@ -92,7 +92,10 @@ std::string program_data_folder() {
   if (auto folder = known_folder_path(FOLDERID_ProgramData, KF_FLAG_DONT_VERIFY)) {
     if (is_local_drive_path(*folder)) return std::move(*folder);
   }
-  return "C:\\ProgramData";
+  // On the system's own drive: on any other drive an ordinary user may have made the folder.
+  const std::string windows = system_windows_folder();
+  const std::string drive = windows.size() >= 3 && is_local_drive_path(windows) ? windows.substr(0, 3) : "C:\\";
+  return drive + "ProgramData";
 }
 
 std::string installer_data_folder() { return path_join(program_data_folder(), kInstallerDataFolderName); }

@@ -381,6 +381,14 @@ TEST(Paint, SeveralThreadsPaintTheSameFrames) {
 TEST(Paint, TheWindowShowsWhatPaintContentDrawsFirstFrameAndLater) {
   const auto reference = installer_state(UiPhase::Ready);
   BootstrapState& state = bootstrap_state();
+  struct Restore {
+    BootstrapState& state;
+    ~Restore() {
+      state.phase = UiPhase::Checking;
+      state.environment.reset();
+      state.installDirectory.reset();
+    }
+  } restore{state};
   state.launchMode = false;
   state.phase = reference->phase;
   state.environment = reference->environment;
@@ -413,6 +421,7 @@ TEST(Paint, TheWindowShowsWhatPaintContentDrawsFirstFrameAndLater) {
   ::UpdateWindow(window);
   const auto later = shown();
   ::DestroyWindow(window);
+  ::UnregisterClassW(kWindowClassName, windowClass.hInstance);
   const auto drawn = region(expected, 0, 0, kInstallerWidth, kInstallerHeight);
   EXPECT_TRUE(first == drawn);
   EXPECT_TRUE(later == drawn);
